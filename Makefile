@@ -1,0 +1,44 @@
+# Set-up and everyday commands. `make run` and `make test` install what is missing first.
+
+PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
+            qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
+            clang-format
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+BUILD := build/debug
+RUN_DIR := $(BUILD)/run
+
+.PHONY: all deps configure build test run format format-check clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+configure: deps
+	cmake --preset debug
+
+build: configure
+	cmake --build --preset debug
+
+test: build
+	ctest --preset debug
+
+run: build
+	@mkdir -p $(RUN_DIR)
+	cd $(RUN_DIR) && ../cli/srctdy-cli --help
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf build

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/conversion_state.h"
+#include "engine/format_options.h"
+
+#include <string>
+
+namespace srctdy {
+
+class LineWriter;
+
+// What the filters know about the file being converted.
+struct FileContext {
+    std::string nameOnly; // the file's name with extension, code page 932 where possible
+    std::string dateText; // today's local date, "YYYY-MM-DD"
+};
+
+// Whether a line goes on to the next stage or is dropped.
+enum class LineFate { Continue, Drop };
+
+// The filters and insertions that run first on every line: conditional-block and
+// matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,
+// the definition comments (written to out) and the replacement of searchText.
+LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
+                          ConversionState& state, LineWriter& out);
+
+// Today's local date as "YYYY-MM-DD".
+std::string TodayText();
+
+} // namespace srctdy

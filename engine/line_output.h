@@ -1,0 +1,25 @@
+#pragma once
+
+#include "engine/conversion_state.h"
+
+#include <string>
+
+namespace srctdy {
+
+class LineWriter;
+
+// How lines are indented: on or off, and the text of one level.
+struct Indentation {
+    bool on = true;
+    std::string unit = "    ";
+};
+
+// The unit for the size list's index: 0 two spaces, 1 four, 2 eight, anything else a tab.
+std::string IndentUnitFor(int indentSizeIndex);
+
+// The last stage: indents state.line by brace depth, writes it (after the split-off comment,
+// if any), then resets commentState (mode 1) and blankRun as every written line does.
+void WriteOutputLine(const Indentation& indentation, int commentMode, ConversionState& state,
+                     LineWriter& out);
+
+} // namespace srctdy

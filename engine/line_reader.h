@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace srctdy {
+
+// Text-mode input: lines end at LF, and a CR right before the LF belongs to the line end. A
+// line is returned whole whatever its length; a last line without a line end is a line too.
+// Reads from a file descriptor in large blocks, or from memory.
+class LineReader {
+public:
+    explicit LineReader(int fd);
+    explicit LineReader(std::string_view bytes);
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // Puts the next line, without its line end, into line. False at the end of input or on a
+    // read error (see failed()).
+    bool next(std::string& line);
+    bool failed() const { return failed_; }
+
+private:
+    bool fill();
+
+    int fd_ = -1;
+    std::string buffer_;
+    size_t pos_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+} // namespace srctdy

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/conversion_state.h"
+
+#include <string>
+#include <vector>
+
+namespace srctdy {
+
+class LineWriter;
+
+// Fills the function name of module-header comment blocks: holds the lines after a
+// "[関数名]" line until the closing line of asterisks, then writes them with the first line
+// of the function that follows inserted when the field is still empty.
+class ModuleHeaderStage {
+public:
+    enum class Action {
+        Pass,       // the line goes on to the output stage
+        Hold,       // the line was held (or the block written); nothing more for this line
+        BlockClosed // the closing line was held: call closeBlock with the next input line
+    };
+
+    // Looks at state.rawLine. Only called when function names are on.
+    Action process(int commentMode, ConversionState& state, LineWriter& out);
+
+    // Writes the held block after its closing line; nextRawLine is the input's next line
+    // (null at the end of input, when no name is written). The caller then sends that line
+    // through the whole pipeline.
+    void closeBlock(const std::string* nextRawLine, int commentMode, ConversionState& state,
+                    LineWriter& out);
+
+    // End of input: writes what is still held, unchanged.
+    void flush(int commentMode, ConversionState& state, LineWriter& out);
+
+private:
+    void writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state, LineWriter& out);
+
+    std::vector<std::string> held_; // held lines; capacity reused from block to block
+    int headerLineCount_ = 0;       // 0: not collecting; else 1 + number of held lines
+};
+
+} // namespace srctdy
