@@ -55,6 +55,23 @@ inline constexpr std::string_view kRenameRestored =
 inline constexpr std::string_view kMaxChars = "%1 文字以内で入力してください。";
 inline constexpr std::string_view kSearchTextTooShort =
     "置き換え元文字列を３文字以上指定して下さい。";
+// "%s" is the field's label without its colon.
+inline constexpr std::string_view kNotCp932 =
+    "「%s」にシフトJISで表せない文字が含まれています。\n別の文字に置き換えて下さい。";
+inline constexpr std::string_view kSearchTextField = "置き換え元文字列";
+inline constexpr std::string_view kReplaceTextField = "置き換え後文字列";
+inline constexpr std::string_view kConditionTextField = "条件";
+inline constexpr std::string_view kTemplatePickerTitle = "開く";
+inline constexpr std::string_view kTextFilesFilter = "ﾌｧｲﾙ(*.txt)";
+inline constexpr std::string_view kAllFilesFilter = "全てのﾌｧｲﾙ(*.*)";
+
+// The desktop program's shell.
+inline constexpr std::string_view kButtonOk = "OK";
+inline constexpr std::string_view kButtonYes = "はい(&Y)";
+inline constexpr std::string_view kButtonNo = "いいえ(&N)";
+inline constexpr std::string_view kVersionMenuItem = "SRCTDH のﾊﾞｰｼﾞｮﾝ情報(&A)...";
+inline constexpr std::string_view kNoDisplay =
+    "srctdy: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 
 } // namespace srctdy::text
 
