@@ -11,6 +11,7 @@ namespace srctdy {
 class Prompter;
 class LineReader;
 class LineWriter;
+class ByteSink;
 
 // Results of ConvertFile.
 enum ConvertResult : int {
@@ -25,6 +26,11 @@ enum ConvertResult : int {
 // through a temporary file beside it. Messages go to prompter. Returns a ConvertResult.
 int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
                 const ConvertSettings& settings, Prompter& prompter);
+
+// Converts the file at path into sink (standard output, memory) instead of a file. Returns
+// kInputFailed when the input cannot be opened, kOutputFailed on a read or write error.
+int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                      const ConvertSettings& settings, Prompter& prompter);
 
 // The line loop over an open input and output: the template (when enabled), then every line
 // through the stages. Shows the template message through prompter. Returns false when the

@@ -19,7 +19,6 @@ inline constexpr std::string_view kReplaceError = "ファイルを置き換え�
 inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
-inline constexpr std::string_view kSubFolderError = "ｻﾌﾞ・ﾌｫﾙﾀﾞを作成できませんでした。\n[ %s ]";
 
 // The definition comments written before the first #include line.
 inline constexpr std::string_view kDefinitionComments[] = {
@@ -50,6 +49,13 @@ inline constexpr std::string_view kRenameFailedStop =
 inline constexpr std::string_view kRenameError = "リネームエラー。";
 inline constexpr std::string_view kRenameRestored =
     "リネームできませんでした。元の名前に戻しました。\n[ %s ]";
+inline constexpr std::string_view kRenameRestoredStop =
+    "リネームできませんでした。元の名前に戻しました。\n[ %s ]\n処理を中断しますか？";
+inline constexpr std::string_view kRenameStranded =
+    "リネームできませんでした。fnswap_temp_name.tmp の名前で残っています。\n[ %s ]";
+inline constexpr std::string_view kRenameStrandedStop =
+    "リネームできませんでした。fnswap_temp_name.tmp の名前で残っています。\n[ %s ]\n"
+    "処理を中断しますか？";
 
 // Dialog data exchange and the options dialog.
 inline constexpr std::string_view kMaxChars = "%1 文字以内で入力してください。";
@@ -72,6 +78,50 @@ inline constexpr std::string_view kButtonNo = "いいえ(&N)";
 inline constexpr std::string_view kVersionMenuItem = "SRCTDH のﾊﾞｰｼﾞｮﾝ情報(&A)...";
 inline constexpr std::string_view kNoDisplay =
     "srctdy: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
+
+// The command line.
+inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
+Tidies C and C++ source files (code page 932 text, written with CR LF line ends).
+PATH: a file, a folder, or "-". A folder stands for its files that match --type (files
+only, no recursion, case-insensitive match, sorted case-insensitively). "-" reads standard
+input and writes standard output; --assume-filename=NAME gives the name used for %filename%
+and the template's ".c" line there (empty when not given).
+
+Output (default: sub-folder output):
+  --subfolder=NAME      sub-folder name, relative to each file's folder (default NewFolder)
+  --overwrite           replace each file in place
+  --stdout              write the converted text to standard output instead (files in order)
+Indentation:
+  --indent=2|4|8|tab|off     default 4 (off: no indentation)
+Conversion conditions (defaults: --trim --fullwidth --collapse-empty, comments kept):
+  --trim | --no-trim                 remove blanks at both ends of every line
+  --fullwidth | --no-fullwidth       turn each full-width space into two ASCII spaces
+  --collapse-empty | --no-collapse-empty
+                                     reduce runs of empty lines to one
+  --delete-empty                     delete every empty line (turns collapse-empty off)
+  --delete-lines=PREFIX              delete lines that begin with PREFIX (at least 3 bytes)
+  --replace=SEARCH [--with=TEXT]     replace SEARCH by TEXT (default empty: delete it);
+                                     TEXT "%filename%" or "%date%" inserts the file's name
+                                     (on lines that begin with SEARCH) or today's date
+  --delete-if=CONDITION              delete #if ... #endif blocks whose #if line holds it
+  --definitions                      insert six section comments before the first #include
+  --template[=PATH]                  copy a header template to the top (default ./FileTitle.txt)
+  --comments=keep|line|block|split   keep comments; /* */ to //; // to /* */; or put the
+                                     comments of lines over 80 bytes on a line of their own
+  --function-names                   fill the function name of module-header blocks
+  --type=PATTERN                     pattern for folder arguments (default *.c)
+Renaming (renames only; no conversion option may stand beside it):
+  --rename=upper|lower|c-to-cpp|cpp-to-c
+                                     names to upper or lower case, .c to .cpp, .cpp to .c
+  --help                display this help and exit
+  --version             output version information and exit
+
+The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are converted
+to code page 932. Paths are used as they are. Messages go to standard error, each prefixed
+with the path of the file it concerns.
+Exit status: 0 every file converted; 1 one or more files failed; 2 usage error.
+)";
+inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
 
 } // namespace srctdy::text
 

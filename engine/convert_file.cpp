@@ -1,0 +1,254 @@
+#include "engine/convert_file.h"
+
+#include "engine/comment_conversion.h"
+#include "engine/cp932.h"
+#include "engine/line_output.h"
+#include "engine/line_reader.h"
+#include "engine/line_writer.h"
+#include "engine/module_header.h"
+#include "platform/prompter.h"
+#include "platform/string_table.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace srctdy {
+
+namespace {
+
+// Closes a file descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; false when close reported an error (a delayed write error included).
+    bool reset() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The file a path finally names: symbolic links are followed so that an overwrite replaces
+// the target and leaves the link a link.
+std::string ResolveLinks(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+// Creates a new, empty temporary file in folder; never opens an existing file. The name never
+// carries a source extension, so no file list shows it.
+Fd CreateTemporary(const std::string& folder, mode_t mode, std::string& pathOut) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "srctdy_temp.";
+        for (int i = 0; i < 8; ++i)
+            name += kChars[random() % (sizeof kChars - 1)];
+        pathOut = Join(folder, name);
+        int fd = ::open(pathOut.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return Fd(fd);
+    }
+    return Fd(-1);
+}
+
+void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
+                  Prompter& prompter) {
+    Fd fd(::open(options.templatePath.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        prompter.tell(text::kTemplateMissing);
+        return;
+    }
+    LineReader reader(fd.get());
+    std::string line;
+    while (reader.next(line)) {
+        if (line.compare(0, 2, ".c") == 0)
+            out.writeLine(file.nameOnly);
+        else
+            out.writeLine(line);
+    }
+}
+
+} // namespace
+
+bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
+                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter) {
+    if (options.insertHeaderTemplate)
+        CopyTemplate(options, file, out, prompter);
+
+    const Indentation indentation{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)};
+    ConversionState state;
+    ModuleHeaderStage moduleHeader;
+    std::string next;
+
+    bool haveLine = in.next(state.rawLine);
+    while (haveLine) {
+        state.splitComment.clear();
+        state.splitPending = false;
+        if (ApplyLineFilters(options, file, state, out) == LineFate::Drop) {
+            haveLine = in.next(state.rawLine);
+            continue;
+        }
+        ConvertComments(options.commentMode, state);
+        if (options.insertFunctionNames) {
+            auto action = moduleHeader.process(options.commentMode, state, out);
+            if (action == ModuleHeaderStage::Action::Hold) {
+                haveLine = in.next(state.rawLine);
+                continue;
+            }
+            if (action == ModuleHeaderStage::Action::BlockClosed) {
+                // The function line names the block, then goes through the pipeline itself.
+                haveLine = in.next(next);
+                moduleHeader.closeBlock(haveLine ? &next : nullptr, options.commentMode, state,
+                                        out);
+                state.rawLine.swap(next);
+                continue;
+            }
+        }
+        WriteOutputLine(indentation, options.commentMode, state, out);
+        haveLine = in.next(state.rawLine);
+    }
+    moduleHeader.flush(options.commentMode, state, out);
+    return !in.failed();
+}
+
+std::string ConvertText(std::string_view input, const FormatOptions& options,
+                        const ConvertSettings& settings, const FileContext& file,
+                        Prompter& prompter) {
+    std::string output;
+    StringSink sink(output);
+    LineReader reader(input);
+    {
+        LineWriter writer(sink);
+        ConvertLines(reader, writer, options, settings, file, prompter);
+    }
+    return output;
+}
+
+std::string NameOnlyFor(std::string_view path) {
+    size_t slash = path.find_last_of('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return cp932::FromUtf8(name).value_or(std::string(name));
+}
+
+int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                      const ConvertSettings& settings, Prompter& prompter) {
+    Fd input(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat inputStat;
+    if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
+        prompter.tell(text::kInputOpenError);
+        return kInputFailed;
+    }
+    const FileContext file{NameOnlyFor(path), TodayText()};
+    LineReader reader(input.get());
+    LineWriter writer(sink);
+    bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
+    bool writeOk = writer.flush();
+    if (!readOk || !writeOk) {
+        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        return kOutputFailed;
+    }
+    return kConverted;
+}
+
+int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
+                const ConvertSettings& settings, Prompter& prompter) {
+    if (!overwrite && settings.subFolderName.empty()) {
+        prompter.tell(text::kEmptySubFolderName);
+        return kOutputFailed;
+    }
+
+    std::string outputFolder;
+    std::string finalPath;
+    if (overwrite) {
+        std::string target = ResolveLinks(path);
+        outputFolder = FolderOf(target);
+        finalPath = target;
+    } else {
+        outputFolder = Join(FolderOf(path), settings.subFolderName);
+        ::mkdir(outputFolder.c_str(), 0777); // an existing folder is simply used
+        finalPath = Join(outputFolder, BaseNameOf(path));
+    }
+
+    Fd input(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat inputStat;
+    if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
+        prompter.tell(text::kInputOpenError);
+        return kInputFailed;
+    }
+    // The original could not replace a read-only file either; refuse it whoever runs us.
+    if (overwrite && (inputStat.st_mode & 0222) == 0) {
+        prompter.tell(FormatText(text::kReadOnlyInput, path));
+        return kOutputFailed;
+    }
+
+    std::string tempPath;
+    Fd output = CreateTemporary(outputFolder, overwrite ? 0600 : 0666, tempPath);
+    if (!output.valid()) {
+        prompter.tell(text::kOutputOpenError);
+        return kOutputFailed;
+    }
+
+    const FileContext file{NameOnlyFor(path), TodayText()};
+    FdSink sink(output.get());
+    bool readOk;
+    bool writeOk;
+    {
+        LineReader reader(input.get());
+        LineWriter writer(sink);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter);
+        writeOk = writer.flush();
+    }
+    if (overwrite && writeOk) {
+        writeOk = ::fchmod(output.get(), inputStat.st_mode & 07777) == 0;
+        if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
+            (void)!::fchown(output.get(), inputStat.st_uid, inputStat.st_gid);
+    }
+    writeOk = output.reset() && writeOk;
+
+    if (!readOk || !writeOk) {
+        ::unlink(tempPath.c_str());
+        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
+        ::unlink(tempPath.c_str());
+        prompter.tell(FormatText(text::kReplaceError, path));
+        return kOutputFailed;
+    }
+    return kConverted;
+}
+
+} // namespace srctdy

@@ -1,0 +1,117 @@
+#include "engine/line_filters.h"
+
+#include "engine/cp932.h"
+#include "engine/line_writer.h"
+#include "platform/string_table.h"
+
+#include <array>
+#include <cstdio>
+#include <ctime>
+
+namespace srctdy {
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+void TrimBlanks(std::string& line) {
+    size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1]))
+        --end;
+    size_t begin = 0;
+    while (begin < end && IsBlank(line[begin]))
+        ++begin;
+    line.erase(end);
+    line.erase(0, begin);
+}
+
+// The definition comments as code page 932 bytes, converted once.
+const std::array<std::string, 6>& DefinitionComments() {
+    static const std::array<std::string, 6> comments = [] {
+        std::array<std::string, 6> out;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = cp932::FromUtf8(text::kDefinitionComments[i]).value_or("");
+        return out;
+    }();
+    return comments;
+}
+
+// Conditional-block deletion: true when the line is dropped.
+bool DropsConditionalBlock(const FormatOptions& options, ConversionState& state) {
+    if (StartsWith(state.rawLine, "#endif")) {
+        if (state.inIfBlock) {
+            state.inIfBlock = false;
+            return true;
+        }
+    } else if (state.inIfBlock) {
+        return true;
+    }
+    // A plain byte search: the condition may stand anywhere, even inside "#if" itself.
+    if (StartsWith(state.rawLine, "#if") &&
+        state.rawLine.find(options.conditionText) != std::string::npos) {
+        state.inIfBlock = true;
+        return true;
+    }
+    return false;
+}
+
+void ReplaceSearchText(const FormatOptions& options, const FileContext& file,
+                       ConversionState& state) {
+    if (options.replaceText == "%filename%") {
+        if (StartsWith(state.rawLine, options.searchText))
+            cp932::ReplaceAll(state.line, options.searchText, file.nameOnly);
+    } else if (options.replaceText == "%date%") {
+        cp932::ReplaceAll(state.line, options.searchText, file.dateText);
+    } else {
+        cp932::ReplaceAll(state.line, options.searchText, options.replaceText);
+    }
+}
+
+} // namespace
+
+LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
+                          ConversionState& state, LineWriter& out) {
+    if (options.deleteConditionalBlocks && DropsConditionalBlock(options, state))
+        return LineFate::Drop;
+    if (options.deleteMatchingLines && StartsWith(state.rawLine, options.searchText))
+        return LineFate::Drop;
+
+    state.line.assign(state.rawLine);
+    if (options.trimBlanks)
+        TrimBlanks(state.line);
+    if (options.fullWidthToHalfWidth)
+        cp932::ReplaceAll(state.line, "\x81\x40", "  ");
+    if (options.deleteEmptyLines && state.line.empty())
+        return LineFate::Drop;
+    if (options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
+        return LineFate::Drop;
+
+    if (options.insertDefinitionComments && !options.insertHeaderTemplate &&
+        !state.definitionsInserted && StartsWith(state.rawLine, "#include")) {
+        for (const std::string& comment : DefinitionComments())
+            out.writeLine(comment);
+        state.definitionsInserted = true;
+    }
+
+    if (options.replaceOrDelete && !options.searchText.empty())
+        ReplaceSearchText(options, file, state);
+    return LineFate::Continue;
+}
+
+std::string TodayText() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%4d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday);
+    return buffer;
+}
+
+} // namespace srctdy

@@ -1,0 +1,247 @@
+#include "engine/convert_file.h"
+#include "platform/scripted_prompter.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace srctdy {
+namespace {
+
+using testing::FileExists;
+using testing::ListFolder;
+using testing::ReadFile;
+using testing::RunAsNobody;
+using testing::TempDir;
+using testing::WriteFile;
+
+class ConvertFileTest : public ::testing::Test {
+protected:
+    ConvertFileTest() { settings.indentOn = false; }
+    ~ConvertFileTest() override { EXPECT_TRUE(prompter.allUsed()) << "unused scripted messages"; }
+
+    int convert(const std::string& name, bool overwrite) {
+        return ConvertFile(dir / name, overwrite, options, settings, prompter);
+    }
+
+    TempDir dir;
+    FormatOptions options;
+    ConvertSettings settings;
+    ScriptedPrompter prompter{[](const std::string& m) { ADD_FAILURE() << m; }};
+};
+
+struct LineEndCase {
+    const char* name;
+    std::string input;
+    std::string expected;
+};
+
+TEST_F(ConvertFileTest, WritesEveryLineWithCrLf) {
+    const LineEndCase cases[] = {
+        {"crlf", "a\r\nb\r\n", "a\r\nb\r\n"},
+        {"lf", "a\nb\n", "a\r\nb\r\n"},
+        {"no final newline", "a\nb", "a\r\nb\r\n"},
+        {"empty", "", ""},
+        {"lone cr stays", "a\rb\n", "a\rb\r\n"},
+        {"cr before crlf stays", "a\r\r\n", "a\r\r\n"},
+        {"nul kept", std::string("a\0b\n", 4), std::string("a\0b\r\n", 5)},
+        {"long line kept whole", std::string(1500, 'x') + "\n", std::string(1500, 'x') + "\r\n"},
+    };
+    options.trimBlanks = options.collapseEmptyLines = options.fullWidthToHalfWidth = 0;
+    for (const auto& c : cases) {
+        WriteFile(dir / "in.c", c.input);
+        ASSERT_EQ(kConverted, convert("in.c", false)) << c.name;
+        EXPECT_EQ(c.expected, ReadFile(dir / "NewFolder/in.c")) << c.name;
+        EXPECT_EQ(c.input, ReadFile(dir / "in.c")) << c.name;
+    }
+}
+
+TEST_F(ConvertFileTest, SubFolderOutputLeavesInputAndReplacesEarlierOutput) {
+    WriteFile(dir / "main.c", "  x;\n");
+    ASSERT_EQ(kConverted, convert("main.c", false));
+    WriteFile(dir / "main.c", "  y;\n");
+    ASSERT_EQ(kConverted, convert("main.c", false));
+    EXPECT_EQ("  y;\n", ReadFile(dir / "main.c"));
+    EXPECT_EQ("y;\r\n", ReadFile(dir / "NewFolder/main.c"));
+    EXPECT_EQ("main.c", ListFolder(dir / "NewFolder"));
+}
+
+TEST_F(ConvertFileTest, TwoLevelSubFolderNameIsUsedWhenItExists) {
+    ::mkdir((dir / "out").c_str(), 0755);
+    settings.subFolderName = "out/sub";
+    WriteFile(dir / "a.c", "a\n");
+    ASSERT_EQ(kConverted, convert("a.c", false));
+    EXPECT_EQ("a\r\n", ReadFile(dir / "out/sub/a.c"));
+}
+
+TEST_F(ConvertFileTest, OverwriteLeavesOnlyTheConvertedFile) {
+    WriteFile(dir / "main.c", "\tint a;  \n");
+    ::chmod((dir / "main.c").c_str(), 0640);
+    ASSERT_EQ(kConverted, convert("main.c", true));
+    EXPECT_EQ("int a;\r\n", ReadFile(dir / "main.c"));
+    EXPECT_EQ("main.c", ListFolder(dir.path()));
+    struct stat st;
+    ASSERT_EQ(0, ::stat((dir / "main.c").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+}
+
+TEST_F(ConvertFileTest, OverwriteThroughLinkKeepsTheLink) {
+    ::mkdir((dir / "real").c_str(), 0755);
+    WriteFile(dir / "real/t.c", "  t;\n");
+    ASSERT_EQ(0, ::symlink("real/t.c", (dir / "link.c").c_str()));
+    ASSERT_EQ(kConverted, convert("link.c", true));
+    char target[64] = {};
+    ASSERT_GT(::readlink((dir / "link.c").c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ("real/t.c", target);
+    EXPECT_EQ("t;\r\n", ReadFile(dir / "real/t.c"));
+    EXPECT_EQ("link.c real", ListFolder(dir.path()));
+    EXPECT_EQ("t.c", ListFolder(dir / "real"));
+}
+
+TEST_F(ConvertFileTest, FileNamedLikeTheTemporaryIsConverted) {
+    WriteFile(dir / "srctdy_temp.c", " a\n");
+    ASSERT_EQ(kConverted, convert("srctdy_temp.c", true));
+    EXPECT_EQ("a\r\n", ReadFile(dir / "srctdy_temp.c"));
+    EXPECT_EQ("srctdy_temp.c", ListFolder(dir.path()));
+}
+
+TEST_F(ConvertFileTest, TemplateComesFirstWithNameLine) {
+    WriteFile(dir / "FileTitle.txt", "/* title */\n.c whatever\r\n.cx\nlast");
+    options.insertHeaderTemplate = 1;
+    options.templatePath = dir / "FileTitle.txt";
+    WriteFile(dir / "main.c", "x;\n");
+    ASSERT_EQ(kConverted, convert("main.c", false));
+    EXPECT_EQ("/* title */\r\nmain.c\r\nmain.c\r\nlast\r\nx;\r\n",
+              ReadFile(dir / "NewFolder/main.c"));
+}
+
+TEST_F(ConvertFileTest, EmptyInputGivesOnlyTheTemplate) {
+    WriteFile(dir / "FileTitle.txt", "T\n");
+    options.insertHeaderTemplate = 1;
+    options.templatePath = dir / "FileTitle.txt";
+    WriteFile(dir / "e.c", "");
+    ASSERT_EQ(kConverted, convert("e.c", false));
+    EXPECT_EQ("T\r\n", ReadFile(dir / "NewFolder/e.c"));
+}
+
+TEST_F(ConvertFileTest, MissingTemplateIsReportedForEachFileAndIgnored) {
+    options.insertHeaderTemplate = 1;
+    options.templatePath = dir / "nothere.txt";
+    WriteFile(dir / "a.c", "a\n");
+    WriteFile(dir / "b.c", "b\n");
+    prompter.expectMessage("雛形ファイルが存在しません。\n雛形挿入処理は無視されます。")
+        .expectMessage("雛形ファイルが存在しません。\n雛形挿入処理は無視されます。");
+    EXPECT_EQ(kConverted, convert("a.c", false));
+    EXPECT_EQ(kConverted, convert("b.c", true));
+    EXPECT_EQ("a\r\n", ReadFile(dir / "NewFolder/a.c"));
+    EXPECT_EQ("b\r\n", ReadFile(dir / "b.c"));
+}
+
+TEST_F(ConvertFileTest, MissingInputIsResultOne) {
+    prompter.expectMessage("ファイルが選択されていません。")
+        .expectMessage("ファイルが選択されていません。");
+    EXPECT_EQ(kInputFailed, convert("gone.c", true));
+    EXPECT_EQ("", ListFolder(dir.path()));
+    EXPECT_EQ(kInputFailed, convert("gone.c", false));
+    EXPECT_EQ("NewFolder", ListFolder(dir.path())); // created before the input was tried
+}
+
+TEST_F(ConvertFileTest, FolderAsInputIsResultOne) {
+    ::mkdir((dir / "d.c").c_str(), 0755);
+    prompter.expectMessage("ファイルが選択されていません。");
+    EXPECT_EQ(kInputFailed, convert("d.c", true));
+}
+
+TEST_F(ConvertFileTest, EmptySubFolderNameIsRefusedBeforeAnythingIsCreated) {
+    settings.subFolderName = "";
+    WriteFile(dir / "a.c", "a\n");
+    prompter.expectMessage("ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。");
+    EXPECT_EQ(kOutputFailed, convert("a.c", false));
+    EXPECT_EQ("a.c", ListFolder(dir.path()));
+}
+
+TEST_F(ConvertFileTest, SubFolderBlockedByFileIsResultTwo) {
+    WriteFile(dir / "a.c", "a\n");
+    WriteFile(dir / "NewFolder", "not a folder");
+    prompter.expectMessage("出力ファイル・オープンエラー！");
+    EXPECT_EQ(kOutputFailed, convert("a.c", false));
+    EXPECT_EQ("not a folder", ReadFile(dir / "NewFolder"));
+}
+
+TEST_F(ConvertFileTest, ReadOnlyInputIsRefusedInOverwriteMode) {
+    WriteFile(dir / "ro.c", "  keep\n");
+    ::chmod((dir / "ro.c").c_str(), 0444);
+    prompter.expectMessage("読み取り専用ファイルは上書きできません。\n[ " + (dir / "ro.c") + " ]");
+    EXPECT_EQ(kOutputFailed, convert("ro.c", true));
+    EXPECT_EQ("  keep\n", ReadFile(dir / "ro.c"));
+    EXPECT_EQ("ro.c", ListFolder(dir.path()));
+}
+
+// Permission failures need an unprivileged process: root writes through missing bits.
+TEST_F(ConvertFileTest, UnreadableInputAndUnwritableFolderAsUnprivilegedUser) {
+    ::chmod(dir.path().c_str(), 0777);
+    WriteFile(dir / "secret.c", "s\n");
+    ::chmod((dir / "secret.c").c_str(), 0600); // owned by root: unreadable for the child
+    ::mkdir((dir / "locked").c_str(), 0555);
+    WriteFile(dir / "locked/l.c", "  l\n");
+    ::chmod((dir / "locked/l.c").c_str(), 0666);
+    int status = RunAsNobody([&] {
+        RecordingPrompter quiet;
+        int unreadable = ConvertFile(dir / "secret.c", false, options, settings, quiet);
+        int noTemp = ConvertFile(dir / "locked/l.c", true, options, settings, quiet);
+        int noSub = ConvertFile(dir / "locked/l.c", false, options, settings, quiet);
+        bool messages = quiet.calls().size() == 3 &&
+                        quiet.calls()[0].text == "ファイルが選択されていません。" &&
+                        quiet.calls()[1].text == "出力ファイル・オープンエラー！" &&
+                        quiet.calls()[2].text == "出力ファイル・オープンエラー！";
+        return unreadable == kInputFailed && noTemp == kOutputFailed && noSub == kOutputFailed &&
+                       messages
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(0, status);
+    EXPECT_EQ("  l\n", ReadFile(dir / "locked/l.c"));
+    EXPECT_EQ("l.c", ListFolder(dir / "locked"));
+}
+
+// A write that fails part way (the file-size limit) leaves the input as it was and no
+// temporary file behind.
+TEST_F(ConvertFileTest, WriteFailingPartWayLosesNothing) {
+    std::string input;
+    for (int i = 0; i < 20000; ++i)
+        input += "  line " + std::to_string(i) + "\n";
+    WriteFile(dir / "big.c", input);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        RecordingPrompter quiet;
+        int overwrite = ConvertFile(dir / "big.c", true, options, settings, quiet);
+        int sub = ConvertFile(dir / "big.c", false, options, settings, quiet);
+        bool ok =
+            overwrite == kOutputFailed && sub == kOutputFailed && quiet.calls().size() == 2 &&
+            quiet.calls()[0].text == "出力ファイル・書き込みエラー！\n[ " + (dir / "big.c") + " ]";
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(input, ReadFile(dir / "big.c"));
+    EXPECT_EQ("NewFolder big.c", ListFolder(dir.path()));
+    EXPECT_EQ("", ListFolder(dir / "NewFolder"));
+}
+
+TEST(NameOnly, IsLastComponentInCodePage932WherePossible) {
+    EXPECT_EQ("main.c", NameOnlyFor("a/b/main.c"));
+    EXPECT_EQ("\x95\x5c.c", NameOnlyFor("dir/表.c"));
+    EXPECT_EQ("\xff.c", NameOnlyFor("\xff.c")); // not UTF-8: bytes as they are
+}
+
+} // namespace
+} // namespace srctdy

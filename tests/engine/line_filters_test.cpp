@@ -1,0 +1,179 @@
+#include "engine/convert_file.h"
+#include "engine/cp932.h"
+#include "platform/scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+namespace srctdy {
+namespace {
+
+// Joins lines as the converter writes them: each ends with CR LF.
+std::string Crlf(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+// Input with LF line ends.
+std::string Lf(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+// Everything off, indentation off: only what a case switches on acts.
+FormatOptions Off() {
+    FormatOptions o;
+    o.trimBlanks = o.fullWidthToHalfWidth = o.collapseEmptyLines = 0;
+    return o;
+}
+
+std::string Convert(const std::string& input, const FormatOptions& options,
+                    const FileContext& file = {"main.c", "2026-12-07"}) {
+    ConvertSettings settings;
+    settings.indentOn = false;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    return ConvertText(input, options, settings, file, prompter);
+}
+
+struct FilterCase {
+    const char* name;
+    std::string expected;
+    std::string input;
+    FormatOptions options;
+};
+
+class LineFilters : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(LineFilters, ConvertsAsExpected) {
+    const FilterCase& c = GetParam();
+    EXPECT_EQ(c.expected, Convert(c.input, c.options));
+}
+
+FormatOptions With(std::initializer_list<int FormatOptions::*> flags, FormatOptions o = Off()) {
+    for (auto flag : flags)
+        o.*flag = 1;
+    return o;
+}
+
+FormatOptions Texts(FormatOptions o, std::string search, std::string replace = {},
+                    std::string condition = {}) {
+    o.searchText = std::move(search);
+    o.replaceText = std::move(replace);
+    o.conditionText = std::move(condition);
+    return o;
+}
+
+using F = FormatOptions;
+const FormatOptions kTrim = With({&F::trimBlanks});
+const FormatOptions kIf = With({&F::deleteConditionalBlocks});
+const FormatOptions kReplace = With({&F::replaceOrDelete});
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LineFilters,
+    ::testing::Values(
+        FilterCase{"TrimRemovesBlanksAtBothEnds", Crlf({"x = 1;"}), Lf({"\t  x = 1;  "}), kTrim},
+        FilterCase{"TrimOffKeepsBlanks", Crlf({"\t  x = 1;  "}), Lf({"\t  x = 1;  "}), Off()},
+        FilterCase{"TrimKeepsFullWidthSpace", Crlf({"\x81\x40x"}), Lf({" \x81\x40x "}), kTrim},
+        FilterCase{"FullWidthSpaceAfterTrimBecomesTwoSpaces", Crlf({"  a"}),
+                   Lf({"\x81\x40"
+                       "a"}),
+                   With({&F::trimBlanks, &F::fullWidthToHalfWidth})},
+        FilterCase{"FullWidthPairOnSecondByteIsNotASpace", Crlf({"\x88\x81\x40"}),
+                   Lf({"\x88\x81\x40"}), With({&F::fullWidthToHalfWidth})},
+        FilterCase{"DeleteEmptyDropsBlankLineOnlyWithTrim", Crlf({"a", "b"}),
+                   Lf({"a", "  ", "", "b"}), With({&F::trimBlanks, &F::deleteEmptyLines})},
+        FilterCase{"DeleteEmptyWithoutTrimKeepsBlanks", Crlf({"a", "  ", "b"}),
+                   Lf({"a", "  ", "", "b"}), With({&F::deleteEmptyLines})},
+        FilterCase{"LineHoldingNulIsNotEmpty", Crlf({"a", std::string(1, '\0'), "b"}),
+                   Lf({"a", std::string(1, '\0'), "b"}), With({&F::deleteEmptyLines})},
+        FilterCase{"CollapsesRunOfEmptyLines", Crlf({"a", "", "b"}), Lf({"a", "", "", "", "b"}),
+                   With({&F::collapseEmptyLines})},
+        FilterCase{"BlankLineAfterEmptyLineIsDropped", Crlf({"a", "", "b"}),
+                   Lf({"a", "", "  ", "b"}), With({&F::trimBlanks, &F::collapseEmptyLines})},
+        FilterCase{"RunOfBlankLinesStaysWhole", Crlf({"a", "", "", "b"}),
+                   Lf({"a", "  ", "\t", "b"}), With({&F::trimBlanks, &F::collapseEmptyLines})},
+        FilterCase{"DeletesIfBlockContainingCondition", Crlf({"a", "b"}),
+                   Lf({"a", "#if DEBUG", "x", "#else", "y", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"KeepsIfBlockWithoutCondition", Crlf({"#if RELEASE", "x", "#endif"}),
+                   Lf({"#if RELEASE", "x", "#endif"}), Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"NestedEndifEndsTheDeletion", Crlf({"z", "#endif", "b"}),
+                   Lf({"#ifdef DEBUG", "#if X", "y", "#endif", "z", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"IndentedEndifDoesNotClose", Crlf({"a"}),
+                   Lf({"a", "#if DEBUG", "  #endif", "b", "c"}), Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"ConditionInsideIfWordCounts", Crlf({"a"}), Lf({"a", "#ifdef X", "b", "#endif"}),
+                   Texts(kIf, "", "", "fd")},
+        FilterCase{"EmptyConditionOpensEveryIf", Crlf({"a", "b"}),
+                   Lf({"a", "#ifndef X", "q", "#endif", "b"}), kIf},
+        FilterCase{
+            "EmptyLinesAroundDeletedBlockCollapse", Crlf({"a", "", "b"}),
+            Lf({"a", "", "#if DEBUG", "x", "#endif", "", "b"}),
+            Texts(With({&F::deleteConditionalBlocks, &F::collapseEmptyLines}), "", "", "DEBUG")},
+        FilterCase{"DeletesLinesBeginningWithSearchText", Crlf({"a", " //DEL b"}),
+                   Lf({"a", "//DEL x", " //DEL b"}),
+                   Texts(With({&F::deleteMatchingLines}), "//DEL")},
+        FilterCase{"MatchingLineTestLooksAtLineAsRead", Crlf({"//DEL b"}), Lf({" //DEL b"}),
+                   Texts(With({&F::deleteMatchingLines, &F::trimBlanks}), "//DEL")},
+        FilterCase{"ReplacesEveryOccurrence", Crlf({"b = b + b;"}), Lf({"a = a + a;"}),
+                   Texts(kReplace, "a", "b")},
+        FilterCase{"EmptyReplacementDeletes", Crlf({"x = 1; "}), Lf({"x = 1; /*TODO*/"}),
+                   Texts(kReplace, "/*TODO*/")},
+        FilterCase{"ReplacementIsNotSearchedAgain", Crlf({"aaaa"}), Lf({"aa"}),
+                   Texts(kReplace, "a", "aa")},
+        FilterCase{"DatePlaceholder", Crlf({"/* 2026-12-07 2026-12-07 */"}), Lf({"/* $D $D */"}),
+                   Texts(kReplace, "$D", "%date%")},
+        FilterCase{"FilenamePlaceholderOnlyOnLinesBeginningWithSearch",
+                   Crlf({"main.c: main.c", " @F: @F"}), Lf({"@F: @F", " @F: @F"}),
+                   Texts(kReplace, "@F", "%filename%")},
+        FilterCase{"PlaceholderInsideLongerTextIsLiteral", Crlf({"x%date%xx"}), Lf({"xDx"}),
+                   Texts(kReplace, "D", "%date%x")},
+        FilterCase{"SearchNeverMatchesSecondByte",
+                   Crlf({"\x95\x5c"
+                         "X"}),
+                   Lf({"\x95\x5c\x5c"}), Texts(kReplace, "\x5c", "X")},
+        FilterCase{"EmptySearchTextReplacesNothing", Crlf({"abc"}), Lf({"abc"}),
+                   Texts(kReplace, "", "x")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DefinitionComments, PrecedeFirstSurvivingIncludeOnce) {
+    FormatOptions o = With({&F::insertDefinitionComments, &F::deleteMatchingLines});
+    o.searchText = "#include <drop";
+    std::string out =
+        Convert(Lf({"/* x */", "#include <drop.h>", "#include <a.h>", "#include <b.h>"}), o);
+    auto sjis = [](const char* utf8) { return cp932::FromUtf8(utf8).value(); };
+    EXPECT_EQ(Crlf({"/* x */", sjis("/* 標準インクルード */"), sjis("/* ユーザーインクルード */"),
+                    sjis("/* 外部関数定義 */"), sjis("/* DEFINE定義 */"), sjis("/* 構造体定義 */"),
+                    sjis("/* グローバル変数定義 */"), "#include <a.h>", "#include <b.h>"}),
+              out);
+}
+
+TEST(DefinitionComments, NeverWrittenWithTemplateOn) {
+    FormatOptions o = With({&F::insertDefinitionComments, &F::insertHeaderTemplate});
+    o.templatePath = "/nonexistent/FileTitle.txt";
+    ConvertSettings settings;
+    settings.indentOn = false;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    prompter.expectMessage("雛形ファイルが存在しません。\n雛形挿入処理は無視されます。");
+    EXPECT_EQ(Crlf({"#include <a.h>"}),
+              ConvertText(Lf({"#include <a.h>"}), o, settings, {"a.c", ""}, prompter));
+    EXPECT_TRUE(prompter.allUsed());
+}
+
+TEST(LineFilters, StartupDefaultsTrimConvertAndCollapse) {
+    FormatOptions o = StartupFormatOptions("/tmp");
+    EXPECT_EQ("/tmp/FileTitle.txt", o.templatePath);
+    EXPECT_EQ(Crlf({"a", "", "  b"}), Convert(Lf({"  a  ", "", "",
+                                                  "\x81\x40"
+                                                  "b"}),
+                                              o));
+}
+
+} // namespace
+} // namespace srctdy

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace srctdy::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + name.
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Whole-file helpers; ReadFile gives "" for a missing file (check FileExists first).
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+// Names in folder (not "." or ".."), sorted.
+std::string ListFolder(const std::string& folder);
+
+// Runs body in a forked child that has dropped to uid and gid 65534, so that permission bits
+// hold even when the tests run as root. Returns the child's exit status (body's return
+// value), or -1 when it did not exit normally.
+int RunAsNobody(const std::function<int()>& body);
+
+// Runs a program with arguments, feeding input to its standard input; collects its output.
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input = {}, const std::string& workDir = {});
+
+} // namespace srctdy::testing
