@@ -48,6 +48,8 @@ struct FilterCase {
     FormatOptions options;
 };
 
+void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
+
 class LineFilters : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(LineFilters, ConvertsAsExpected) {
