@@ -1,0 +1,216 @@
+#include "engine/comment_conversion.h"
+#include "engine/convert_file.h"
+#include "engine/line_output.h"
+#include "engine/line_writer.h"
+#include "platform/scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <source_location>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace srctdy {
+namespace {
+
+// The bytes of lines as the writer ends them.
+std::string Lines(std::initializer_list<std::string_view> lines) {
+    std::string bytes;
+    for (std::string_view line : lines) {
+        bytes.append(line);
+        bytes.append("\r\n");
+    }
+    return bytes;
+}
+
+struct OutputSetup {
+    int depth = 0; // braceDepth before the first line
+    int commentMode = 0;
+    Indentation indentation{true, "    "};
+};
+
+// Sends lines through the comment stage and the output stage, as the driver does with every
+// filter off (line starts as rawLine), and returns what was written.
+std::string RunOutputStage(const std::vector<std::string>& input, const OutputSetup& setup,
+                           ConversionState& state) {
+    std::string bytes;
+    StringSink sink(bytes);
+    LineWriter out(sink);
+    state.braceDepth = setup.depth;
+    for (const std::string& text : input) {
+        state.rawLine = text;
+        state.line = text;
+        state.splitComment.clear();
+        state.splitPending = false;
+        ConvertComments(setup.commentMode, state);
+        WriteOutputLine(setup.indentation, setup.commentMode, state, out);
+    }
+    out.flush();
+    return bytes;
+}
+
+void VerifyOutput(std::string_view expected, const std::vector<std::string>& input,
+                  const OutputSetup& setup = {},
+                  std::source_location where = std::source_location::current()) {
+    testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
+    ConversionState state;
+    EXPECT_EQ(expected, RunOutputStage(input, setup, state));
+}
+
+TEST(LineOutput, IndentsBlocksByBraceDepth) {
+    VerifyOutput(
+        Lines({"int f(void)", "{", "    int a;", "    if (a) {", "        a = 0;", "    }", "}"}),
+        {"int f(void)", "{", "int a;", "if (a) {", "a = 0;", "}", "}"});
+    // At most one level per line, whatever the number of braces.
+    VerifyOutput(Lines({"{ {", "    a;", "}}", "b;"}), {"{ {", "a;", "}}", "b;"});
+    VerifyOutput(Lines({"    } else {", "        x;"}), {"} else {", "x;"}, {.depth = 2});
+    VerifyOutput(Lines({"x = 1; }", "y;"}), {"x = 1; }", "y;"}, {.depth = 1});
+    // Braces inside comments count like any other in comment mode 0.
+    VerifyOutput(Lines({"/* { */", "    x;"}), {"/* { */", "x;"});
+    // A surplus "}" takes the depth below zero, and it stays there until enough "{" lines.
+    VerifyOutput(Lines({"}", "{", "{", "    c;"}), {"}", "{", "{", "c;"});
+}
+
+TEST(LineOutput, WritesCaseAndDefaultOneLevelOut) {
+    VerifyOutput(Lines({"    switch (x) {", "    case 1:", "        y = 0;", "        break;",
+                        "    default:", "        y = 1;", "    }"}),
+                 {"switch (x) {", "case 1:", "y = 0;", "break;", "default:", "y = 1;", "}"},
+                 {.depth = 1});
+    // The label's own "{" counts before it is moved out.
+    VerifyOutput(Lines({"        case 1: {", "            y = 0;"}), {"case 1: {", "y = 0;"},
+                 {.depth = 2});
+    // Only the first bytes are compared: no word boundary, no blanks skipped.
+    VerifyOutput(Lines({"    caseCount = 0;", "    defaultValue = 1;", "         case 1:"}),
+                 {"caseCount = 0;", "defaultValue = 1;", " case 1:"}, {.depth = 2});
+}
+
+TEST(LineOutput, WritesPreprocessorLinesFlushLeftWithoutTabs) {
+    VerifyOutput(Lines({"#define BEGIN {", "    x;", "#if A", "    y;"}),
+                 {"#define BEGIN {", "x;", "#if\tA", "y;"}, {.depth = 1});
+    // Only a "#" in the first byte counts: an untrimmed line is ordinary and keeps its tabs.
+    VerifyOutput(Lines({"    \t#if\tA"}), {"\t#if\tA"}, {.depth = 1});
+}
+
+TEST(LineOutput, IgnoresBraceBytesInsideDoubleByteCharacters) {
+    VerifyOutput(Lines({"    s = \"\x83{\";", "    t = \"\x81}\";", "    u;"}),
+                 {"s = \"\x83{\";", "t = \"\x81}\";", "u;"}, {.depth = 1});
+}
+
+TEST(LineOutput, UsesTheChosenUnit) {
+    EXPECT_EQ("  ", IndentUnitFor(0));
+    EXPECT_EQ("    ", IndentUnitFor(1));
+    EXPECT_EQ("        ", IndentUnitFor(2));
+    EXPECT_EQ("\t", IndentUnitFor(3));
+    EXPECT_EQ("\t", IndentUnitFor(-1));
+    VerifyOutput(Lines({"{", "\t{", "\t\tx;"}), {"{", "{", "x;"},
+                 {.indentation = {true, IndentUnitFor(3)}});
+}
+
+TEST(LineOutput, WritesLinesUnchangedWhenIndentationIsOff) {
+    ConversionState state;
+    const OutputSetup off{.indentation = {false, "    "}};
+    EXPECT_EQ(Lines({"{", "#if\tA", "x;", " case 1:", ""}),
+              RunOutputStage({"{", "#if\tA", "x;", " case 1:", ""}, off, state));
+    EXPECT_EQ(0, state.braceDepth);
+}
+
+TEST(LineOutput, WritesEmptyLineAsBarePrefix) {
+    VerifyOutput(Lines({"        "}), {""}, {.depth = 2});
+    VerifyOutput(Lines({""}), {""}, {.depth = -1});
+}
+
+TEST(LineOutput, WritesSplitCommentBeforeItsCodeWithTheSamePrefix) {
+    struct Case {
+        std::string comment;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/* note */", Lines({"    /* note */", "    x;"})},
+        {"", Lines({"    ", "    x;"})}, // a long line without comments still gets its line
+    };
+    for (const auto& [comment, expected] : cases) {
+        std::string bytes;
+        StringSink sink(bytes);
+        LineWriter out(sink);
+        ConversionState state;
+        state.braceDepth = 1;
+        state.rawLine = "x; " + comment;
+        state.line = "x;";
+        state.splitComment = comment;
+        state.splitPending = true;
+        WriteOutputLine(Indentation{true, "    "}, 3, state, out);
+        out.flush();
+        EXPECT_EQ(expected, bytes);
+    }
+}
+
+TEST(LineOutput, WritesConvertedBlockCommentsAsLineComments) {
+    ConversionState state;
+    EXPECT_EQ(Lines({"// a", "//b", "//    c   "}),
+              RunOutputStage({"/* a", "b", "c */"}, {.depth = 1, .commentMode = 1}, state));
+    EXPECT_EQ(1, state.braceDepth);
+    EXPECT_EQ(0, state.commentState);
+    // A line that already holds "//" gets no second one.
+    VerifyOutput(Lines({"    x = 1; // one   ", "    y;"}), {"x = 1; /* one */", "y;"},
+                 {.depth = 1, .commentMode = 1});
+    // Inside an open comment braces do not count; on the closing line they do, but the line is
+    // no case label.
+    VerifyOutput(Lines({"// {", "//}", "//    case 1: {   ", "        x;"}),
+                 {"/* {", "}", "case 1: { */", "x;"}, {.depth = 1, .commentMode = 1});
+}
+
+TEST(LineOutput, ResetsCountersAfterWriting) {
+    struct Case {
+        int commentMode;
+        std::string rawLine;
+        int commentStateAfter;
+        int blankRunAfter;
+    };
+    const Case cases[] = {
+        {1, "x", 0, 0},
+        {1, "", 0, 1}, // an empty line as read keeps the count of empty lines
+        {0, "", 2, 1}, // other modes never reset the comment state
+        {3, "  ", 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commentMode);
+        std::string bytes;
+        StringSink sink(bytes);
+        LineWriter out(sink);
+        ConversionState state;
+        state.rawLine = c.rawLine;
+        state.commentState = 2;
+        state.blankRun = 1;
+        WriteOutputLine(Indentation{false, ""}, c.commentMode, state, out);
+        EXPECT_EQ(c.commentStateAfter, state.commentState);
+        EXPECT_EQ(c.blankRunAfter, state.blankRun);
+    }
+}
+
+TEST(LineOutputPipeline, ConvertsBlockCommentsInsideSwitchWithIndentation) {
+    FormatOptions options;
+    options.commentMode = 1;
+    ConvertSettings settings;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    const std::string input = "void f(int x)\n"
+                              "{\n"
+                              "    switch (x) {\n"
+                              "    case 1: /* one */\n"
+                              "        y = 0;\n"
+                              "    /* fall\n"
+                              "       through */\n"
+                              "    default:\n"
+                              "        y = 1;\n"
+                              "    }\n"
+                              "}\n";
+    // The label that closes a comment stays at the depth of the statements.
+    EXPECT_EQ(Lines({"void f(int x)", "{", "    switch (x) {", "        case 1: // one   ",
+                     "        y = 0;", "// fall", "//        through   ",
+                     "    default:", "        y = 1;", "    }", "}"}),
+              ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+}
+
+} // namespace
+} // namespace srctdy
