@@ -1,15 +1,85 @@
 #include "engine/module_header.h"
 
-namespace srctdy {
+#include "engine/line_writer.h"
 
-ModuleHeaderStage::Action ModuleHeaderStage::process(int, ConversionState&, LineWriter&) {
-    return Action::Pass;
+#include <string_view>
+
+namespace srctdy {
+namespace {
+
+// The markers in code page 932 bytes: "[関数名]", "[概要]", and the closing line of 68
+// asterisks and a slash. Compared byte for byte against the line as read.
+constexpr std::string_view kNameMarker = "\x5B\x8A\xD6\x90\x94\x96\xBC\x5D";
+constexpr std::string_view kSummaryMarker = "\x5B\x8A\x54\x97\x76\x5D";
+constexpr std::string_view kClosingLine =
+    "********************************************************************/";
+static_assert(kNameMarker.size() == 8 && kSummaryMarker.size() == 6);
+static_assert(kClosingLine.size() == 69 && kClosingLine.find('/') == 68);
+
+// A block writes itself out unchanged once this many lines wait behind its start marker.
+constexpr int kMaxHeldLines = 250;
+
+} // namespace
+
+ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, ConversionState& state,
+                                                     LineWriter& out) {
+    const std::string& raw = state.rawLine;
+    if (raw == kClosingLine) {
+        if (headerLineCount_ == 0)
+            return Action::Pass;
+        hold(raw);
+        return Action::BlockClosed;
+    }
+    if (raw.starts_with(kNameMarker)) {
+        if (headerLineCount_ >= 2)
+            writeBlock(true, commentMode, state, out);
+        headerLineCount_ = 1;
+        return Action::Pass;
+    }
+    if (headerLineCount_ == 0)
+        return Action::Pass;
+    hold(raw);
+    if (headerLineCount_ - 1 >= kMaxHeldLines)
+        writeBlock(!raw.empty(), commentMode, state, out);
+    return Action::Hold;
 }
 
-void ModuleHeaderStage::closeBlock(const std::string*, int, ConversionState&, LineWriter&) {}
+void ModuleHeaderStage::closeBlock(const std::string* nextRawLine, int commentMode,
+                                   ConversionState& state, LineWriter& out) {
+    // The name goes in only while nothing stands between the two markers, so a second run
+    // over the same file inserts nothing.
+    if (nextRawLine != nullptr && headerLineCount_ >= 2 && held_[0] == kSummaryMarker) {
+        std::string_view name = *nextRawLine;
+        out.writeLine(name.substr(0, name.find_first_of("{/")));
+    }
+    // The closing line, never empty, is what causes this write.
+    writeBlock(true, commentMode, state, out);
+}
 
-void ModuleHeaderStage::flush(int, ConversionState&, LineWriter&) {}
+void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWriter& out) {
+    if (headerLineCount_ >= 2)
+        writeBlock(false, commentMode, state, out);
+    headerLineCount_ = 0;
+}
 
-void ModuleHeaderStage::writeBlock(bool, int, ConversionState&, LineWriter&) {}
+void ModuleHeaderStage::hold(const std::string& rawLine) {
+    const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
+    if (slot < held_.size())
+        held_[slot].assign(rawLine);
+    else
+        held_.push_back(rawLine);
+    ++headerLineCount_;
+}
+
+void ModuleHeaderStage::writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state,
+                                   LineWriter& out) {
+    for (int i = 0; i + 1 < headerLineCount_; ++i)
+        out.writeLine(held_[static_cast<size_t>(i)]);
+    headerLineCount_ = 0;
+    if (commentMode == 1 && state.commentState == 2)
+        state.commentState = 0;
+    if (causeNotEmpty)
+        state.blankRun = 0;
+}
 
 } // namespace srctdy

@@ -20,12 +20,15 @@ public:
         BlockClosed // the closing line was held: call closeBlock with the next input line
     };
 
-    // Looks at state.rawLine. Only called when function names are on.
+    // Looks at state.rawLine (the markers are tested on the line as read). Only called when
+    // function names are on. A block written here (before a new start marker, or when 250
+    // lines are held) makes the same resets as a written line.
     Action process(int commentMode, ConversionState& state, LineWriter& out);
 
-    // Writes the held block after its closing line; nextRawLine is the input's next line
-    // (null at the end of input, when no name is written). The caller then sends that line
-    // through the whole pipeline.
+    // Writes the held block after its closing line, with the next line's text up to its first
+    // "{" or "/" inserted as the name when the field is still empty; nextRawLine is the input's
+    // next line (null at the end of input, when no name is written). The caller then sends that
+    // line through the whole pipeline.
     void closeBlock(const std::string* nextRawLine, int commentMode, ConversionState& state,
                     LineWriter& out);
 
@@ -33,9 +36,10 @@ public:
     void flush(int commentMode, ConversionState& state, LineWriter& out);
 
 private:
+    void hold(const std::string& rawLine);
     void writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state, LineWriter& out);
 
-    std::vector<std::string> held_; // held lines; capacity reused from block to block
+    std::vector<std::string> held_; // held lines, whole; slots and capacity reused
     int headerLineCount_ = 0;       // 0: not collecting; else 1 + number of held lines
 };
 
