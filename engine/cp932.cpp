@@ -8,10 +8,6 @@ namespace srctdy::cp932 {
 
 namespace {
 
-// Bytes below 0x40 never occur as second bytes, so a match of a needle that starts with one
-// always starts on a character boundary.
-constexpr unsigned char kLowestSecondByte = 0x40;
-
 size_t NextBoundary(std::string_view text, size_t at) {
     return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? at + 2
                                                                                     : at + 1;
@@ -54,7 +50,6 @@ size_t Find(std::string_view text, std::string_view needle, size_t from) {
         return std::string_view::npos;
     if (needle.empty())
         return from;
-    const bool alwaysOnBoundary = static_cast<unsigned char>(needle[0]) < kLowestSecondByte;
     size_t boundary = from;
     size_t pos = from;
     while (pos + needle.size() <= text.size()) {
@@ -63,7 +58,9 @@ size_t Find(std::string_view text, std::string_view needle, size_t from) {
         if (!hit)
             return std::string_view::npos;
         size_t at = static_cast<const char*>(hit) - text.data();
-        if (alwaysOnBoundary)
+        // After a byte that cannot lead a pair, a character always begins: the usual case,
+        // decided without walking the line.
+        if (at == boundary || !IsLeadByte(static_cast<unsigned char>(text[at - 1])))
             return at;
         while (boundary < at)
             boundary = NextBoundary(text, boundary);

@@ -22,6 +22,10 @@ TEST(Cp932, FindMatchesOnlyOnCharacterBoundaries) {
         {"\x88", "\x88", 0}, // a lead byte at the end stands alone
         {"x/*y", "/*", 1},
         {"\x95\x5c\x5c", "\x5c", 2},
+        {"\x88/", "/", npos},              // a stray lead byte takes even "/" as its second
+        {"\x88\x88/", "/", 2},
+        {"\x88*/x", "*/", npos},
+        {"\x88\t", "\t", npos},
         {"abc", "", 0},
         {"", "a", npos},
     };
