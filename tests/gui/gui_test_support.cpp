@@ -5,7 +5,10 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVariant>
 
 namespace srctdy::testing {
@@ -73,9 +76,19 @@ QStringList CutCaptions(const QWidget& dialog) {
         } else if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget)) {
             text = static_cast<QAbstractButton*>(widget)->text();
             needed = widget->sizeHint().width();
-        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
             text = button->text();
-            needed = TextWidth(*widget, Caption(text)) + 4; // the frame
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = text;
+            if (button->autoDefault())
+                option.features |= QStyleOptionButton::AutoDefaultButton;
+            if (button->isDefault())
+                option.features |= QStyleOptionButton::DefaultButton;
+            room = button->style()
+                       ->subElementRect(QStyle::SE_PushButtonContents, &option, button)
+                       .width();
+            needed = TextWidth(*widget, Caption(text));
         } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
             text = group->title();
             needed = TextWidth(*widget, text) + 16; // the frame and the gap before the title

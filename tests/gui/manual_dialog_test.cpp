@@ -1,3 +1,4 @@
+#include "app/dialog_style.h"
 #include "app/manual_dialog.h"
 #include "tests/gui/gui_test_support.h"
 
@@ -29,6 +30,8 @@ class ManualDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { srctdy::UseDialogStyle(); }
+
     void listsThe35ManualLinesInTheirOrder() {
         ManualDialog dialog;
         const QStringList entries = Entries(dialog);

@@ -1,3 +1,4 @@
+#include "app/dialog_style.h"
 #include "engine/cp932.h"
 #include "engine/format_options.h"
 #include "options/options_dialog.h"
@@ -110,6 +111,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { srctdy::UseDialogStyle(); }
+
     void init() {
         options = StartupFormatOptions(kStartup);
         failures.clear();
@@ -396,7 +399,8 @@ private slots:
         click(kCancel);
         QVERIFY(!dialog->isVisible());
         QCOMPARE(options.templatePath, kStartup + "/FileTitle.txt");
-        const auto& call = desktop->calls().at(0);
+        QCOMPARE(desktop->calls().size(), size_t(1));
+        const auto& call = desktop->calls()[0];
         QCOMPARE(call.target, kStartup);
         QCOMPARE(call.filters.size(), size_t(2));
         QCOMPARE(call.filters[0].description, std::string(text::kTextFilesFilter));
@@ -439,7 +443,8 @@ private slots:
         open();
         type(kTemplatePath, "/tmp/my head.txt");
         click(kEdit);
-        QCOMPARE(desktop->calls().at(0).target, std::string("/tmp/my head.txt"));
+        QCOMPARE(desktop->calls().size(), size_t(1));
+        QCOMPARE(desktop->calls()[0].target, std::string("/tmp/my head.txt"));
         QCOMPARE(options.templatePath, kStartup + "/FileTitle.txt");
     }
 
