@@ -1,0 +1,312 @@
+#!/usr/bin/env bash
+# The benchmark behind `make bench`. Builds the release preset, generates the corpus once (kept
+# between runs in build/bench-corpus), then measures srctdy-cli, the line-copy floor, cat and
+# the peers (GNU indent, astyle, uncrustify, clang-format; benchmark opponents only) in one
+# run and prints one table. It measures and reports; it asserts nothing.
+#
+# Environment: BENCH_RUNS (runs per row, the median is shown; default 3), BENCH_SIZE (default
+# 50M), BENCH_FILES (default 2000), BENCH_PEER_SIZE (part of the corpus for the peers; 10M),
+# BENCH_SEED, BENCH_MICRO=0 (skip the micro-benchmarks), BENCH_CMAKE_ARGS (extra configure
+# arguments; default: no tests, no GUI, which the benchmark does not need).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$root/build/release
+corpus=${BENCH_CORPUS:-$root/build/bench-corpus}
+scratch=${BENCH_SCRATCH:-$root/build/bench-scratch}
+runs=${BENCH_RUNS:-3}
+size=${BENCH_SIZE:-50M}
+files=${BENCH_FILES:-2000}
+peer_size=${BENCH_PEER_SIZE:-10M}
+seed=${BENCH_SEED:-8}
+read -r -a cmake_args <<<"${BENCH_CMAKE_ARGS:--DSRCTDY_BUILD_TESTS=OFF -DSRCTDY_BUILD_GUI=OFF}"
+
+log() { printf '== %s\n' "$*" >&2; }
+
+# --- Tools -----------------------------------------------------------------------------------
+
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' ||
+            missing+=("$p")
+    done
+    ((${#missing[@]})) || return 0
+    local sudo=()
+    [[ $(id -u) == 0 ]] || sudo=(sudo)
+    log "installing ${missing[*]}"
+    if ! { "${sudo[@]}" apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" \
+            >/dev/null; }; then
+        log "warning: could not install ${missing[*]}; rows of missing peers are left out"
+    fi
+}
+
+install_missing cmake ninja-build g++ libbenchmark-dev time indent astyle uncrustify clang-format
+
+log "building the release preset"
+cd "$root"
+cmake --preset release "${cmake_args[@]}" >/dev/null
+cmake --build --preset release -j2 --target srctdy-cli line_copy corpus_gen micro_bench
+
+cli=$build/cli/srctdy-cli
+floor=$build/bench/line_copy
+
+# --- Corpus ----------------------------------------------------------------------------------
+
+to_bytes() {
+    local v=${1%[KkMmGg]}
+    case $1 in
+    *[Kk]) echo $((v * 1000)) ;;
+    *[Mm]) echo $((v * 1000000)) ;;
+    *[Gg]) echo $((v * 1000000000)) ;;
+    *) echo "$v" ;;
+    esac
+}
+
+generator_hash=$(cat "$root/bench/corpus_text.cpp" "$root/bench/corpus_gen.cpp" | sha256sum |
+    cut -c1-16)
+
+# generate NAME SIZE FILES [--crlf]: once; the stamp beside the folder says what it holds.
+generate() {
+    local name=$1 stamp=$corpus/$1.stamp
+    shift
+    local want="$* seed=$seed generator=$generator_hash"
+    if [[ -f $stamp && $(<"$stamp") == "$want" ]]; then
+        return
+    fi
+    log "generating $name ($*)"
+    rm -rf "${corpus:?}/$name" "$stamp"
+    "$build/bench/corpus_gen" "$corpus/$name" "$1" "$2" "$seed" "${@:3}" >&2
+    echo "$want" >"$stamp"
+}
+
+# The sorted plain files of a folder, one per line.
+list_files() { find "$1" -maxdepth 1 -type f | LC_ALL=C sort; }
+
+mkdir -p "$corpus" "$scratch"
+generate single "$size" 1
+generate single-crlf "$size" 1 --crlf
+generate many "$size" "$files"
+generate many-crlf "$size" "$files" --crlf
+
+# The peers' part: the first files of the many-file corpus, up to peer_size bytes.
+part_want="from many: $(<"$corpus/many.stamp") up to $peer_size"
+if [[ ! -f $corpus/part.stamp || $(<"$corpus/part.stamp") != "$part_want" ]]; then
+    log "copying the peers' part ($peer_size)"
+    rm -rf "$corpus/part" "$corpus/part.stamp"
+    mkdir -p "$corpus/part"
+    limit=$(to_bytes "$peer_size")
+    total=0
+    while read -r f && ((total < limit)); do
+        cp -- "$f" "$corpus/part/"
+        total=$((total + $(stat -c %s "$f")))
+    done < <(list_files "$corpus/many")
+    echo "$part_want" >"$corpus/part.stamp"
+fi
+
+template=$corpus/FileTitle.txt
+printf '/*\n * .c\n */\n.c\n' >"$template"
+printf 'indent_columns = 4\n' >"$scratch/uncrustify.cfg"
+
+# --- Workloads -------------------------------------------------------------------------------
+
+declare -A wl_bytes wl_lines wl_text
+describe() { # NAME TEXT
+    local list
+    list=$(list_files "$corpus/$1")
+    wl_bytes[$1]=$(xargs -d '\n' cat <<<"$list" | wc -c)
+    wl_lines[$1]=$(xargs -d '\n' cat <<<"$list" | wc -l)
+    local count
+    count=$(wc -l <<<"$list")
+    wl_text[$1]="$2, $count file$( ((count == 1)) || echo s), $3"
+}
+describe single "$size" LF
+describe single-crlf "$size" "CR LF"
+describe many "$size" LF
+describe many-crlf "$size" "CR LF"
+describe part "$peer_size" "LF (part)"
+
+# --- Rows ------------------------------------------------------------------------------------
+
+row_prog=() row_cond=() row_wl=() row_cmd=() row_prep=()
+add_row() { # PROGRAM CONDITIONS WORKLOAD PREP COMMAND...
+    row_prog+=("$1")
+    row_cond+=("$2")
+    row_wl+=("$3")
+    row_prep+=("$4")
+    shift 4
+    row_cmd+=("$(printf '%q ' "$@")")
+}
+input_of() { # WORKLOAD: the path handed to srctdy-cli and the floor
+    case $1 in
+    single*) echo "$corpus/$1/single.c" ;;
+    *) echo "$corpus/$1" ;;
+    esac
+}
+files_of() { list_files "$corpus/$1"; }
+
+one_thread=()
+has_jobs=0
+if "$cli" --help | grep -q -- '--jobs'; then
+    has_jobs=1
+    one_thread=(-j1)
+fi
+everything=(--delete-if=TEST_MODE --replace=pText --with=pSource --definitions
+    "--template=$template" --comments=split --function-names)
+
+for wl in single single-crlf many many-crlf part; do
+    add_row srctdy-cli "start-up defaults ${one_thread[*]}" "$wl" "" \
+        "$cli" "${one_thread[@]}" '--type=*.*' "$(input_of "$wl")"
+done
+for wl in single many; do
+    add_row srctdy-cli "every condition on ${one_thread[*]}" "$wl" "" \
+        "$cli" "${one_thread[@]}" '--type=*.*' "${everything[@]}" "$(input_of "$wl")"
+    add_row srctdy-cli "comment mode 1 ${one_thread[*]}" "$wl" "" \
+        "$cli" "${one_thread[@]}" '--type=*.*' --comments=line "$(input_of "$wl")"
+done
+if ((has_jobs)); then
+    add_row srctdy-cli "start-up defaults -j2" many "" "$cli" -j2 '--type=*.*' "$corpus/many"
+fi
+for wl in single single-crlf many many-crlf part; do
+    add_row line_copy "floor: lines + CR LF" "$wl" "" "$floor" '--type=*.*' "$(input_of "$wl")"
+done
+for wl in single many part; do
+    mapfile -t list < <(files_of "$wl")
+    add_row cat "" "$wl" "" cat "${list[@]}"
+done
+
+# The peers work in place on a fresh copy of the part in the scratch folder.
+peer_copy=$scratch/peer
+mapfile -t part_names < <(files_of part | xargs -d '\n' -n1 basename)
+peer_files=("${part_names[@]/#/$peer_copy/}")
+fresh_peer_copy() {
+    rm -rf "$peer_copy"
+    mkdir -p "$peer_copy"
+    files_of part | xargs -d '\n' cp -t "$peer_copy" --
+}
+peers=()
+if command -v indent >/dev/null; then
+    add_row "GNU indent" "-i4" part fresh_peer_copy env VERSION_CONTROL=none indent -i4 \
+        "${peer_files[@]}"
+    peers+=("GNU indent")
+fi
+if command -v astyle >/dev/null; then
+    add_row astyle "--indent=spaces=4" part fresh_peer_copy astyle --indent=spaces=4 \
+        --suffix=none --quiet "${peer_files[@]}"
+    peers+=(astyle)
+fi
+if command -v uncrustify >/dev/null; then
+    add_row uncrustify "indent_columns=4" part fresh_peer_copy uncrustify \
+        -c "$scratch/uncrustify.cfg" -q --replace --no-backup "${peer_files[@]}"
+    peers+=(uncrustify)
+fi
+if command -v clang-format >/dev/null; then
+    add_row clang-format "IndentWidth 4" part fresh_peer_copy clang-format -i \
+        '--style={IndentWidth: 4}' "${peer_files[@]}"
+    peers+=(clang-format)
+fi
+
+# --- Measuring -------------------------------------------------------------------------------
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+for wl in single single-crlf many many-crlf part; do # warm the page cache
+    files_of "$wl" | xargs -d '\n' cat >/dev/null
+done
+
+results=$scratch/results
+: >"$results"
+: >"$scratch/errors"
+# Rounds go over all rows in turn, so that load from other work spreads over every row.
+for ((round = 1; round <= runs; round++)); do
+    log "round $round of $runs (${#row_cmd[@]} rows)"
+    for i in "${!row_cmd[@]}"; do
+        [[ -z ${row_prep[$i]} ]] || ${row_prep[$i]}
+        eval "cmd=(${row_cmd[$i]})"
+        status=0
+        t0=$(date +%s%N)
+        /usr/bin/time -f %M -o "$scratch/mem" "${cmd[@]}" >"$scratch/stdout" \
+            2>"$scratch/stderr" || status=$?
+        t1=$(date +%s%N)
+        echo "$i $((t1 - t0)) $(tail -n1 "$scratch/mem") $status" >>"$results"
+        if [[ $status != 0 || -s $scratch/stderr ]]; then
+            { echo "row $i (${row_prog[$i]} ${row_cond[$i]}): exit $status"; head -n3 "$scratch/stderr"; } \
+                >>"$scratch/errors"
+        fi
+    done
+done
+rm -rf "$peer_copy" "$scratch/stdout"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# --- Table -----------------------------------------------------------------------------------
+
+table_input=$scratch/rows
+: >"$table_input"
+for i in "${!row_cmd[@]}"; do
+    wl=${row_wl[$i]}
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$i" "${row_prog[$i]}" "${row_cond[$i]}" "$wl" \
+        "${wl_text[$wl]}" "${wl_bytes[$wl]}" "${wl_lines[$wl]}" >>"$table_input"
+done
+
+echo
+echo "srctdy benchmark: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 |
+    sed 's/^ *//')), load average $load_before before, $load_after after;"
+echo "median of $runs runs per row, rows measured in turn; MB = 10^6 bytes; peak memory is"
+echo "the largest maximum resident set of the runs. Peers: ${peers[*]:-none installed}."
+echo
+awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
+    FNR == NR { split($0, r, " "); n[r[1]]++; ns[r[1], n[r[1]]] = r[2];
+                if (r[3] > kb[r[1]]) kb[r[1]] = r[3]; if (r[4] != 0) bad[r[1]] = 1; next }
+    {
+        i = $1; prog[i] = $2; cond[i] = $3; wl[i] = $4; text[i] = $5; bytes[i] = $6;
+        lines[i] = $7; rows[++count] = i;
+        m = n[i]; for (a = 1; a <= m; a++) t[a] = ns[i, a];
+        for (a = 1; a <= m; a++) for (b = a + 1; b <= m; b++)
+            if (t[b] < t[a]) { x = t[a]; t[a] = t[b]; t[b] = x }
+        med = m % 2 ? t[(m + 1) / 2] : (t[m / 2] + t[m / 2 + 1]) / 2;
+        mbs[i] = bytes[i] * 1000 / med; lps[i] = lines[i] * 1e9 / med;
+        if (prog[i] == "line_copy") floor[wl[i]] = mbs[i];
+    }
+    END {
+        np = split(peers, plist, ",");
+        for (k = 1; k <= count; k++) { i = rows[k];
+            for (p = 1; p <= np; p++) if (prog[i] == plist[p] && mbs[i] > best) best = mbs[i] }
+        fmt = "%-12s %-26s %-27s %7s %9s %8s %7s %9s\n";
+        printf fmt, "program", "conditions", "input", "MB/s", "lines/s", "peak MiB",
+               "x floor", "x best peer";
+        for (k = 1; k <= count; k++) { i = rows[k];
+            f = floor[wl[i]] ? sprintf("%.2f", mbs[i] / floor[wl[i]]) : "-";
+            b = best ? sprintf("%.1f", mbs[i] / best) : "-";
+            printf fmt, prog[i], cond[i] (bad[i] ? " (FAILED)" : ""), text[i],
+                   sprintf("%.1f", mbs[i]), sprintf("%.2fM", lps[i] / 1e6),
+                   sprintf("%.1f", kb[i] / 1024), f, b;
+        }
+        # The issue targets, as information (nothing here fails the run).
+        print "";
+        for (k = 1; k <= count; k++) { i = rows[k];
+            if (prog[i] != "srctdy-cli") continue;
+            if (cond[i] ~ /^start-up defaults/ && cond[i] !~ /-j2/) {
+                d[wl[i]] = mbs[i]; if (kb[i] > dkb) dkb = kb[i] }
+            if (cond[i] ~ /-j2/) j2 = mbs[i];
+        }
+        printf "defaults vs floor: single file %.2f, corpus %.2f (target >= 0.5)\n",
+               d["single"] / floor["single"], d["many"] / floor["many"];
+        if (best) printf "defaults on the corpus vs the fastest peer: %.1fx (target >= 10)\n",
+               d["many"] / best;
+        printf "CR LF vs LF input: single file %.2f, corpus %.2f (target >= 1.0)\n",
+               d["single-crlf"] / d["single"], d["many-crlf"] / d["many"];
+        printf "peak memory with the defaults: %.1f MiB at most\n", dkb / 1024;
+        if (j2) printf "-j2 vs -j1 over the corpus: %.2fx (target >= 1.6)\n", j2 / d["many"];
+    }' "$results" "$table_input"
+
+if [[ -s $scratch/errors ]]; then
+    echo
+    echo "Errors and messages:"
+    sort -u "$scratch/errors" | head -n 40
+fi
+
+if [[ ${BENCH_MICRO:-1} != 0 ]]; then
+    echo
+    echo "Micro-benchmarks (Google Benchmark):"
+    "$build/bench/micro_bench" --benchmark_min_time=0.3
+fi
