@@ -3,6 +3,7 @@
 
 #include "app/current_folder.h"
 #include "app/dialog_style.h"
+#include "app/dialog_units.h"
 #include "app/main_dialog.h"
 #include "app/screenshots.h"
 #include "app/settings_file.h"
@@ -36,6 +37,8 @@ public:
         : app_(argc, argv), startupFolder_(CurrentFolder()),
           settingsPath_(SettingsPathFor(startupFolder_)) {
         UseDialogStyle();
+        // Message boxes and file dialogs too.
+        QApplication::setFont(DialogFont());
     }
 
     int run() {
@@ -44,7 +47,7 @@ public:
         desktop_.setOwner(&dialog);
         const QString shots = qEnvironmentVariable("SRCTDY_SCREENSHOT_DIR");
         if (!shots.isEmpty())
-            return SaveScreenshots(shots, dialog, options_, startupFolder_) ? 0 : 1;
+            return SaveScreenshots(shots, dialog, options_, startupFolder_, prompter_) ? 0 : 1;
         dialog.exec();
         return 0;
     }

@@ -5,11 +5,13 @@
 #include "options/options_dialog.h"
 #include "platform/scripted_desktop.h"
 #include "platform/scripted_prompter.h"
+#include "platform/string_table.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QTimer>
 
 namespace srctdy {
 
@@ -24,10 +26,23 @@ bool Shoot(QWidget& dialog, const QString& path) {
     return dialog.grab().save(path);
 }
 
+// The box is taken and closed from inside its own event loop.
+bool ShootMessageBox(Prompter& prompter, const QString& path) {
+    bool saved = false;
+    QTimer::singleShot(300, [&saved, path] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            saved = box->grab().save(path);
+            box->close();
+        }
+    });
+    prompter.ask(text::kAllFilesQuestion, PromptIcon::Question, PromptButtons::YesNo);
+    return saved;
+}
+
 } // namespace
 
 bool SaveScreenshots(const QString& folder, MainDialog& mainDialog, FormatOptions& options,
-                     const std::string& startupFolder) {
+                     const std::string& startupFolder, Prompter& messages) {
     QDir dir(folder);
     bool saved = Shoot(mainDialog, dir.filePath("main_dialog.png"));
 
@@ -41,6 +56,8 @@ bool SaveScreenshots(const QString& folder, MainDialog& mainDialog, FormatOption
     ManualDialog manualDialog(&mainDialog);
     saved = Shoot(manualDialog, dir.filePath("manual_dialog.png")) && saved;
     manualDialog.reject();
+
+    saved = ShootMessageBox(messages, dir.filePath("message_box.png")) && saved;
     return saved;
 }
 
