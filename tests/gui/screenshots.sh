@@ -17,7 +17,7 @@ done
 printf '%s\r\n' "$work/project" >"$work/SRCTDY.INI"
 
 cd "$work"
-QT_STYLE_OVERRIDE=${QT_STYLE_OVERRIDE:-} SRCTDY_SCREENSHOT_DIR="$out" xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
+SRCTDY_SCREENSHOT_DIR="$out" xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
     "$build/app/srctdy"
 echo "screenshots in $out:"
 ls "$out"
