@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace srctdy {
 
@@ -8,10 +9,11 @@ namespace srctdy {
 // top of every line by the driver; per-file values live for one file.
 struct ConversionState {
     // Per line.
-    std::string rawLine;       // the line as read, its line end removed; never changed
-    std::string line;          // the working copy that is written
-    std::string splitComment;  // comment part split off a long line (comment mode 3)
-    bool splitPending = false; // the line was split this time
+    std::string rawLine;         // the line as read, its line end removed; never changed
+    std::string_view rawLineEnd; // the line end rawLine had: "\r\n", "\n" or "" (last line)
+    std::string line;            // the working copy that is written
+    std::string splitComment;    // comment part split off a long line (comment mode 3)
+    bool splitPending = false;   // the line was split this time
 
     // Per file.
     int commentState = 0; // comment mode 1: 0 none open, 1 open, 2 closed on this line

@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +85,45 @@ Fd CreateTemporary(const std::string& folder, mode_t mode, std::string& pathOut)
     return Fd(-1);
 }
 
+// Passes bytes on to another sink and compares them with a file's bytes at the same offset,
+// read with pread so that the file's own read position is untouched.
+class ComparingSink : public ByteSink {
+public:
+    ComparingSink(ByteSink& inner, int fd) : inner_(inner), fd_(fd) {}
+
+    bool write(std::string_view bytes) override {
+        if (same_)
+            same_ = matches(bytes);
+        offset_ += static_cast<off_t>(bytes.size());
+        return inner_.write(bytes);
+    }
+
+    // Whether everything written equals the file, whose size is size.
+    bool matched(off_t size) const { return same_ && offset_ == size; }
+
+private:
+    bool matches(std::string_view bytes) {
+        buffer_.resize(bytes.size());
+        size_t got = 0;
+        while (got < bytes.size()) {
+            ssize_t n = ::pread(fd_, buffer_.data() + got, bytes.size() - got,
+                                offset_ + static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            got += static_cast<size_t>(n);
+        }
+        return std::memcmp(buffer_.data(), bytes.data(), bytes.size()) == 0;
+    }
+
+    ByteSink& inner_;
+    int fd_;
+    off_t offset_ = 0;
+    bool same_ = true;
+    std::string buffer_;
+};
+
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
                   Prompter& prompter) {
     Fd fd(::open(options.templatePath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -105,27 +146,36 @@ void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWri
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter) {
-    if (options.insertHeaderTemplate)
-        CopyTemplate(options, file, out, prompter);
-
     const Indentation indentation{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)};
     ConversionState state;
     ModuleHeaderStage moduleHeader;
     std::string next;
 
+    // The first line is read before the template is copied: its line end is the one that
+    // added lines get when line ends are kept.
     bool haveLine = in.next(state.rawLine);
+    state.rawLineEnd = in.lineEnd();
+    out.setAddedLineEnd(haveLine ? in.lineEnd() : "");
+    if (options.insertHeaderTemplate)
+        CopyTemplate(options, file, out, prompter);
+
+    auto readNext = [&] {
+        bool more = in.next(state.rawLine);
+        state.rawLineEnd = in.lineEnd();
+        return more;
+    };
     while (haveLine) {
         state.splitComment.clear();
         state.splitPending = false;
         if (ApplyLineFilters(options, file, state, out) == LineFate::Drop) {
-            haveLine = in.next(state.rawLine);
+            haveLine = readNext();
             continue;
         }
         ConvertComments(options.commentMode, state);
         if (options.insertFunctionNames) {
             auto action = moduleHeader.process(options.commentMode, state, out);
             if (action == ModuleHeaderStage::Action::Hold) {
-                haveLine = in.next(state.rawLine);
+                haveLine = readNext();
                 continue;
             }
             if (action == ModuleHeaderStage::Action::BlockClosed) {
@@ -134,11 +184,12 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                 moduleHeader.closeBlock(haveLine ? &next : nullptr, options.commentMode, state,
                                         out);
                 state.rawLine.swap(next);
+                state.rawLineEnd = in.lineEnd();
                 continue;
             }
         }
         WriteOutputLine(indentation, options.commentMode, state, out);
-        haveLine = in.next(state.rawLine);
+        haveLine = readNext();
     }
     moduleHeader.flush(options.commentMode, state, out);
     return !in.failed();
@@ -151,7 +202,7 @@ std::string ConvertText(std::string_view input, const FormatOptions& options,
     StringSink sink(output);
     LineReader reader(input);
     {
-        LineWriter writer(sink);
+        LineWriter writer(sink, settings.lineEnds);
         ConvertLines(reader, writer, options, settings, file, prompter);
     }
     return output;
@@ -173,7 +224,7 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
     }
     const FileContext file{NameOnlyFor(path), TodayText()};
     LineReader reader(input.get());
-    LineWriter writer(sink);
+    LineWriter writer(sink, settings.lineEnds);
     bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
     bool writeOk = writer.flush();
     if (!readOk || !writeOk) {
@@ -184,7 +235,9 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
 }
 
 int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
-                const ConvertSettings& settings, Prompter& prompter) {
+                const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+    if (extras)
+        extras->unchanged = false;
     if (!overwrite && settings.subFolderName.empty()) {
         prompter.tell(text::kEmptySubFolderName);
         return kOutputFailed;
@@ -197,8 +250,14 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         outputFolder = FolderOf(target);
         finalPath = target;
     } else {
-        outputFolder = Join(FolderOf(path), settings.subFolderName);
-        ::mkdir(outputFolder.c_str(), 0777); // an existing folder is simply used
+        if (extras && !extras->outputFolder.empty()) {
+            outputFolder = extras->outputFolder;
+            std::error_code ignored; // a failure shows when the output cannot be created
+            std::filesystem::create_directories(outputFolder, ignored);
+        } else {
+            outputFolder = Join(FolderOf(path), settings.subFolderName);
+            ::mkdir(outputFolder.c_str(), 0777); // an existing folder is simply used
+        }
         finalPath = Join(outputFolder, BaseNameOf(path));
     }
 
@@ -222,12 +281,13 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     }
 
     const FileContext file{NameOnlyFor(path), TodayText()};
-    FdSink sink(output.get());
+    FdSink fileSink(output.get());
+    ComparingSink sink(fileSink, input.get());
     bool readOk;
     bool writeOk;
     {
         LineReader reader(input.get());
-        LineWriter writer(sink);
+        LineWriter writer(sink, settings.lineEnds);
         readOk = ConvertLines(reader, writer, options, settings, file, prompter);
         writeOk = writer.flush();
     }
@@ -242,6 +302,14 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         ::unlink(tempPath.c_str());
         prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
         return kOutputFailed;
+    }
+    // An overwrite that changes nothing leaves the file alone, timestamps included, so that
+    // build tools see no change.
+    if (overwrite && sink.matched(inputStat.st_size)) {
+        ::unlink(tempPath.c_str());
+        if (extras)
+            extras->unchanged = true;
+        return kConverted;
     }
     if (::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
         ::unlink(tempPath.c_str());

@@ -20,12 +20,19 @@ enum ConvertResult : int {
     kOutputFailed = 2, // the output could not be opened, written or put in place
 };
 
+// Extra inputs and outputs of ConvertFile for the command line.
+struct ConvertExtras {
+    std::string outputFolder; // sub-folder output goes here (created with its parents)
+    bool unchanged = false;   // set: an overwrite found nothing to change and left the file
+};
+
 // Converts one file. path names the file (relative paths against the process's current
 // directory, which is never read or changed here). Sub-folder output goes to
 // settings.subFolderName inside the file's folder; overwrite replaces the file atomically
 // through a temporary file beside it. Messages go to prompter. Returns a ConvertResult.
 int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
-                const ConvertSettings& settings, Prompter& prompter);
+                const ConvertSettings& settings, Prompter& prompter,
+                ConvertExtras* extras = nullptr);
 
 // Converts the file at path into sink (standard output, memory) instead of a file. Returns
 // kInputFailed when the input cannot be opened, kOutputFailed on a read or write error.

@@ -27,11 +27,15 @@ struct FormatOptions {
 // The start-up defaults, with the template beside the settings file in startupFolder.
 FormatOptions StartupFormatOptions(const std::string& startupFolder);
 
+// Line ends of the output: CR LF (the program's own), LF, or each line's own as read.
+enum class LineEnds { CrLf, Lf, Keep };
+
 // What the main dialog hands the engine besides the conditions.
 struct ConvertSettings {
     bool indentOn = true;                    // indent by brace depth
     int indentSizeIndex = 1;                 // 0: 2 spaces, 1: 4, 2: 8, other: one tab
     std::string subFolderName = "NewFolder"; // sub-folder output, relative to the file's folder
+    LineEnds lineEnds = LineEnds::CrLf;      // the command line's --eol; always CR LF in the GUI
 };
 
 } // namespace srctdy

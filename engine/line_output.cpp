@@ -74,13 +74,13 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     thread_local std::string head;
     if ((s == 1 || s == 2) && commentMode == 1) {
         // A line inside or closing a converted block comment becomes a line comment.
-        out.writeLine(BuildHead(head, !cp932::Contains(line, "//"), indentation.unit, levels),
-                      line);
+        out.writeInputLine(BuildHead(head, !cp932::Contains(line, "//"), indentation.unit, levels),
+                           line, state.rawLineEnd);
     } else {
         BuildHead(head, false, indentation.unit, levels);
         if (state.splitPending)
             out.writeLine(head, state.splitComment);
-        out.writeLine(head, line);
+        out.writeInputLine(head, line, state.rawLineEnd);
     }
 
     if (commentMode == 1 && s == 2)

@@ -44,8 +44,11 @@ bool LineReader::next(std::string& line) {
         if (nl) {
             size_t end = static_cast<const char*>(nl) - buffer_.data();
             size_t len = end - pos_;
-            if (len > 0 && buffer_[end - 1] == '\r')
+            lineEnd_ = "\n";
+            if (len > 0 && buffer_[end - 1] == '\r') {
                 --len; // CR LF reads as one line end
+                lineEnd_ = "\r\n";
+            }
             line.assign(buffer_, pos_, len);
             pos_ = end + 1;
             return true;
@@ -55,6 +58,7 @@ bool LineReader::next(std::string& line) {
             if (pos_ >= buffer_.size())
                 return false;
             line.assign(buffer_, pos_, std::string::npos); // last line, no line end
+            lineEnd_ = "";
             pos_ = buffer_.size();
             return true;
         }

@@ -19,6 +19,9 @@ public:
     // read error (see failed()).
     bool next(std::string& line);
     bool failed() const { return failed_; }
+    // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
+    // without one. The view stays valid for the program's lifetime.
+    std::string_view lineEnd() const { return lineEnd_; }
 
 private:
     bool fill();
@@ -28,6 +31,7 @@ private:
     size_t pos_ = 0;
     bool eof_ = false;
     bool failed_ = false;
+    std::string_view lineEnd_;
 };
 
 } // namespace srctdy

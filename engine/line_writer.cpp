@@ -7,7 +7,7 @@ namespace srctdy {
 
 namespace {
 constexpr size_t kFlushAt = 128 * 1024;
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kCrLf = "\r\n";
 } // namespace
 
 bool FdSink::write(std::string_view bytes) {
@@ -23,7 +23,9 @@ bool FdSink::write(std::string_view bytes) {
     return true;
 }
 
-LineWriter::LineWriter(ByteSink& sink) : sink_(sink) {
+LineWriter::LineWriter(ByteSink& sink, LineEnds lineEnds)
+    : sink_(sink), keep_(lineEnds == LineEnds::Keep),
+      addedEnd_(lineEnds == LineEnds::Lf ? "\n" : kCrLf) {
     buffer_.reserve(kFlushAt + 4096);
 }
 
@@ -32,9 +34,23 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
+    append(head, text, addedEnd_);
+}
+
+void LineWriter::writeInputLine(std::string_view head, std::string_view text,
+                                std::string_view inputEnd) {
+    append(head, text, keep_ ? inputEnd : addedEnd_);
+}
+
+void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
+    if (keep_)
+        addedEnd_ = firstInputEnd.empty() ? kCrLf : firstInputEnd;
+}
+
+void LineWriter::append(std::string_view head, std::string_view text, std::string_view end) {
     buffer_.append(head);
     buffer_.append(text);
-    buffer_.append(kLineEnd);
+    buffer_.append(end);
     if (buffer_.size() >= kFlushAt)
         flush();
 }

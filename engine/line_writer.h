@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/format_options.h"
+
 #include <string>
 #include <string_view>
 
@@ -35,23 +37,33 @@ private:
     std::string& out_;
 };
 
-// Text-mode output: every line is written with a CR LF line end. Buffered; the first failure
-// is sticky and reported by ok().
+// Text-mode output: every line is written with a CR LF line end (or LF, or the input's own,
+// as lineEnds says). Buffered; the first failure is sticky and reported by ok().
 class LineWriter {
 public:
-    explicit LineWriter(ByteSink& sink);
+    explicit LineWriter(ByteSink& sink, LineEnds lineEnds = LineEnds::CrLf);
     ~LineWriter();
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-    // Writes head, then text, then the line end.
+    // Writes head, then text, then the line end of a line the program adds (template,
+    // definition comments, a split comment, a function name).
     void writeLine(std::string_view head, std::string_view text = {});
+    // Writes a line made from an input line whose own line end was inputEnd.
+    void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd);
+    // With LineEnds::Keep: the line end of the input's first line, for added lines ("" when
+    // the input has none: CR LF is used).
+    void setAddedLineEnd(std::string_view firstInputEnd);
     // Hands everything buffered to the sink; false when any write failed.
     bool flush();
     bool ok() const { return ok_; }
 
 private:
+    void append(std::string_view head, std::string_view text, std::string_view end);
+
     ByteSink& sink_;
+    bool keep_;
+    std::string_view addedEnd_;
     std::string buffer_;
     bool ok_ = true;
 };

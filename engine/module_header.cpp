@@ -27,7 +27,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     if (raw == kClosingLine) {
         if (headerLineCount_ == 0)
             return Action::Pass;
-        hold(raw);
+        hold(raw, state.rawLineEnd);
         return Action::BlockClosed;
     }
     if (raw.starts_with(kNameMarker)) {
@@ -38,7 +38,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     }
     if (headerLineCount_ == 0)
         return Action::Pass;
-    hold(raw);
+    hold(raw, state.rawLineEnd);
     if (headerLineCount_ - 1 >= kMaxHeldLines)
         writeBlock(!raw.empty(), commentMode, state, out);
     return Action::Hold;
@@ -62,19 +62,22 @@ void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWrite
     headerLineCount_ = 0;
 }
 
-void ModuleHeaderStage::hold(const std::string& rawLine) {
+void ModuleHeaderStage::hold(const std::string& rawLine, std::string_view lineEnd) {
     const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
-    if (slot < held_.size())
+    if (slot < held_.size()) {
         held_[slot].assign(rawLine);
-    else
+        heldEnds_[slot] = lineEnd;
+    } else {
         held_.push_back(rawLine);
+        heldEnds_.push_back(lineEnd);
+    }
     ++headerLineCount_;
 }
 
 void ModuleHeaderStage::writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state,
                                    LineWriter& out) {
     for (int i = 0; i + 1 < headerLineCount_; ++i)
-        out.writeLine(held_[static_cast<size_t>(i)]);
+        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)]);
     headerLineCount_ = 0;
     if (commentMode == 1 && state.commentState == 2)
         state.commentState = 0;

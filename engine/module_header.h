@@ -3,6 +3,7 @@
 #include "engine/conversion_state.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace srctdy {
@@ -36,11 +37,12 @@ public:
     void flush(int commentMode, ConversionState& state, LineWriter& out);
 
 private:
-    void hold(const std::string& rawLine);
+    void hold(const std::string& rawLine, std::string_view lineEnd);
     void writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state, LineWriter& out);
 
-    std::vector<std::string> held_; // held lines, whole; slots and capacity reused
-    int headerLineCount_ = 0;       // 0: not collecting; else 1 + number of held lines
+    std::vector<std::string> held_;          // held lines, whole; slots and capacity reused
+    std::vector<std::string_view> heldEnds_; // their line ends as read
+    int headerLineCount_ = 0;                // 0: not collecting; else 1 + number of held lines
 };
 
 } // namespace srctdy
