@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace srctdy {
+
+class Prompter;
+struct FormatOptions;
+struct ConvertSettings;
+
+// What the start button reads from the main dialog.
+struct BatchRequest {
+    std::string folderPath;           // the chosen folder; empty when none is chosen
+    std::string fileType;             // the list's pattern; "*.*" asks before an all-files run
+    std::vector<std::string> entries; // the file list's names, in list order
+    int selectedIndex = -1;           // the selected entry, -1 for none
+    bool allFiles = false;            // "all files" rather than "selected file only"
+    bool overwrite = false;           // overwrite the files rather than write the sub-folder
+};
+
+// How a run ended.
+enum class BatchOutcome {
+    NoFolder,    // no folder chosen: nothing converted
+    Declined,    // the user answered No to the "*.*" question: nothing converted
+    NoFiles,     // all files, but the list is empty
+    NoSelection, // selected file only, but nothing is selected
+    Converted,   // every chosen file converted
+    Failed,      // one or more files failed (each reported by the conversion); others converted
+};
+
+// Called with true before the first conversion and with false when the run is over: the
+// dialog shows its wait cursor in between. In an all-files run the final message is shown
+// before the false call; after a single file, the false call comes before the message.
+using BusyHook = std::function<void(bool busy)>;
+
+// The start button: converts the selected entry or every entry of folderPath with
+// ConvertFile, in list order, and shows the outcome through prompter. A failed file never
+// stops the run. The list is not refilled afterwards (the names are unchanged and the
+// sub-folder is no list entry). busy may be empty.
+BatchOutcome RunBatch(const BatchRequest& request, const FormatOptions& options,
+                      const ConvertSettings& settings, Prompter& prompter,
+                      const BusyHook& busy = {});
+
+} // namespace srctdy
