@@ -1,0 +1,194 @@
+#include "batch/file_renaming.h"
+
+#include "batch/file_list.h"
+#include "batch/folder_navigation.h"
+#include "engine/cp932.h"
+#include "platform/prompter.h"
+#include "platform/string_table.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace srctdy {
+
+namespace {
+
+// Moves from to to, failing when to exists: rename(2) would silently replace it. Where the
+// file system cannot refuse (EINVAL), a hard link does the refusing for it.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    if (link(from.c_str(), to.c_str()) != 0)
+        return false;
+    if (unlink(from.c_str()) != 0) {
+        unlink(to.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Whether bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        size_t extra;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            if (c == 0xE0)
+                low = 0xA0;
+            if (c == 0xED)
+                high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            if (c == 0xF0)
+                low = 0x90;
+            if (c == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + extra >= bytes.size())
+            return false;
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char t = static_cast<unsigned char>(bytes[i + k]);
+            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF))
+                return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+char MapLetter(char c, bool upper) {
+    if (upper && c >= 'a' && c <= 'z')
+        return static_cast<char>(c - 'a' + 'A');
+    if (!upper && c >= 'A' && c <= 'Z')
+        return static_cast<char>(c - 'A' + 'a');
+    return c;
+}
+
+bool IsCaseKind(RenameKind kind) {
+    return kind == RenameKind::Upper || kind == RenameKind::Lower;
+}
+
+RenameOutcome Report(std::string_view message, std::string_view stopMessage,
+                     const std::string& name, bool askToStop, Prompter& prompter) {
+    if (!askToStop) {
+        prompter.tell(FormatText(message, name));
+        return RenameOutcome::Failed;
+    }
+    PromptAnswer answer =
+        prompter.ask(FormatText(stopMessage, name), PromptIcon::Exclamation, PromptButtons::YesNo);
+    return answer == PromptAnswer::Yes ? RenameOutcome::Stop : RenameOutcome::Failed;
+}
+
+RenameOutcome RenameCase(bool upper, const std::string& folder, const std::string& name,
+                         bool askToStop, Prompter& prompter) {
+    const std::string oldPath = JoinPath(folder, name);
+    const std::string swapPath = JoinPath(folder, kCaseSwapName);
+    const std::string newPath = JoinPath(folder, MapNameCase(name, upper));
+    if (!RenameNoReplace(oldPath, swapPath))
+        return Report(text::kRenameFailed, text::kRenameFailedStop, name, askToStop, prompter);
+    if (RenameNoReplace(swapPath, newPath))
+        return RenameOutcome::Renamed;
+    // The new name was taken meanwhile (or is another file's name): put the file back.
+    if (RenameNoReplace(swapPath, oldPath))
+        return Report(text::kRenameRestored, text::kRenameRestoredStop, name, askToStop, prompter);
+    return Report(text::kRenameStranded, text::kRenameStrandedStop, name, askToStop, prompter);
+}
+
+} // namespace
+
+std::string MapNameCase(std::string_view name, bool upper) {
+    std::string out(name);
+    const bool utf8 = IsUtf8(name);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (!utf8 && cp932::IsLeadByte(static_cast<unsigned char>(out[i]))) {
+            ++i; // the second byte belongs to the character
+            continue;
+        }
+        out[i] = MapLetter(out[i], upper);
+    }
+    return out;
+}
+
+std::optional<std::string> ExtensionTarget(std::string_view name, RenameKind kind) {
+    std::string_view from, to;
+    if (kind == RenameKind::CToCpp) {
+        from = ".c";
+        to = ".cpp";
+    } else if (kind == RenameKind::CppToC) {
+        from = ".cpp";
+        to = ".c";
+    } else {
+        return std::nullopt;
+    }
+    // A backslash is an ordinary byte of a name here, not a folder separator.
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return std::nullopt;
+    std::string extension(name.substr(dot));
+    for (char& c : extension)
+        c = MapLetter(c, false);
+    if (extension != from)
+        return std::nullopt;
+    return std::string(name.substr(0, dot)) + std::string(to);
+}
+
+RenameOutcome RenameFile(RenameKind kind, const std::string& folder, const std::string& name,
+                         bool askToStop, Prompter& prompter) {
+    if (IsCaseKind(kind))
+        return RenameCase(kind == RenameKind::Upper, folder, name, askToStop, prompter);
+    std::optional<std::string> target = ExtensionTarget(name, kind);
+    if (!target)
+        return RenameOutcome::PassedOver;
+    if (RenameNoReplace(JoinPath(folder, name), JoinPath(folder, *target)))
+        return RenameOutcome::Renamed;
+    prompter.tell(text::kRenameError);
+    return RenameOutcome::Failed;
+}
+
+RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter) {
+    if (request.folderPath.empty()) {
+        prompter.tell(text::kNoFolder, PromptIcon::Stop);
+        return {};
+    }
+    if (request.entries.empty()) {
+        prompter.tell(text::kNoFiles);
+        return {};
+    }
+    const int selected = request.selectedIndex;
+    if (request.allFiles) {
+        for (const std::string& entry : request.entries) {
+            if (RenameFile(kind, request.folderPath, entry, true, prompter) == RenameOutcome::Stop)
+                break;
+        }
+    } else if (selected < 0 || static_cast<size_t>(selected) >= request.entries.size() ||
+               request.entries[static_cast<size_t>(selected)].empty()) {
+        prompter.tell(text::kNoSelection);
+    } else {
+        RenameFile(kind, request.folderPath, request.entries[static_cast<size_t>(selected)], false,
+                   prompter);
+    }
+
+    RenameResult result;
+    result.refreshed = true;
+    result.entries = ListFiles(request.folderPath, request.fileType);
+    if (IsCaseKind(kind) && selected >= 0 && static_cast<size_t>(selected) < result.entries.size())
+        result.selectedIndex = selected;
+    return result;
+}
+
+} // namespace srctdy

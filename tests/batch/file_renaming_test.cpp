@@ -1,0 +1,240 @@
+#include "batch/file_renaming.h"
+
+#include "batch/file_list.h"
+#include "platform/scripted_prompter.h"
+#include "platform/string_table.h"
+#include "support/nobody_capture.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace srctdy {
+namespace {
+
+using testing::Box;
+using testing::DescribeCalls;
+using testing::ListFolder;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(FileRenaming, MapsAsciiLettersAndKeepsDoubleByteCharactersWhole) {
+    struct Case {
+        const char* name;
+        bool upper;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"main.c", true, "MAIN.C"},
+        {"Main.CPP", false, "main.cpp"},
+        {"MAIN.C", true, "MAIN.C"},
+        {"日本語abc.c", true, "日本語ABC.C"},  // UTF-8: no ASCII byte inside a character
+        {"\x83\x41x.c", false, "\x83\x41x.c"}, // code page 932 "ア": its second byte is 'A'
+        {"\x83\x61x.c", true, "\x83\x61X.C"},  // ... and "ヂ" ends in 'a'
+        {"\xB1z.c", true, "\xB1Z.C"},          // half-width katakana is one byte
+        {"z\x83", true, "Z\x83"},              // a lead byte at the end stands alone
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, MapNameCase(c.name, c.upper)) << c.name;
+}
+
+TEST(FileRenaming, ExtensionCommandsChangeOnlyTheirSourceExtension) {
+    struct Case {
+        const char* name;
+        RenameKind kind;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"a.c", RenameKind::CToCpp, "a.cpp"},
+        {"A.C", RenameKind::CToCpp, "A.cpp"}, // the base keeps its case
+        {"a.cpp", RenameKind::CToCpp, std::nullopt},
+        {"a.h", RenameKind::CToCpp, std::nullopt},
+        {"a", RenameKind::CToCpp, std::nullopt},
+        {"a.c.bak", RenameKind::CToCpp, std::nullopt},
+        {"a.b.c", RenameKind::CToCpp, "a.b.cpp"},
+        {".c", RenameKind::CToCpp, ".cpp"},
+        {"x.CPP", RenameKind::CppToC, "x.c"},
+        {"x.c", RenameKind::CppToC, std::nullopt},
+        {"x.cpp", RenameKind::Upper, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, ExtensionTarget(c.name, c.kind)) << c.name;
+}
+
+constexpr int kAll = -2; // every entry rather than the selected one
+
+// Each file holds its own name, so that a test can see which file ended under which name.
+void AddFiles(const std::string& folder, std::string_view names) {
+    while (!names.empty()) {
+        const size_t end = std::min(names.find(' '), names.size());
+        const std::string name(names.substr(0, end));
+        WriteFile(folder + "/" + name, name);
+        names.remove_prefix(std::min(end + 1, names.size()));
+    }
+}
+
+std::string Join(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names)
+        out += (out.empty() ? "" : " ") + name;
+    return out;
+}
+
+// "name=content" for every file of folder, in list order.
+std::string Contents(const std::string& folder) {
+    std::vector<std::string> files = ListFiles(folder, "*.*");
+    for (std::string& name : files)
+        name += "=" + ReadFile(folder + "/" + name);
+    return Join(files);
+}
+
+RenameRequest Request(const std::string& folder, const char* fileType, int selected) {
+    RenameRequest r;
+    r.folderPath = folder;
+    r.fileType = fileType;
+    r.entries = ListFiles(folder, fileType);
+    r.selectedIndex = selected == kAll ? -1 : selected;
+    r.allFiles = selected == kAll;
+    return r;
+}
+
+std::string Failed(std::string_view message, const char* name) {
+    return Box(FormatText(message, name));
+}
+std::string FailedStop(std::string_view message, const char* name) {
+    return Box(FormatText(message, name), PromptIcon::Exclamation, PromptButtons::YesNo);
+}
+
+TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
+    using enum RenameKind;
+    const std::string renameError = Box(text::kRenameError);
+    const std::string noSelection = Box(text::kNoSelection);
+    const char* swapPresent = "a.c=a.c b.c=b.c c.c=c.c fnswap_temp_name.tmp=fnswap_temp_name.tmp";
+    struct Case {
+        const char* files; // each file holds its own name
+        RenameKind kind;
+        const char* fileType;
+        int selected;
+        std::string messages;
+        const char* after; // "name=content" afterwards
+        int selectedAfter;
+        PromptAnswer answer = PromptAnswer::No;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"main.c x.c", Upper, "*.c", 0, "", "MAIN.C=main.c x.c=x.c", 0},
+        {"a.cpp Main.CPP", Lower, "*.cpp", 1, "", "a.cpp=a.cpp main.cpp=Main.CPP", 1},
+        {"MAIN.C", Upper, "*.c", 0, "", "MAIN.C=MAIN.C", 0},
+        {"a.c b.c 日本.c", Upper, "*.c", kAll, "", "A.C=a.c B.C=b.c 日本.C=日本.c", -1},
+        {"a.c B.C x.h noext a.c.bak y.cpp", CToCpp, "*.*", kAll, "",
+         "a.c.bak=a.c.bak a.cpp=a.c B.cpp=B.C noext=noext x.h=x.h y.cpp=y.cpp", -1},
+        {"a.c b.c", CToCpp, "*.c", kAll, "", "a.cpp=a.c b.cpp=b.c", -1}, // the list empties
+        {"a.cpp b.cpp", CppToC, "*.cpp", 0, "", "a.c=a.cpp b.cpp=b.cpp", -1},
+        // An extension command never replaces a file, and goes on.
+        {"x.cpp x.c", CppToC, "*.cpp", 0, renameError, "x.c=x.c x.cpp=x.cpp", -1},
+        {"x.cpp x.c y.cpp", CppToC, "*.cpp", kAll, renameError, "x.c=x.c x.cpp=x.cpp y.c=y.cpp", -1},
+        // main.c and MAIN.C are two files: the second step finds the new name taken.
+        {"main.c MAIN.C", Upper, "*.c", 1, Failed(text::kRenameRestored, "main.c"),
+         "MAIN.C=MAIN.C main.c=main.c", 1},
+        {"main.c MAIN.C x.c", Upper, "*.c", kAll, FailedStop(text::kRenameRestoredStop, "main.c"),
+         "MAIN.C=MAIN.C main.c=main.c X.C=x.c", -1},
+        // A present swap file makes every first step fail.
+        {"a.c b.c c.c fnswap_temp_name.tmp", Upper, "*.c", kAll,
+         FailedStop(text::kRenameFailedStop, "a.c") + FailedStop(text::kRenameFailedStop, "b.c") +
+             FailedStop(text::kRenameFailedStop, "c.c"), swapPresent, -1},
+        {"a.c b.c c.c fnswap_temp_name.tmp", Lower, "*.c", kAll,
+         FailedStop(text::kRenameFailedStop, "a.c"), swapPresent, -1, PromptAnswer::Yes},
+        {"a.c b.c c.c fnswap_temp_name.tmp", Upper, "*.c", 1, Failed(text::kRenameFailed, "b.c"),
+         swapPresent, 1},
+        // Nothing selected: reported, and the list is refilled.
+        {"a.c b.cpp", Upper, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+        {"a.c b.cpp", Lower, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+        {"a.c b.cpp", CToCpp, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+        {"a.c b.cpp", CppToC, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files);
+        TempDir dir;
+        AddFiles(dir.path(), c.files);
+        RecordingPrompter prompter(c.answer);
+
+        RenameResult result =
+            RenameListedFiles(c.kind, Request(dir.path(), c.fileType, c.selected), prompter);
+
+        EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
+        EXPECT_EQ(c.after, Contents(dir.path()));
+        EXPECT_TRUE(result.refreshed);
+        EXPECT_EQ(Join(ListFiles(dir.path(), c.fileType)), Join(result.entries));
+        EXPECT_EQ(c.selectedAfter, result.selectedIndex);
+    }
+}
+
+TEST(RenameListedFiles, StopsAtOnceWithoutAFolderOrFiles) {
+    for (RenameKind kind :
+         {RenameKind::Upper, RenameKind::Lower, RenameKind::CToCpp, RenameKind::CppToC}) {
+        RecordingPrompter prompter;
+        RenameRequest noFolder; // and no entries either
+        EXPECT_FALSE(RenameListedFiles(kind, noFolder, prompter).refreshed);
+
+        TempDir dir;
+        AddFiles(dir.path(), "a.h");
+        RenameResult emptyList = RenameListedFiles(kind, Request(dir.path(), "*.c", 0), prompter);
+        EXPECT_FALSE(emptyList.refreshed);
+        EXPECT_TRUE(emptyList.entries.empty());
+
+        EXPECT_EQ(Box(text::kNoFolder, PromptIcon::Stop) + Box(text::kNoFiles),
+                  DescribeCalls(prompter.calls()));
+        EXPECT_EQ("a.h=a.h", Contents(dir.path()));
+    }
+}
+
+TEST(RenameListedFiles, SelectsNothingWhenTheOldPositionIsPastTheRefilledList) {
+    TempDir dir;
+    AddFiles(dir.path(), "a.c b.c");
+    RenameRequest request = Request(dir.path(), "*.c", 1);
+    ASSERT_EQ(0, ::unlink((dir / "a.c").c_str())); // removed behind the program's back
+    RecordingPrompter prompter;
+
+    RenameResult result = RenameListedFiles(RenameKind::Upper, request, prompter);
+
+    EXPECT_EQ("B.C", Join(result.entries));
+    EXPECT_EQ(-1, result.selectedIndex);
+    EXPECT_TRUE(prompter.calls().empty());
+}
+
+// A folder the user may not write to refuses every rename.
+TEST(RenameListedFiles, RefusedRenamesAreReportedAndLeaveTheFiles) {
+    struct Case {
+        RenameKind kind;
+        int selected;
+        std::string messages;
+    };
+    const Case cases[] = {
+        {RenameKind::Upper, 0, Failed(text::kRenameFailed, "a.c")},
+        {RenameKind::Lower, kAll,
+         FailedStop(text::kRenameFailedStop, "a.c") + FailedStop(text::kRenameFailedStop, "b.c")},
+        {RenameKind::CToCpp, 1, Box(text::kRenameError)},
+        {RenameKind::CToCpp, kAll, Box(text::kRenameError) + Box(text::kRenameError)},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        AddFiles(dir.path(), "a.c b.c");
+        ASSERT_EQ(0, ::chmod(dir.path().c_str(), 0555));
+        const RenameRequest request = Request(dir.path(), "*.c", c.selected);
+
+        std::optional<std::string> messages = testing::CaptureAsNobody([&] {
+            RecordingPrompter prompter;
+            RenameResult result = RenameListedFiles(c.kind, request, prompter);
+            return DescribeCalls(prompter.calls()) + Join(result.entries);
+        });
+
+        ASSERT_TRUE(messages.has_value());
+        EXPECT_EQ(c.messages + "a.c b.c", *messages);
+        EXPECT_EQ("a.c=a.c b.c=b.c", Contents(dir.path()));
+    }
+}
+
+} // namespace
+} // namespace srctdy
