@@ -1,0 +1,100 @@
+#include "platform/string_table.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace srctdy {
+namespace {
+
+using testing::ListFolder;
+using testing::ProcessResult;
+using testing::ReadFile;
+using testing::RunProcess;
+using testing::TempDir;
+using testing::WriteFile;
+
+ProcessResult Cli(const std::vector<std::string>& args) {
+    return RunProcess(SRCTDY_CLI_PATH, args);
+}
+
+// One line of standard error: the path, ": ", the message with its line breaks as spaces.
+std::string ErrorLine(const std::string& path, std::string_view message) {
+    std::string line = path + ": " + std::string(message);
+    for (char& c : line)
+        if (c == '\n')
+            c = ' ';
+    return line + "\n";
+}
+
+TEST(CliRename, RenamesTheFilesOfFoldersAndFiles) {
+    struct Case {
+        std::vector<std::string> args; // folder-relative; "@" stands for the folder
+        const char* after;
+    };
+    const Case cases[] = {
+        {{"--rename=upper", "@"}, "MAIN.C Main.cpp sub x.h"},
+        {{"--rename=lower", "--type=*.cpp", "@"}, "main.c main.cpp sub x.h"},
+        {{"--rename=c-to-cpp", "@"}, "Main.cpp main.cpp sub x.h"},
+        {{"--rename=cpp-to-c", "@/Main.cpp"}, "Main.c main.c sub x.h"},
+        {{"--rename=upper", "@/x.h", "@/main.c", "@"}, "MAIN.C Main.cpp X.H sub"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        ASSERT_EQ(0, ::mkdir((dir / "sub").c_str(), 0755));
+        for (const char* name : {"main.c", "Main.cpp", "x.h", "sub/a.c"})
+            WriteFile(dir / name, name);
+        std::vector<std::string> args;
+        for (std::string arg : c.args) {
+            if (arg[0] == '@')
+                arg.replace(0, 1, dir.path());
+            args.push_back(arg);
+        }
+
+        ProcessResult r = Cli(args);
+
+        EXPECT_EQ(0, r.status) << c.args[0];
+        EXPECT_EQ("", r.err);
+        EXPECT_EQ(c.after, ListFolder(dir.path())) << c.args[0];
+        EXPECT_EQ("a.c", ListFolder(dir / "sub"));
+    }
+}
+
+TEST(CliRename, RefusedRenameIsReportedAndExitsOne) {
+    TempDir dir;
+    WriteFile(dir / "x.cpp", "x.cpp");
+    WriteFile(dir / "x.c", "x.c");
+    WriteFile(dir / "y.cpp", "y.cpp");
+
+    ProcessResult r = Cli({"--rename=cpp-to-c", "--type=*.cpp", dir.path()});
+
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(ErrorLine(dir / "x.cpp", text::kRenameError), r.err);
+    EXPECT_EQ("x.c x.cpp y.c", ListFolder(dir.path()));
+    EXPECT_EQ("x.c", ReadFile(dir / "x.c"));
+}
+
+TEST(CliRename, NeverAsksWhetherToStop) {
+    TempDir dir;
+    for (const char* name : {"a.c", "b.c", "fnswap_temp_name.tmp"})
+        WriteFile(dir / name, name);
+
+    ProcessResult r = Cli({"--rename=upper", dir.path()});
+
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(ErrorLine(dir / "a.c", FormatText(text::kRenameFailed, "a.c")) +
+                  ErrorLine(dir / "b.c", FormatText(text::kRenameFailed, "b.c")),
+              r.err);
+    EXPECT_EQ("a.c b.c fnswap_temp_name.tmp", ListFolder(dir.path()));
+}
+
+TEST(CliRename, MissingFileFailsTheCaseCommand) {
+    TempDir dir;
+    ProcessResult r = Cli({"--rename=lower", dir / "GONE.C"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(ErrorLine(dir / "GONE.C", FormatText(text::kRenameFailed, "GONE.C")), r.err);
+}
+
+} // namespace
+} // namespace srctdy
