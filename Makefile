@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
 
-.PHONY: all deps configure build test run format format-check clean
+.PHONY: all deps configure build test run screenshots format format-check clean
 
 all: build
 
@@ -30,9 +30,14 @@ build: configure
 test: build
 	ctest --preset debug
 
+# The program keeps SRCTDY.INI in the folder it starts in: a folder of the build tree.
 run: build
 	@mkdir -p $(RUN_DIR)
-	cd $(RUN_DIR) && ../cli/srctdy-cli --help
+	@cd $(RUN_DIR) && ../app/srctdy
+
+# Screenshots of every dialog under Xvfb, into build/debug/screenshots.
+screenshots: build
+	tests/gui/screenshots.sh $(BUILD) $(BUILD)/screenshots
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -44,7 +44,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     bool optionsEnded = false;
     FormatOptions& f = o.format;
 
-    for (const std::string& raw : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string raw = args[i];
+        // "-j N" and "-jN" are short for --jobs=N.
+        if (!optionsEnded && raw.rfind("-j", 0) == 0) {
+            if (raw == "-j") {
+                if (i + 1 == args.size()) {
+                    error = "-j needs a number";
+                    return false;
+                }
+                raw = "--jobs=" + args[++i];
+            } else {
+                raw = "--jobs=" + raw.substr(2);
+            }
+        }
         if (optionsEnded || raw == "-" || raw.size() < 2 || raw[0] != '-') {
             o.paths.push_back(raw);
             continue;
@@ -152,11 +165,66 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             f.insertFunctionNames = 1;
         } else if (a.name == "--type") {
             ok = needValue();
-            o.fileType = a.value;
+            conversion = false;
+            o.fileTypes.clear();
+            std::string_view rest = a.value;
+            while (ok) {
+                size_t comma = rest.find(',');
+                std::string_view one = rest.substr(0, comma);
+                if (!one.empty())
+                    o.fileTypes.emplace_back(one);
+                if (comma == std::string_view::npos)
+                    break;
+                rest.remove_prefix(comma + 1);
+            }
+            if (ok && o.fileTypes.empty()) {
+                error = "--type needs at least one pattern";
+                ok = false;
+            }
+        } else if (a.name == "--check" || a.name == "--diff") {
+            ok = noValue();
+            o.check = true;
+            o.diff = o.diff || a.name == "--diff";
+        } else if (a.name == "-r" || a.name == "--recursive") {
+            ok = noValue();
+            o.recursive = true;
+            conversion = false;
+        } else if (a.name == "--exclude") {
+            ok = needValue();
+            o.excludes.emplace_back(a.value);
+            conversion = false;
+        } else if (a.name == "--eol") {
+            ok = needValue();
+            if (a.value == "crlf")
+                o.settings.lineEnds = LineEnds::CrLf;
+            else if (a.value == "lf")
+                o.settings.lineEnds = LineEnds::Lf;
+            else if (a.value == "keep")
+                o.settings.lineEnds = LineEnds::Keep;
+            else if (ok) {
+                error = "--eol must be crlf, lf or keep";
+                ok = false;
+            }
+        } else if (a.name == "--quiet" || a.name == "--verbose") {
+            ok = noValue();
+            (a.name == "--quiet" ? o.quiet : o.verbose) = true;
             conversion = false;
         } else if (a.name == "--assume-filename") {
             ok = needValue();
             o.assumeFilename = std::string(a.value);
+        } else if (a.name == "--jobs") {
+            ok = needValue();
+            conversion = false;
+            unsigned long n = 0;
+            bool digits = !a.value.empty() && a.value.size() < 6 &&
+                          a.value.find_first_not_of("0123456789") == std::string_view::npos;
+            if (digits)
+                n = std::stoul(std::string(a.value));
+            if (ok && (n < 1 || n > 1024)) {
+                error = "--jobs must be a number from 1 to 1024";
+                ok = false;
+            }
+            o.jobs = static_cast<unsigned>(n);
         } else if (a.name == "--rename") {
             ok = needValue();
             conversion = false;
@@ -202,6 +270,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     }
     if (sawWith && !f.replaceOrDelete) {
         error = "--with needs --replace";
+        return false;
+    }
+    if (o.quiet && o.verbose) {
+        error = "--quiet and --verbose cannot be used together";
+        return false;
+    }
+    if (o.check && (o.overwrite || o.toStdout)) {
+        error = "--check and --diff write nothing: --overwrite and --stdout do not go with them";
         return false;
     }
     if (o.overwrite && (o.toStdout || sawSubfolder)) {

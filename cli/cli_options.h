@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/file_renaming.h"
 #include "engine/format_options.h"
 
 #include <optional>
@@ -8,17 +9,22 @@
 
 namespace srctdy {
 
-enum class RenameKind { Upper, Lower, CToCpp, CppToC };
-
 // Everything the command line asked for.
 struct CliOptions {
     FormatOptions format;
     ConvertSettings settings;
     bool overwrite = false;
     bool toStdout = false;
-    std::string fileType = "*.c";
+    std::vector<std::string> fileTypes = {"*.c"}; // patterns for folder arguments
+    bool check = false;                // convert in memory, list the files that would change
+    bool diff = false;                 // like check, and print a unified diff of each
+    bool recursive = false;            // walk folder arguments into their sub-folders
+    std::vector<std::string> excludes; // globs of paths (relative to a folder argument) to skip
+    bool quiet = false;                // only failures are reported
+    bool verbose = false;              // every file is named, and a summary ends the run
     std::optional<std::string> assumeFilename; // for "-": the name behind %filename%
     std::optional<RenameKind> rename;
+    unsigned jobs = 0; // files converted at once; 0: one per processor
     bool help = false;
     bool version = false;
     std::vector<std::string> paths;

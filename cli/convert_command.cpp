@@ -1,15 +1,24 @@
 #include "cli/convert_command.h"
 
-#include "batch/file_list.h"
+#include "cli/file_walk.h"
+#include "cli/rename_command.h"
+#include "cli/unified_diff.h"
 #include "engine/convert_file.h"
-#include "engine/cp932.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "platform/prompter.h"
+#include "platform/string_table.h"
 
-#include <set>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
-#include <utility>
+#include <thread>
+#include <unistd.h>
 
 namespace srctdy {
 
@@ -26,94 +35,219 @@ public:
     std::vector<std::string> messages;
 };
 
-void Report(std::ostream& err, const std::string& path, const CollectingPrompter& prompter) {
-    for (std::string message : prompter.messages) {
-        // One line per message, so that tools can read them.
-        for (char& c : message)
-            if (c == '\n')
-                c = ' ';
-        err << path << ": " << message << "\n";
-    }
-}
+enum class Outcome { Converted, Unchanged, Failed };
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-int ConvertStandardInput(const CliOptions& options, std::ostream& err) {
+// One file's work and everything it has to say.
+struct Job {
+    FileEntry file;
+    Outcome outcome = Outcome::Failed;
     CollectingPrompter prompter;
-    FileContext file{options.assumeFilename ? NameOnlyFor(*options.assumeFilename) : "",
-                     TodayText()};
-    LineReader reader(0);
-    FdSink sink(1);
-    bool ok;
-    {
-        LineWriter writer(sink);
-        ok = ConvertLines(reader, writer, options.format, options.settings, file, prompter);
-        ok = writer.flush() && ok;
+    std::string output; // standard output text, when it is held back for ordering
+};
+
+// The whole of a regular file, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    std::optional<std::string> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.emplace();
+        char buffer[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                bytes.reset();
+            if (n <= 0)
+                break;
+            bytes->append(buffer, static_cast<size_t>(n));
+        }
     }
-    Report(err, "-", prompter);
-    if (!ok)
-        err << "-: " << (reader.failed() ? "read error" : "write error") << "\n";
-    return ok ? 0 : 1;
+    ::close(fd);
+    return bytes;
 }
+
+// --check and --diff: converts in memory and compares; writes nothing.
+void CheckJob(const CliOptions& options, Job& job) {
+    std::optional<std::string> input;
+    if (job.file.path == "-") {
+        input.emplace();
+        LineReader reader(0); // read standard input whole through the same reader
+        std::string line;
+        while (reader.next(line)) {
+            input->append(line);
+            input->append(reader.lineEnd());
+        }
+        if (reader.failed())
+            input.reset();
+    } else {
+        input = ReadWhole(job.file.path);
+    }
+    if (!input) {
+        job.prompter.messages.emplace_back(text::kInputOpenError);
+        return;
+    }
+    std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
+    FileContext context{name.empty() ? "" : NameOnlyFor(name), TodayText()};
+    std::string converted =
+        ConvertText(*input, options.format, options.settings, context, job.prompter);
+    job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
+    if (options.diff && job.outcome == Outcome::Converted)
+        job.output = UnifiedDiff(*input, converted, job.file.path);
+}
+
+// Converts one file. Text meant for standard output goes to sink.
+void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
+    if (options.check) {
+        CheckJob(options, job);
+        return;
+    }
+    bool ok;
+    if (job.file.path == "-") {
+        FileContext file{options.assumeFilename ? NameOnlyFor(*options.assumeFilename) : "",
+                         TodayText()};
+        LineReader reader(0);
+        LineWriter writer(sink, options.settings.lineEnds);
+        ok = ConvertLines(reader, writer, options.format, options.settings, file, job.prompter);
+        ok = writer.flush() && ok;
+        if (!ok)
+            job.prompter.messages.emplace_back(reader.failed() ? text::kCliReadError
+                                                               : text::kCliWriteError);
+        job.outcome = ok ? Outcome::Converted : Outcome::Failed;
+        return;
+    }
+    ConvertExtras extras;
+    extras.outputFolder = job.file.outputFolder;
+    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, options.format,
+                                                      options.settings, job.prompter)
+                                  : ConvertFile(job.file.path, options.overwrite, options.format,
+                                                options.settings, job.prompter, &extras);
+    job.outcome = result != kConverted ? Outcome::Failed
+                  : extras.unchanged   ? Outcome::Unchanged
+                                       : Outcome::Converted;
+}
+
+class Reporter {
+public:
+    Reporter(const CliOptions& options, std::ostream& err) : options_(options), err_(err) {}
+
+    void report(Job& job) {
+        const bool failed = job.outcome == Outcome::Failed;
+        // Messages of a file that went through are warnings; --quiet keeps failures only.
+        if (failed || !options_.quiet) {
+            for (const std::string& message : job.prompter.messages)
+                line(job.file.path, message);
+        }
+        if (options_.check && job.outcome == Outcome::Converted && !options_.quiet)
+            line(job.file.path, text::kCliWouldChange);
+        else if (options_.verbose && !failed)
+            line(job.file.path, job.outcome == Outcome::Unchanged
+                                    ? (options_.check ? text::kCliTidy : text::kCliUnchanged)
+                                    : text::kCliConverted);
+        ++counts_[static_cast<int>(job.outcome)];
+    }
+
+    void summary() {
+        if (!options_.verbose)
+            return;
+        const int changed = counts_[0], unchanged = counts_[1], failed = counts_[2];
+        if (options_.check)
+            err_ << changed << " would change, " << unchanged << " tidy, " << failed << " failed\n";
+        else
+            err_ << changed << " converted, " << unchanged << " unchanged, " << failed
+                 << " failed\n";
+    }
+
+    int status() const {
+        if (options_.check)
+            return counts_[2] ? 2 : counts_[0] ? 1 : 0;
+        return counts_[2] ? 1 : 0;
+    }
+
+private:
+    void line(const std::string& path, std::string_view text) {
+        std::string message(text);
+        // One line per message, so that tools can read them.
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        err_ << path << ": " << message << "\n";
+    }
+
+    const CliOptions& options_;
+    std::ostream& err_;
+    int counts_[3] = {0, 0, 0};
+};
 
 } // namespace
 
-std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths,
-                                     const std::string& fileType) {
-    std::vector<std::string> files;
-    std::set<std::pair<dev_t, ino_t>> seen;
-    std::set<std::string> seenMissing;
-    auto add = [&](const std::string& path) {
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0) {
-            if (!seen.insert({st.st_dev, st.st_ino}).second)
-                return;
-        } else if (!seenMissing.insert(path).second) {
-            return;
+int RunConversion(const CliOptions& options, std::ostream& err) {
+    WalkOptions walk;
+    walk.fileTypes = options.fileTypes;
+    walk.recursive = options.recursive;
+    walk.excludes = options.excludes;
+    walk.subFolderName = options.settings.subFolderName;
+    std::vector<FileEntry> files = ExpandPaths(options.paths, walk);
+    std::vector<Job> jobs(files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+        jobs[i].file = std::move(files[i]);
+    unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
+    threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(jobs.size())));
+
+    FdSink stdoutSink(1);
+    Reporter reporter(options, err);
+    auto finish = [&](Job& job) {
+        if (!job.output.empty() && !stdoutSink.write(job.output)) {
+            job.prompter.messages.emplace_back(text::kCliWriteError);
+            job.outcome = Outcome::Failed;
         }
-        files.push_back(path);
+        job.output.clear();
+        job.output.shrink_to_fit();
+        reporter.report(job);
     };
-    for (const std::string& path : paths) {
-        struct stat st;
-        if (path != "-" && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            for (const std::string& name : ListFiles(path, fileType))
-                add(JoinPath(path, name));
-        } else if (path == "-") {
-            files.push_back(path);
-        } else {
-            add(path); // a missing file is reported when it is converted
+
+    if (threads <= 1) {
+        for (Job& job : jobs) {
+            RunJob(options, job, stdoutSink); // streams straight to standard output
+            finish(job);
         }
+    } else {
+        // Workers take files in order; this thread writes each file's results as soon as it
+        // and every file before it are done, so that the output reads as with one job.
+        std::vector<char> done(jobs.size(), 0);
+        std::mutex mutex;
+        std::condition_variable finished;
+        std::atomic<size_t> nextJob{0};
+        auto work = [&] {
+            for (size_t i; (i = nextJob++) < jobs.size();) {
+                StringSink sink(jobs[i].output);
+                RunJob(options, jobs[i], sink);
+                std::lock_guard lock(mutex);
+                done[i] = 1;
+                finished.notify_all();
+            }
+        };
+        std::vector<std::thread> workers;
+        for (unsigned t = 0; t < threads; ++t)
+            workers.emplace_back(work);
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            {
+                std::unique_lock lock(mutex);
+                finished.wait(lock, [&] { return done[i] != 0; });
+            }
+            finish(jobs[i]);
+        }
+        for (auto& worker : workers)
+            worker.join();
     }
-    return files;
+    reporter.summary();
+    err.flush();
+    return reporter.status();
 }
 
-int RunConversion(const CliOptions& options, std::ostream& err) {
-    int status = 0;
-    bool stdinDone = false;
-    for (const std::string& path : ExpandPaths(options.paths, options.fileType)) {
-        if (path == "-") {
-            if (!stdinDone && ConvertStandardInput(options, err) != 0)
-                status = 1;
-            stdinDone = true;
-            continue;
-        }
-        CollectingPrompter prompter;
-        int result;
-        if (options.toStdout) {
-            FdSink sink(1);
-            result = ConvertFileToSink(path, sink, options.format, options.settings, prompter);
-        } else {
-            result =
-                ConvertFile(path, options.overwrite, options.format, options.settings, prompter);
-        }
-        Report(err, path, prompter);
-        if (result != kConverted)
-            status = 1;
-    }
-    err.flush();
-    return status;
+int RunRenameFromCommandLine(const CliOptions& options, std::ostream& err) {
+    return RunRenameCommand(*options.rename, options.paths, options.fileTypes, err);
 }
 
 } // namespace srctdy

@@ -109,7 +109,26 @@ Conversion conditions (defaults: --trim --fullwidth --collapse-empty, comments k
   --comments=keep|line|block|split   keep comments; /* */ to //; // to /* */; or put the
                                      comments of lines over 80 bytes on a line of their own
   --function-names                   fill the function name of module-header blocks
-  --type=PATTERN                     pattern for folder arguments (default *.c)
+  --type=PATTERN[,PATTERN...]        patterns for folder arguments (default *.c)
+  --eol=crlf|lf|keep                 line ends of the output: CR LF (default), LF, or each
+                                     line's own (added lines take the first line's)
+Checking (write nothing; exit 0 when every file is tidy, 1 when any would change, 2 on an
+error):
+  --check               list on standard error each file that would change
+  --diff                like --check, and print a unified diff of each to standard output
+Walking folders:
+  -r, --recursive       walk folder arguments into their sub-folders (sorted; links to
+                        folders are not followed; a folder named like --subfolder is never
+                        walked into); in sub-folder mode the tree is mirrored under the
+                        sub-folder of the folder argument
+  --exclude=GLOB        skip files and folders whose path relative to the folder argument
+                        matches GLOB ("*" and "?" stop at "/", "**" spans folders);
+                        may be given several times
+Running:
+  --quiet               report failures only
+  --verbose             name every file, and end with a summary line
+  -j, --jobs=N          convert N files at once (default: one per processor); messages and
+                        --stdout output stay in file order, results are the same as with -j1
 Renaming (renames only; no conversion option may stand beside it):
   --rename=upper|lower|c-to-cpp|cpp-to-c
                                      names to upper or lower case, .c to .cpp, .cpp to .c
@@ -119,8 +138,16 @@ Renaming (renames only; no conversion option may stand beside it):
 The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are converted
 to code page 932. Paths are used as they are. Messages go to standard error, each prefixed
 with the path of the file it concerns.
-Exit status: 0 every file converted; 1 one or more files failed; 2 usage error.
+In overwrite mode a file whose converted text equals its present text is left untouched.
+Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
+(with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
 )";
+inline constexpr std::string_view kCliWouldChange = "would change";
+inline constexpr std::string_view kCliTidy = "tidy";
+inline constexpr std::string_view kCliConverted = "converted";
+inline constexpr std::string_view kCliUnchanged = "unchanged";
+inline constexpr std::string_view kCliReadError = "read error";
+inline constexpr std::string_view kCliWriteError = "write error";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
 
 } // namespace srctdy::text

@@ -136,3 +136,49 @@ TEST(Cli, DeleteEmptyWinsOverCollapseWhateverTheOrder) {
 
 } // namespace
 } // namespace srctdy
+
+namespace srctdy {
+namespace {
+
+TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
+    TempDir dir;
+    std::vector<std::string> args = {"--template=" + (dir / "none.txt")};
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "f" + std::to_string(i) + ".c";
+        std::string text;
+        for (int line = 0; line <= i * 50; ++line)
+            text += (line % 7 == 0 ? "{\n" : line % 11 == 0 ? "}\n" : "  x = " + name + ";\n");
+        WriteFile(dir / name, text);
+        args.push_back(dir / name);
+        if (i % 9 == 0)
+            args.push_back(dir / ("missing" + std::to_string(i) + ".c"));
+    }
+    auto run = [&](std::vector<std::string> extra) {
+        extra.insert(extra.end(), args.begin(), args.end());
+        return Cli(extra);
+    };
+    ProcessResult one = run({"-j1", "--stdout"});
+    for (auto jobs : {std::vector<std::string>{"-j", "4"}, {"--jobs=3"}, {"-j2"}}) {
+        jobs.push_back("--stdout");
+        ProcessResult many = run(jobs);
+        EXPECT_EQ(1, many.status);
+        EXPECT_EQ(one.out, many.out);
+        EXPECT_EQ(one.err, many.err);
+    }
+    EXPECT_EQ(1, one.status);
+    EXPECT_NE(std::string::npos, one.err.find("missing9.c: ファイルが選択されていません。"));
+
+    ProcessResult subOne = run({"-j1", "--subfolder=one"});
+    ProcessResult subMany = run({"-j4", "--subfolder=many"});
+    EXPECT_EQ(subOne.err.size(), subMany.err.size());
+    EXPECT_EQ(ListFolder(dir / "one"), ListFolder(dir / "many"));
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "/f" + std::to_string(i) + ".c";
+        EXPECT_EQ(ReadFile(dir.path() + "/one" + name), ReadFile(dir.path() + "/many" + name));
+    }
+    EXPECT_EQ(2, Cli({"--jobs=0", dir / "f1.c"}).status);
+    EXPECT_EQ(2, Cli({"-j"}).status);
+}
+
+} // namespace
+} // namespace srctdy

@@ -1,0 +1,154 @@
+#include "cli/file_walk.h"
+
+#include "batch/file_list.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+namespace srctdy {
+
+namespace {
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool MatchesAnyType(std::string_view name, const std::vector<std::string>& types) {
+    return std::any_of(types.begin(), types.end(),
+                       [&](const std::string& t) { return MatchesFileType(name, t); });
+}
+
+bool Excluded(const std::string& relative, const std::vector<std::string>& excludes) {
+    return std::any_of(excludes.begin(), excludes.end(),
+                       [&](const std::string& g) { return MatchesGlob(relative, g); });
+}
+
+class Expander {
+public:
+    explicit Expander(const WalkOptions& options) : options_(options) {}
+
+    void addFile(const std::string& path, std::string outputFolder = {}) {
+        struct stat st;
+        bool isNew = path != "-" && ::stat(path.c_str(), &st) == 0
+                         ? seen_.insert({st.st_dev, st.st_ino}).second
+                         : seenNames_.insert(path).second;
+        if (isNew)
+            files_.push_back({path, std::move(outputFolder)});
+    }
+
+    void addFolder(const std::string& root) {
+        if (!options_.recursive) {
+            std::set<std::string> names;
+            std::vector<std::string> sorted;
+            for (const std::string& type : options_.fileTypes)
+                for (std::string& name : ListFiles(root, type))
+                    if (names.insert(name).second)
+                        sorted.push_back(std::move(name));
+            std::sort(sorted.begin(), sorted.end(),
+                      [](const auto& a, const auto& b) { return FileNameLess(a, b); });
+            for (const std::string& name : sorted)
+                addFile(JoinPath(root, name));
+            return;
+        }
+        walk(root, "");
+    }
+
+    std::vector<FileEntry> take() { return std::move(files_); }
+
+private:
+    void walk(const std::string& root, const std::string& relative) {
+        const std::string folder = relative.empty() ? root : JoinPath(root, relative);
+        std::vector<std::string> files, folders;
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir)
+            return;
+        while (const dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = JoinPath(folder, name);
+            struct stat st;
+            if (::lstat(path.c_str(), &st) != 0)
+                continue;
+            if (S_ISDIR(st.st_mode)) {
+                folders.push_back(name); // links to folders are not followed
+            } else if (MatchesAnyType(name, options_.fileTypes) && ::stat(path.c_str(), &st) == 0 &&
+                       S_ISREG(st.st_mode)) {
+                files.push_back(name);
+            }
+        }
+        ::closedir(dir);
+        auto less = [](const auto& a, const auto& b) { return FileNameLess(a, b); };
+        std::sort(files.begin(), files.end(), less);
+        std::sort(folders.begin(), folders.end(), less);
+        // The tree is mirrored under the folder argument's sub-folder.
+        const std::string output = JoinPath(JoinPath(root, options_.subFolderName), relative);
+        for (const std::string& name : files) {
+            if (!Excluded(JoinPath(relative, name), options_.excludes))
+                addFile(JoinPath(folder, name), output);
+        }
+        for (const std::string& name : folders) {
+            std::string childRelative = JoinPath(relative, name);
+            // Our own output is never walked into, wherever it stands.
+            if (name == options_.subFolderName || childRelative == options_.subFolderName ||
+                Excluded(childRelative, options_.excludes))
+                continue;
+            walk(root, childRelative);
+        }
+    }
+
+    const WalkOptions& options_;
+    std::vector<FileEntry> files_;
+    std::set<std::pair<dev_t, ino_t>> seen_;
+    std::set<std::string> seenNames_; // "-" and files that cannot be looked at
+};
+
+} // namespace
+
+bool MatchesGlob(std::string_view path, std::string_view glob) {
+    if (glob.empty())
+        return path.empty();
+    if (glob.substr(0, 2) == "**") {
+        std::string_view rest = glob.substr(2);
+        if (rest.substr(0, 1) == "/" && MatchesGlob(path, rest.substr(1)))
+            return true; // "**/" standing for no folder at all
+        for (size_t i = 0; i <= path.size(); ++i)
+            if (MatchesGlob(path.substr(i), rest))
+                return true;
+        return false;
+    }
+    if (glob[0] == '*') {
+        for (size_t i = 0; i <= path.size(); ++i) {
+            if (MatchesGlob(path.substr(i), glob.substr(1)))
+                return true;
+            if (i < path.size() && path[i] == '/')
+                break;
+        }
+        return false;
+    }
+    if (path.empty())
+        return false;
+    if (glob[0] == '?' ? path[0] != '/' : glob[0] == path[0])
+        return MatchesGlob(path.substr(1), glob.substr(1));
+    return false;
+}
+
+std::vector<FileEntry> ExpandPaths(const std::vector<std::string>& paths,
+                                   const WalkOptions& options) {
+    Expander expander(options);
+    for (const std::string& path : paths) {
+        struct stat st;
+        if (path != "-" && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            expander.addFolder(path);
+        else
+            expander.addFile(path); // a missing file is reported when it is converted
+    }
+    return expander.take();
+}
+
+} // namespace srctdy

@@ -1,0 +1,194 @@
+#include "cli/file_walk.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace srctdy {
+namespace {
+
+using testing::ListFolder;
+using testing::ProcessResult;
+using testing::ReadFile;
+using testing::RunProcess;
+using testing::TempDir;
+using testing::WriteFile;
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::string& input = {}) {
+    return RunProcess(SRCTDY_CLI_PATH, args, input);
+}
+
+const char* const kTidy = "int f(void)\r\n{\r\n    return 0;\r\n}\r\n";
+const char* const kUntidy = "int f(void)\n{\nreturn 0;\n}\n";
+
+TEST(CliCheck, ExitStatusAndListing) {
+    TempDir dir;
+    WriteFile(dir / "tidy.c", kTidy);
+    WriteFile(dir / "untidy.c", kUntidy);
+
+    ProcessResult tidy = Cli({"--check", dir / "tidy.c"});
+    EXPECT_EQ(0, tidy.status);
+    EXPECT_EQ("", tidy.err);
+
+    ProcessResult folder = Cli({"--check", dir.path()});
+    EXPECT_EQ(1, folder.status);
+    EXPECT_EQ(dir / "untidy.c" + ": would change\n", folder.err);
+    EXPECT_EQ("", folder.out);
+
+    ProcessResult missing = Cli({"--check", dir / "tidy.c", dir / "gone.c"});
+    EXPECT_EQ(2, missing.status);
+
+    EXPECT_EQ(2, Cli({"--check", "--overwrite", dir / "tidy.c"}).status);
+    EXPECT_EQ(2, Cli({"--diff", "--stdout", dir / "tidy.c"}).status);
+
+    ProcessResult verbose = Cli({"--check", "--verbose", dir.path()});
+    EXPECT_EQ(dir / "tidy.c" + ": tidy\n" + dir / "untidy.c" + ": would change\n" +
+                  "1 would change, 1 tidy, 0 failed\n",
+              verbose.err);
+    ProcessResult quiet = Cli({"--check", "--quiet", dir.path()});
+    EXPECT_EQ(1, quiet.status);
+    EXPECT_EQ("", quiet.err);
+    // Nothing was written anywhere.
+    EXPECT_EQ("tidy.c untidy.c", ListFolder(dir.path()));
+    EXPECT_EQ(kUntidy, ReadFile(dir / "untidy.c"));
+}
+
+// The hunks from the first "@@" on; the header lines carry names and times.
+std::string Hunks(const std::string& diff) {
+    size_t at = diff.find("@@");
+    return at == std::string::npos ? "" : diff.substr(at);
+}
+
+TEST(CliCheck, DiffMatchesDiffUOfTheConvertedFile) {
+    TempDir dir;
+    std::string input;
+    for (int i = 0; i < 60; ++i) {
+        input += i % 10 == 3   ? "  x = " + std::to_string(i) + ";   \n"
+                 : i % 10 == 7 ? "\n\n\n"
+                               : "x = " + std::to_string(i) + ";\r\n";
+    }
+    input += "\xff\xfe binary\r\n  no final newline";
+    WriteFile(dir / "d.c", input);
+    const std::vector<std::string> options = {"--indent=off", "--eol=keep"};
+
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"--diff", dir / "d.c"});
+    ProcessResult diff = Cli(args);
+    EXPECT_EQ(1, diff.status);
+    EXPECT_EQ(0u, diff.out.find("--- a/" + dir / "d.c" + "\n+++ b/" + dir / "d.c" + "\n"));
+
+    args = options;
+    args.insert(args.end(), {"--stdout", dir / "d.c"});
+    WriteFile(dir / "converted", Cli(args).out);
+    ProcessResult reference = RunProcess("/usr/bin/diff", {"-u", dir / "d.c", dir / "converted"});
+    ASSERT_EQ(1, reference.status) << reference.err;
+    EXPECT_EQ(Hunks(reference.out), Hunks(diff.out));
+    EXPECT_NE(std::string::npos, diff.out.find("\\ No newline at end of file"));
+}
+
+TEST(CliCheck, LineEndChangeAloneIsAChangedLine) {
+    TempDir dir;
+    WriteFile(dir / "e.c", "a\r\nb\nc\r\n");
+    ProcessResult r = Cli({"--diff", dir / "e.c"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(" a\r\n-b\n+b\r\n c\r\n", r.out.substr(r.out.find("@@ -1,3 +1,3 @@\n") + 16));
+}
+
+TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
+    TempDir dir;
+    for (const char* folder : {"src", "src/net", "src/gen", "NewFolder", "src/NewFolder", "b"})
+        ::mkdir((dir / folder).c_str(), 0755);
+    for (const char* file :
+         {"main.c", "z.h", "src/B.c", "src/a.c", "src/net/sock.c", "src/gen/out.c",
+          "NewFolder/old.c", "src/NewFolder/old.c", "b/x.c", "src/readme.txt"})
+        WriteFile(dir / file, "  x;\n");
+    ::mkdir((dir.path() + "-outside").c_str(), 0755);
+    WriteFile(dir.path() + "-outside/linked.c", "  y;\n");
+    ASSERT_EQ(0, ::symlink((dir.path() + "-outside").c_str(), (dir / "link").c_str()));
+
+    ProcessResult r = Cli({"--check", "--verbose", "-r", "--type=*.c,*.h", "--exclude=**/gen",
+                           "--exclude=b/*.c", dir.path()});
+    std::string expected;
+    for (const char* file : {"main.c", "z.h", "src/a.c", "src/B.c", "src/net/sock.c"})
+        expected += dir / file + ": would change\n";
+    expected += "5 would change, 0 tidy, 0 failed\n";
+    EXPECT_EQ(expected, r.err);
+
+    // Sub-folder output mirrors the tree under the folder argument's sub-folder.
+    ProcessResult convert = Cli({"-r", "--exclude=**/gen", dir.path()});
+    EXPECT_EQ(0, convert.status) << convert.err;
+    EXPECT_EQ("b main.c old.c src", ListFolder(dir / "NewFolder"));
+    EXPECT_EQ("B.c a.c net", ListFolder(dir / "NewFolder/src"));
+    EXPECT_EQ("x;\r\n", ReadFile(dir / "NewFolder/src/net/sock.c"));
+    EXPECT_EQ("  x;\n", ReadFile(dir / "NewFolder/old.c")); // never walked into
+    std::filesystem::remove_all(dir.path() + "-outside");
+}
+
+struct GlobCase {
+    const char* path;
+    const char* glob;
+    bool matches;
+};
+
+TEST(CliWalk, GlobRules) {
+    const GlobCase cases[] = {
+        {"a.c", "*.c", true},
+        {"src/a.c", "*.c", false},
+        {"src/a.c", "src/*.c", true},
+        {"src/a.c", "**/*.c", true},
+        {"a.c", "**/*.c", true},
+        {"x/y/gen", "**/gen", true},
+        {"gen", "**/gen", true},
+        {"x/gen/a.c", "**/gen", false},
+        {"x/gen/a.c", "**/gen/**", true},
+        {"ab", "a?", true},
+        {"a/", "a?", false},
+        {"A.c", "a.c", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.matches, MatchesGlob(c.path, c.glob)) << c.path << " " << c.glob;
+}
+
+TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {
+    TempDir dir;
+    WriteFile(dir / "tidy.c", kTidy);
+    WriteFile(dir / "untidy.c", kUntidy);
+    timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, (dir / "tidy.c").c_str(), old, 0);
+    ::utimensat(AT_FDCWD, (dir / "untidy.c").c_str(), old, 0);
+    ProcessResult r = Cli({"--overwrite", "--verbose", dir.path()});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(dir / "tidy.c" + ": unchanged\n" + dir / "untidy.c" + ": converted\n" +
+                  "1 converted, 1 unchanged, 0 failed\n",
+              r.err);
+    struct stat tidy, untidy;
+    ::stat((dir / "tidy.c").c_str(), &tidy);
+    ::stat((dir / "untidy.c").c_str(), &untidy);
+    EXPECT_EQ(1000000000, tidy.st_mtim.tv_sec);
+    EXPECT_NE(1000000000, untidy.st_mtim.tv_sec);
+    EXPECT_EQ(kTidy, ReadFile(dir / "untidy.c"));
+}
+
+TEST(CliLineEnds, EachEolValueWithMixedInput) {
+    const std::string mixed = "a\r\nb\n\nc";
+    struct {
+        const char* eol;
+        std::string expected;
+    } cases[] = {
+        {"--eol=crlf", "a\r\nb\r\n\r\nc\r\n"},
+        {"--eol=lf", "a\nb\n\nc\n"},
+        {"--eol=keep", "a\r\nb\n\nc"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = Cli({c.eol, "--indent=off", "-"}, mixed);
+        EXPECT_EQ(0, r.status);
+        EXPECT_EQ(c.expected, r.out) << c.eol;
+    }
+    EXPECT_EQ(2, Cli({"--eol=cr", "-"}).status);
+}
+
+} // namespace
+} // namespace srctdy
