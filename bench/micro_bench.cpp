@@ -4,6 +4,8 @@
 #include "bench/corpus_text.h"
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
+#include "engine/line_reader.h"
+#include "engine/line_writer.h"
 #include "platform/prompter.h"
 
 #include <benchmark/benchmark.h>
@@ -76,7 +78,7 @@ std::string gTemplatePath;
 
 enum class Conditions { StartupDefaults, EverythingOn, BlockToLineComments };
 
-void BM_ConvertText(benchmark::State& state, Conditions conditions) {
+FormatOptions OptionsFor(Conditions conditions) {
     FormatOptions options; // the start-up defaults
     if (conditions == Conditions::EverythingOn) {
         options.conditionText = "TEST_MODE";
@@ -92,18 +94,61 @@ void BM_ConvertText(benchmark::State& state, Conditions conditions) {
     } else if (conditions == Conditions::BlockToLineComments) {
         options.commentMode = 1;
     }
+    return options;
+}
+
+int64_t LineCount(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
+
+// The in-memory entry point, output string included.
+void BM_ConvertText(benchmark::State& state, Conditions conditions) {
+    const FormatOptions options = OptionsFor(conditions);
     const ConvertSettings settings;
     const FileContext file{"bench.c", "2024-04-01"};
     QuietPrompter prompter;
     const std::string& input = TypicalFile();
-    const int64_t lines = std::count(input.begin(), input.end(), '\n');
     for (auto _ : state) {
         std::string output = ConvertText(input, options, settings, file, prompter);
         benchmark::DoNotOptimize(output.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
-    state.SetItemsProcessed(state.iterations() * lines); // items: input lines
+    state.SetItemsProcessed(state.iterations() * LineCount(input)); // items: input lines
 }
+
+// Discards what it is given, so that only the line loop is measured.
+class NullSink : public ByteSink {
+public:
+    bool write(std::string_view bytes) override {
+        benchmark::DoNotOptimize(bytes.data());
+        return true;
+    }
+};
+
+// The line loop alone: the reader over memory, the stages, the writer into a null sink.
+void BM_LineLoop(benchmark::State& state, Conditions conditions) {
+    const FormatOptions options = OptionsFor(conditions);
+    const ConvertSettings settings;
+    const FileContext file{"bench.c", "2024-04-01"};
+    QuietPrompter prompter;
+    NullSink sink;
+    const std::string& input = TypicalFile();
+    for (auto _ : state) {
+        LineReader reader(input);
+        LineWriter writer(sink);
+        bool ok = ConvertLines(reader, writer, options, settings, file, prompter);
+        benchmark::DoNotOptimize(ok);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
+    state.SetItemsProcessed(state.iterations() * LineCount(input));
+}
+BENCHMARK_CAPTURE(BM_LineLoop, StartupDefaults, Conditions::StartupDefaults)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineLoop, EverythingOn, Conditions::EverythingOn)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LineLoop, BlockToLineComments, Conditions::BlockToLineComments)
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_ConvertText, StartupDefaults, Conditions::StartupDefaults)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ConvertText, EverythingOn, Conditions::EverythingOn)

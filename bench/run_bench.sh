@@ -7,7 +7,8 @@
 # Environment: BENCH_RUNS (runs per row, the median is shown; default 3), BENCH_SIZE (default
 # 50M), BENCH_FILES (default 2000), BENCH_PEER_SIZE (part of the corpus for the peers; 10M),
 # BENCH_SEED, BENCH_MICRO=0 (skip the micro-benchmarks), BENCH_CMAKE_ARGS (extra configure
-# arguments; default: no tests, no GUI, which the benchmark does not need).
+# arguments; default: no tests, no GUI, which the benchmark does not need), BENCH_ON_DISK=1
+# (measure in the kept corpus on disk instead of a copy in /dev/shm; see "Working copy").
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -105,7 +106,31 @@ if [[ ! -f $corpus/part.stamp || $(<"$corpus/part.stamp") != "$part_want" ]]; th
     echo "$part_want" >"$corpus/part.stamp"
 fi
 
-template=$corpus/FileTitle.txt
+# --- Working copy ----------------------------------------------------------------------------
+# The runs work on a copy in memory (/dev/shm) by default. On this machine's ext4 without a
+# journal, creating files soon after files were deleted is slow and uneven (new inodes pass
+# over those freed in the last minutes), and replacing a file by rename writes its data out
+# at once (auto_da_alloc): on disk the table measures the file system more than the programs.
+# BENCH_ON_DISK=1 measures on disk all the same, with two more rows for replaced outputs.
+
+workloads=(single single-crlf many many-crlf part)
+on_disk=${BENCH_ON_DISK:-0}
+if [[ $on_disk == 0 && -d /dev/shm && -w /dev/shm ]]; then
+    work=$(mktemp -d /dev/shm/srctdy-bench.XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+    log "copying the corpus to $work"
+    for wl in "${workloads[@]}"; do
+        mkdir "$work/$wl"
+        list_files "$corpus/$wl" | xargs -d '\n' cp -t "$work/$wl" --
+    done
+    where="a copy in /dev/shm (tmpfs)"
+else
+    on_disk=1
+    work=$corpus
+    where="$corpus on disk"
+fi
+
+template=$work/FileTitle.txt
 printf '/*\n * .c\n */\n.c\n' >"$template"
 printf 'indent_columns = 4\n' >"$scratch/uncrustify.cfg"
 
@@ -114,7 +139,7 @@ printf 'indent_columns = 4\n' >"$scratch/uncrustify.cfg"
 declare -A wl_bytes wl_lines wl_text
 describe() { # NAME TEXT
     local list
-    list=$(list_files "$corpus/$1")
+    list=$(list_files "$work/$1")
     wl_bytes[$1]=$(xargs -d '\n' cat <<<"$list" | wc -c)
     wl_lines[$1]=$(xargs -d '\n' cat <<<"$list" | wc -l)
     local count
@@ -140,11 +165,11 @@ add_row() { # PROGRAM CONDITIONS WORKLOAD PREP COMMAND...
 }
 input_of() { # WORKLOAD: the path handed to srctdy-cli and the floor
     case $1 in
-    single*) echo "$corpus/$1/single.c" ;;
-    *) echo "$corpus/$1" ;;
+    single*) echo "$work/$1/single.c" ;;
+    *) echo "$work/$1" ;;
     esac
 }
-files_of() { list_files "$corpus/$1"; }
+files_of() { list_files "$work/$1"; }
 
 one_thread=()
 has_jobs=0
@@ -155,21 +180,19 @@ fi
 everything=(--delete-if=TEST_MODE --replace=pText --with=pSource --definitions
     "--template=$template" --comments=split --function-names)
 
-# Each run writes fresh outputs: the earlier ones are set aside (untimed) and deleted between
-# rounds. Deleting them just before a run would slow it down, as ext4 passes over inodes freed
-# in the last seconds when it creates files; and replacing an existing file by rename makes
-# ext4 write the new file's data out at once (auto_da_alloc). Both measure the disk rather
-# than the program; two rows show the replacing case separately.
-trash=$corpus/trash
+# Each run writes fresh outputs: the earlier ones are set aside (untimed) and deleted after
+# the round (in memory) or after the last round (on disk, where deleting them earlier would
+# slow down the file creation of the rounds that follow).
+trash=$work/trash
 trash_count=0
 set_aside() {
     [[ -e $1 ]] || return 0
     mkdir -p "$trash"
     mv "$1" "$trash/$((++trash_count))"
 }
-fresh_outputs() { set_aside "$corpus/$1/NewFolder"; }
+fresh_outputs() { set_aside "$work/$1/NewFolder"; }
 existing_outputs() {
-    [[ -d $corpus/$1/NewFolder ]] || "$floor" '--type=*.*' "$(input_of "$1")"
+    [[ -d $work/$1/NewFolder ]] || "$floor" '--type=*.*' "$(input_of "$1")"
 }
 
 for wl in single single-crlf many many-crlf part; do
@@ -184,23 +207,27 @@ for wl in single many; do
 done
 if ((has_jobs)); then
     add_row srctdy-cli "start-up defaults -j2" many "fresh_outputs many" \
-        "$cli" -j2 '--type=*.*' "$corpus/many"
+        "$cli" -j2 '--type=*.*' "$work/many"
 fi
-add_row srctdy-cli "defaults ${one_thread[*]}, replacing" many "existing_outputs many" \
-    "$cli" "${one_thread[@]}" '--type=*.*' "$corpus/many"
+if ((on_disk)); then
+    add_row srctdy-cli "defaults ${one_thread[*]}, replacing" many "existing_outputs many" \
+        "$cli" "${one_thread[@]}" '--type=*.*' "$work/many"
+fi
 for wl in single single-crlf many many-crlf part; do
     add_row line_copy "floor: lines + CR LF" "$wl" "fresh_outputs $wl" \
         "$floor" '--type=*.*' "$(input_of "$wl")"
 done
-add_row line_copy "floor, replacing" many "existing_outputs many" \
-    "$floor" '--type=*.*' "$corpus/many"
+if ((on_disk)); then
+    add_row line_copy "floor, replacing" many "existing_outputs many" \
+        "$floor" '--type=*.*' "$work/many"
+fi
 for wl in single many part; do
     mapfile -t list < <(files_of "$wl")
     add_row cat "" "$wl" "" cat "${list[@]}"
 done
 
 # The peers work in place on a fresh copy of the part in the scratch folder.
-peer_copy=$scratch/peer
+peer_copy=$work/peer
 mapfile -t part_names < <(files_of part | xargs -d '\n' -n1 basename)
 peer_files=("${part_names[@]/#/$peer_copy/}")
 fresh_peer_copy() {
@@ -233,7 +260,7 @@ fi
 # --- Measuring -------------------------------------------------------------------------------
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for wl in single single-crlf many many-crlf part; do # warm the page cache
+for wl in "${workloads[@]}"; do # warm the page cache
     files_of "$wl" | xargs -d '\n' cat >/dev/null
 done
 
@@ -245,12 +272,12 @@ for ((round = 1; round <= runs; round++)); do
     log "round $round of $runs (${#row_cmd[@]} rows)"
     for i in "${!row_cmd[@]}"; do
         eval "${row_prep[$i]}"
-        : >"$scratch/stdout"
+        : >"$work/stdout"
         sync # no writeback of the previous row's output during this one
         eval "cmd=(${row_cmd[$i]})"
         status=0
         t0=$(date +%s%N)
-        /usr/bin/time -f %M -o "$scratch/mem" "${cmd[@]}" >"$scratch/stdout" \
+        /usr/bin/time -f %M -o "$scratch/mem" "${cmd[@]}" >"$work/stdout" \
             2>"$scratch/stderr" || status=$?
         t1=$(date +%s%N)
         echo "$i $((t1 - t0)) $(tail -n1 "$scratch/mem") $status" >>"$results"
@@ -261,11 +288,11 @@ for ((round = 1; round <= runs; round++)); do
             } >>"$scratch/errors"
         fi
     done
-    rm -rf "$trash"
-    sync
-    sleep 6 # past the time for which ext4 keeps freed inodes aside
+    if ((!on_disk)); then
+        rm -rf "$trash"
+    fi
 done
-rm -rf "$peer_copy" "$scratch/stdout"
+rm -rf "$trash" "$peer_copy" "$work/stdout"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- Table -----------------------------------------------------------------------------------
@@ -281,8 +308,10 @@ done
 echo
 echo "srctdy benchmark: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 |
     sed 's/^ *//')), load average $load_before before, $load_after after;"
-echo "median of $runs runs per row, rows measured in turn; MB = 10^6 bytes; peak memory is"
-echo "the largest maximum resident set of the runs. Peers: ${peers[*]:-none installed}."
+echo "files in $where; median of $runs runs per row, rows measured in turn;"
+echo "MB = 10^6 bytes; +-% is half the range of the run times against the median; peak memory"
+echo "is the largest maximum resident set of the runs."
+echo "Peers: ${peers[*]:-none installed}."
 echo
 awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
     FNR == NR { split($0, r, " "); n[r[1]]++; ns[r[1], n[r[1]]] = r[2];
@@ -295,6 +324,7 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
             if (t[b] < t[a]) { x = t[a]; t[a] = t[b]; t[b] = x }
         med = m % 2 ? t[(m + 1) / 2] : (t[m / 2] + t[m / 2 + 1]) / 2;
         mbs[i] = bytes[i] * 1000 / med; lps[i] = lines[i] * 1e9 / med;
+        spread[i] = (t[m] - t[1]) / 2 / med * 100;
         # Rows that replace their outputs compare with the floor that does the same.
         key[i] = wl[i] (cond[i] ~ /replacing/ ? "/replacing" : "");
         if (prog[i] == "line_copy") floor[key[i]] = mbs[i];
@@ -303,14 +333,15 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
         np = split(peers, plist, ",");
         for (k = 1; k <= count; k++) { i = rows[k];
             for (p = 1; p <= np; p++) if (prog[i] == plist[p] && mbs[i] > best) best = mbs[i] }
-        fmt = "%-12s %-26s %-27s %7s %9s %8s %7s %9s\n";
-        printf fmt, "program", "conditions", "input", "MB/s", "lines/s", "peak MiB",
+        fmt = "%-12s %-26s %-27s %7s %5s %9s %8s %7s %9s\n";
+        printf fmt, "program", "conditions", "input", "MB/s", "+-%", "lines/s", "peak MiB",
                "x floor", "x best peer";
         for (k = 1; k <= count; k++) { i = rows[k];
             f = floor[key[i]] ? sprintf("%.2f", mbs[i] / floor[key[i]]) : "-";
             b = best ? sprintf("%.1f", mbs[i] / best) : "-";
             printf fmt, prog[i], cond[i] (bad[i] ? " (FAILED)" : ""), text[i],
-                   sprintf("%.1f", mbs[i]), sprintf("%.2fM", lps[i] / 1e6),
+                   sprintf("%.1f", mbs[i]), sprintf("%.0f", spread[i]),
+                   sprintf("%.2fM", lps[i] / 1e6),
                    sprintf("%.1f", kb[i] / 1024), f, b;
         }
         # The issue targets, as information (nothing here fails the run).
