@@ -96,7 +96,7 @@ void CheckJob(const CliOptions& options, Job& job) {
         ConvertText(*input, options.format, options.settings, context, job.prompter);
     job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
     if (options.diff && job.outcome == Outcome::Converted)
-        job.output = UnifiedDiff(*input, converted, job.file.path);
+        job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
 }
 
 // Converts one file. Text meant for standard output goes to sink.
