@@ -1,6 +1,8 @@
 #include "cli/unified_diff.h"
 
 #include <algorithm>
+#include <climits>
+#include <unordered_map>
 #include <vector>
 
 namespace srctdy {
@@ -22,116 +24,369 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 enum class Op { Keep, Remove, Add };
 
-// Myers' O(ND) shortest edit script between a[lo..) and b[lo..) without their common
-// prefix and suffix. The frontiers are kept for the walk back, which costs O(D^2) memory: past
-// kMaxEdits the middle is given as removed then added, which is still a correct diff.
-constexpr int kMaxEdits = 4000;
+// The edit script is found the way diff finds it, so that the hunks are the ones users know
+// from `diff -u`: lines that cannot match are discarded first, the rest is compared with the
+// bidirectional O(ND) search, and runs of changes are then shifted to their usual places.
+class Comparison {
+public:
+    Comparison(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b,
+               int context) {
+        std::unordered_map<std::string_view, int> classes;
+        for (int f = 0; f < 2; ++f) {
+            const auto& lines = f == 0 ? a : b;
+            equivs_[f].reserve(lines.size());
+            for (std::string_view line : lines)
+                equivs_[f].push_back(
+                    classes.emplace(line, static_cast<int>(classes.size())).first->second);
+        }
+        classCount_ = static_cast<int>(classes.size());
+        // Identical ends take no part but for the context lines next to the changes.
+        int n0 = static_cast<int>(a.size()), n1 = static_cast<int>(b.size());
+        int prefix = 0;
+        while (prefix < n0 && prefix < n1 && equivs_[0][prefix] == equivs_[1][prefix])
+            ++prefix;
+        int suffix = 0;
+        while (suffix < n0 - prefix && suffix < n1 - prefix &&
+               equivs_[0][n0 - 1 - suffix] == equivs_[1][n1 - 1 - suffix])
+            ++suffix;
+        first_ = std::max(0, prefix - context);
+        const int keepSuffix = std::max(0, suffix - context);
+        for (int f = 0; f < 2; ++f) {
+            const int n = f == 0 ? n0 : n1;
+            end_[f] = n - keepSuffix;
+            // changed_[f][i + 1] is line first_ + i; one always-0 slot at each end.
+            changed_[f].assign(end_[f] - first_ + 2, 0);
+        }
+    }
 
-std::vector<Op> MiddleScript(const std::vector<std::string_view>& a,
-                             const std::vector<std::string_view>& b, int lo, int endA, int endB) {
-    const int n = endA - lo, m = endB - lo;
-    auto same = [&](int x, int y) { return a[lo + x] == b[lo + y]; };
-    std::vector<std::vector<int>> trace; // trace[d][k + d]: furthest x on diagonal k
-    int found = -1;
-    for (int d = 0; d <= n + m && d <= kMaxEdits && found < 0; ++d) {
-        std::vector<int> v(2 * d + 1);
-        const std::vector<int>* prev = d > 0 ? &trace[d - 1] : nullptr;
-        auto at = [&](int k) { return (*prev)[k + d - 1]; };
-        for (int k = -d; k <= d; k += 2) {
-            int x = d == 0                                           ? 0
-                    : (k == -d || (k != d && at(k - 1) < at(k + 1))) ? at(k + 1)
-                                                                     : at(k - 1) + 1;
-            int y = x - k;
-            while (x < n && y < m && same(x, y)) {
-                ++x;
-                ++y;
+    // Lines of file f that are changed, by their index in the file.
+    bool changed(int f, int line) const {
+        return line >= first_ && line < end_[f] && changed_[f][line - first_ + 1] != 0;
+    }
+
+    void run() {
+        discardConfusingLines();
+        fd_.assign(undiscarded_[0].size() + undiscarded_[1].size() + 3, 0);
+        bd_ = fd_;
+        diagOffset_ = static_cast<int>(undiscarded_[1].size()) + 1;
+        // Past about the square root of the size in edit steps, the search settles for a
+        // good split instead of the best one, so that no input takes quadratic time.
+        tooExpensive_ = 1;
+        for (size_t diagonals = fd_.size(); diagonals != 0; diagonals >>= 2)
+            tooExpensive_ <<= 1;
+        tooExpensive_ = std::max(4096, tooExpensive_);
+        compareseq(0, static_cast<int>(undiscarded_[0].size()), 0,
+                   static_cast<int>(undiscarded_[1].size()), false);
+        shiftBoundaries();
+    }
+
+private:
+    int equiv(int f, int i) const { return equivs_[f][first_ + i]; } // i: buffered index
+    char& flag(int f, int i) { return changed_[f][i + 1]; }
+    int buffered(int f) const { return end_[f] - first_; }
+
+    // Lines with no match in the other file are changes whatever else happens; taking them out
+    // first (and lines matched very often, inside runs of such lines) keeps the search small.
+    void discardConfusingLines() {
+        std::vector<int> count[2];
+        for (int f = 0; f < 2; ++f) {
+            count[f].assign(classCount_, 0);
+            for (int i = 0; i < buffered(f); ++i)
+                ++count[f][equiv(f, i)];
+        }
+        for (int f = 0; f < 2; ++f) {
+            const int end = buffered(f);
+            std::vector<char> discards(end, 0);
+            int many = 5;
+            for (int tem = end / 64; (tem >>= 2) > 0;)
+                many *= 2;
+            for (int i = 0; i < end; ++i) {
+                int matches = count[1 - f][equiv(f, i)];
+                if (matches == 0)
+                    discards[i] = 1;
+                else if (matches > many)
+                    discards[i] = 2;
             }
-            v[k + d] = x;
-            if (x >= n && y >= m)
-                found = d;
+            // Provisional discards stand only inside runs of definite ones.
+            for (int i = 0; i < end; ++i) {
+                if (discards[i] == 2) {
+                    discards[i] = 0;
+                } else if (discards[i] != 0) {
+                    int j, provisional = 0;
+                    for (j = i; j < end; ++j) {
+                        if (discards[j] == 0)
+                            break;
+                        if (discards[j] == 2)
+                            ++provisional;
+                    }
+                    while (j > i && discards[j - 1] == 2) {
+                        discards[--j] = 0;
+                        --provisional;
+                    }
+                    const int length = j - i;
+                    if (provisional * 4 > length) {
+                        while (j > i)
+                            if (discards[--j] == 2)
+                                discards[j] = 0;
+                    } else {
+                        int minimum = 1;
+                        for (int tem = length >> 2; (tem >>= 2) > 0;)
+                            minimum <<= 1;
+                        ++minimum;
+                        for (int k = 0, consec = 0; k < length; ++k) {
+                            if (discards[i + k] != 2)
+                                consec = 0;
+                            else if (minimum == ++consec)
+                                k -= consec;
+                            else if (minimum < consec)
+                                discards[i + k] = 0;
+                        }
+                        for (int k = 0, consec = 0; k < length; ++k) {
+                            if (k >= 8 && discards[i + k] == 1)
+                                break;
+                            if (discards[i + k] == 2) {
+                                consec = 0;
+                                discards[i + k] = 0;
+                            } else if (discards[i + k] == 0) {
+                                consec = 0;
+                            } else {
+                                ++consec;
+                            }
+                            if (consec == 3)
+                                break;
+                        }
+                        i += length - 1;
+                        for (int k = 0, consec = 0; k < length; ++k) {
+                            if (k >= 8 && discards[i - k] == 1)
+                                break;
+                            if (discards[i - k] == 2) {
+                                consec = 0;
+                                discards[i - k] = 0;
+                            } else if (discards[i - k] == 0) {
+                                consec = 0;
+                            } else {
+                                ++consec;
+                            }
+                            if (consec == 3)
+                                break;
+                        }
+                    }
+                }
+            }
+            for (int i = 0; i < end; ++i) {
+                if (discards[i]) {
+                    flag(f, i) = 1;
+                } else {
+                    undiscarded_[f].push_back(equiv(f, i));
+                    realIndex_[f].push_back(i);
+                }
+            }
         }
-        trace.push_back(std::move(v));
     }
-    std::vector<Op> ops;
-    if (found < 0) {
-        ops.assign(n, Op::Remove);
-        ops.insert(ops.end(), m, Op::Add);
-        return ops;
-    }
-    int x = n, y = m;
-    for (int d = found; d > 0; --d) {
-        const std::vector<int>& prev = trace[d - 1];
-        auto at = [&](int k) { return prev[k + d - 1]; };
-        int k = x - y;
-        int prevK = (k == -d || (k != d && at(k - 1) < at(k + 1))) ? k + 1 : k - 1;
-        int prevX = at(prevK);
-        int prevY = prevX - prevK;
-        while (x > prevX && y > prevY) {
-            ops.push_back(Op::Keep);
-            --x;
-            --y;
-        }
-        ops.push_back(x == prevX ? Op::Add : Op::Remove);
-        x = prevX;
-        y = prevY;
-    }
-    while (x > 0 && y > 0) {
-        ops.push_back(Op::Keep);
-        --x;
-        --y;
-    }
-    std::reverse(ops.begin(), ops.end());
-    return ops;
-}
 
-// Where a run of removed (or added) lines could stand a line later with the same result,
-// moves it down, as diff does, so that equal texts give the same hunks.
-void SlideRunsDown(std::vector<Op>& ops, const std::vector<std::string_view>& a,
-                   const std::vector<std::string_view>& b) {
-    size_t posA = 0, posB = 0;
-    for (size_t i = 0; i < ops.size();) {
-        if (ops[i] == Op::Keep) {
-            ++posA;
-            ++posB;
-            ++i;
-            continue;
+    int& fd(int diagonal) { return fd_[diagonal + diagOffset_]; }
+    int& bd(int diagonal) { return bd_[diagonal + diagOffset_]; }
+    bool same(int x, int y) const { return undiscarded_[0][x] == undiscarded_[1][y]; }
+
+    // Finds the middle of a shortest edit script of x[xoff, xlim) and y[yoff, ylim).
+    struct Split {
+        int xmid, ymid;
+        bool loMinimal, hiMinimal;
+    };
+
+    Split diag(int xoff, int xlim, int yoff, int ylim, bool findMinimal) {
+        const int dmin = xoff - ylim, dmax = xlim - yoff;
+        const int fmid = xoff - yoff, bmid = xlim - ylim;
+        int fmin = fmid, fmax = fmid, bmin = bmid, bmax = bmid;
+        const bool odd = (fmid - bmid) & 1;
+        fd(fmid) = xoff;
+        bd(bmid) = xlim;
+        for (int cost = 1;; ++cost) {
+            if (fmin > dmin)
+                fd(--fmin - 1) = -1;
+            else
+                ++fmin;
+            if (fmax < dmax)
+                fd(++fmax + 1) = -1;
+            else
+                --fmax;
+            for (int d = fmax; d >= fmin; d -= 2) {
+                int tlo = fd(d - 1), thi = fd(d + 1);
+                int x = tlo < thi ? thi : tlo + 1;
+                int y = x - d;
+                while (x < xlim && y < ylim && same(x, y)) {
+                    ++x;
+                    ++y;
+                }
+                fd(d) = x;
+                if (odd && bmin <= d && d <= bmax && bd(d) <= x)
+                    return {x, y, true, true};
+            }
+            if (bmin > dmin)
+                bd(--bmin - 1) = INT_MAX;
+            else
+                ++bmin;
+            if (bmax < dmax)
+                bd(++bmax + 1) = INT_MAX;
+            else
+                --bmax;
+            for (int d = bmax; d >= bmin; d -= 2) {
+                int tlo = bd(d - 1), thi = bd(d + 1);
+                int x = tlo < thi ? tlo : thi - 1;
+                int y = x - d;
+                while (xoff < x && yoff < y && same(x - 1, y - 1)) {
+                    --x;
+                    --y;
+                }
+                bd(d) = x;
+                if (!odd && fmin <= d && d <= fmax && x <= fd(d))
+                    return {x, y, true, true};
+            }
+            if (findMinimal || cost < tooExpensive_)
+                continue;
+            // The furthest forward and backward points so far; the better one splits.
+            int fxybest = -1, fxbest = 0;
+            for (int d = fmax; d >= fmin; d -= 2) {
+                int x = std::min(fd(d), xlim), y = x - d;
+                if (ylim < y) {
+                    x = ylim + d;
+                    y = ylim;
+                }
+                if (fxybest < x + y) {
+                    fxybest = x + y;
+                    fxbest = x;
+                }
+            }
+            int bxybest = INT_MAX, bxbest = 0;
+            for (int d = bmax; d >= bmin; d -= 2) {
+                int x = std::max(xoff, bd(d)), y = x - d;
+                if (y < yoff) {
+                    x = yoff + d;
+                    y = yoff;
+                }
+                if (x + y < bxybest) {
+                    bxybest = x + y;
+                    bxbest = x;
+                }
+            }
+            if ((xlim + ylim) - bxybest < fxybest - (xoff + yoff))
+                return {fxbest, fxybest - fxbest, true, false};
+            return {bxbest, bxybest - bxbest, false, true};
         }
-        const Op kind = ops[i];
-        size_t end = i;
-        while (end < ops.size() && ops[end] == kind)
-            ++end;
-        const std::vector<std::string_view>& lines = kind == Op::Remove ? a : b;
-        size_t first = kind == Op::Remove ? posA : posB;
-        size_t length = end - i;
-        while (end < ops.size() && ops[end] == Op::Keep && lines[first] == lines[first + length]) {
-            ops[i] = Op::Keep;
-            ops[end] = kind;
-            ++i;
-            ++end;
-            ++first;
-            ++posA;
-            ++posB;
-        }
-        (kind == Op::Remove ? posA : posB) += length;
-        i = end;
     }
-}
+
+    void compareseq(int xoff, int xlim, int yoff, int ylim, bool findMinimal) {
+        while (xoff < xlim && yoff < ylim && same(xoff, yoff)) {
+            ++xoff;
+            ++yoff;
+        }
+        while (xoff < xlim && yoff < ylim && same(xlim - 1, ylim - 1)) {
+            --xlim;
+            --ylim;
+        }
+        if (xoff == xlim) {
+            while (yoff < ylim)
+                flag(1, realIndex_[1][yoff++]) = 1;
+        } else if (yoff == ylim) {
+            while (xoff < xlim)
+                flag(0, realIndex_[0][xoff++]) = 1;
+        } else {
+            Split split = diag(xoff, xlim, yoff, ylim, findMinimal);
+            compareseq(xoff, split.xmid, yoff, split.ymid, split.loMinimal);
+            compareseq(split.xmid, xlim, split.ymid, ylim, split.hiMinimal);
+        }
+    }
+
+    // Moves each run of changes as far down as it can go, or to where it meets a change in
+    // the other file, merging runs on the way.
+    void shiftBoundaries() {
+        for (int f = 0; f < 2; ++f) {
+            char* changed = changed_[f].data() + 1;
+            const char* other = changed_[1 - f].data() + 1;
+            const int iEnd = buffered(f);
+            int i = 0, j = 0;
+            for (;;) {
+                while (i < iEnd && !changed[i]) {
+                    while (other[j++])
+                        continue;
+                    ++i;
+                }
+                if (i == iEnd)
+                    break;
+                int start = i;
+                while (changed[++i])
+                    continue;
+                while (other[j])
+                    ++j;
+                int runLength, corresponding;
+                do {
+                    runLength = i - start;
+                    while (start && equiv(f, start - 1) == equiv(f, i - 1)) {
+                        changed[--start] = 1;
+                        changed[--i] = 0;
+                        while (changed[start - 1])
+                            --start;
+                        while (other[--j])
+                            continue;
+                    }
+                    corresponding = other[j - 1] ? i : iEnd;
+                    while (i != iEnd && equiv(f, start) == equiv(f, i)) {
+                        changed[start++] = 0;
+                        changed[i++] = 1;
+                        while (changed[i])
+                            ++i;
+                        while (other[++j])
+                            corresponding = i;
+                    }
+                } while (runLength != i - start);
+                while (corresponding < i) {
+                    changed[--start] = 1;
+                    changed[--i] = 0;
+                    while (other[--j])
+                        continue;
+                }
+            }
+        }
+    }
+
+    std::vector<int> equivs_[2];
+    int classCount_ = 0;
+    int first_ = 0; // first line taking part (the same in both files)
+    int end_[2] = {0, 0};
+    std::vector<char> changed_[2];
+    std::vector<int> undiscarded_[2];
+    std::vector<int> realIndex_[2];
+    std::vector<int> fd_, bd_;
+    int diagOffset_ = 0;
+    int tooExpensive_ = 4096;
+};
 
 std::vector<Op> EditScript(const std::vector<std::string_view>& a,
-                           const std::vector<std::string_view>& b) {
-    int lo = 0;
-    int endA = static_cast<int>(a.size()), endB = static_cast<int>(b.size());
-    while (lo < endA && lo < endB && a[lo] == b[lo])
-        ++lo;
-    while (endA > lo && endB > lo && a[endA - 1] == b[endB - 1]) {
-        --endA;
-        --endB;
+                           const std::vector<std::string_view>& b, int context) {
+    Comparison comparison(a, b, context);
+    comparison.run();
+    std::vector<Op> ops;
+    int i0 = 0, i1 = 0;
+    const int n0 = static_cast<int>(a.size()), n1 = static_cast<int>(b.size());
+    auto changed = [&](int f, int i) {
+        return i < (f == 0 ? n0 : n1) && i >= 0 && comparison.changed(f, i);
+    };
+    while (i0 < n0 || i1 < n1) {
+        if (changed(0, i0) || changed(1, i1)) {
+            while (changed(0, i0)) {
+                ops.push_back(Op::Remove);
+                ++i0;
+            }
+            while (changed(1, i1)) {
+                ops.push_back(Op::Add);
+                ++i1;
+            }
+        } else {
+            ops.push_back(Op::Keep);
+            ++i0;
+            ++i1;
+        }
     }
-    std::vector<Op> ops(lo, Op::Keep);
-    std::vector<Op> middle = MiddleScript(a, b, lo, endA, endB);
-    ops.insert(ops.end(), middle.begin(), middle.end());
-    ops.insert(ops.end(), a.size() - endA, Op::Keep);
-    SlideRunsDown(ops, a, b);
     return ops;
 }
 
@@ -158,7 +413,7 @@ std::string UnifiedDiff(std::string_view before, std::string_view after, std::st
     if (before == after)
         return {};
     std::vector<std::string_view> a = SplitLines(before), b = SplitLines(after);
-    std::vector<Op> ops = EditScript(a, b);
+    std::vector<Op> ops = EditScript(a, b, context);
 
     std::string out = "--- a/" + std::string(path) + "\n+++ b/" + std::string(path) + "\n";
     const int total = static_cast<int>(ops.size());

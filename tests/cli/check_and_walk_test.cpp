@@ -192,3 +192,65 @@ TEST(CliLineEnds, EachEolValueWithMixedInput) {
 
 } // namespace
 } // namespace srctdy
+
+#include "cli/unified_diff.h"
+
+#include <random>
+
+namespace srctdy {
+namespace {
+
+// Texts made of few distinct lines give diff the most ways to choose; ours must choose as
+// `diff -u` does.
+TEST(UnifiedDiff, HunksEqualDiffUOnGeneratedTexts) {
+    const char* const kLines[] = {"", "{", "}", "x = 1;", "  x = 1;", "y;", "\x81\x40z;"};
+    TempDir dir;
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(seed);
+        std::string before, after;
+        for (int i = 0, n = 1 + static_cast<int>(random() % 80); i < n; ++i) {
+            std::string line = kLines[random() % 7];
+            std::string end = random() % 2 ? "\n" : "\r\n";
+            before += line + end;
+            // After: some lines dropped, changed or added, as a tidy-up does.
+            switch (random() % 6) {
+            case 0:
+                break;
+            case 1:
+                after += kLines[random() % 7] + end;
+                break;
+            case 2:
+                after += line + end + kLines[random() % 7] + "\r\n";
+                break;
+            default:
+                after += line + (random() % 4 ? end : "\r\n");
+            }
+        }
+        if (seed % 5 == 0)
+            after.pop_back(); // no final line end
+        WriteFile(dir / "before", before);
+        WriteFile(dir / "after", after);
+        ProcessResult reference =
+            RunProcess("/usr/bin/diff", {"-u", dir / "before", dir / "after"});
+        EXPECT_EQ(Hunks(reference.out), Hunks(UnifiedDiff(before, after, "x.c"))) << seed;
+    }
+}
+
+TEST(UnifiedDiff, EqualTextsGiveNothingAndHeadersNameThePath) {
+    EXPECT_EQ("", UnifiedDiff("a\n", "a\n", "p.c"));
+    EXPECT_EQ("--- a/p.c\n+++ b/p.c\n@@ -1 +1 @@\n-a\n+b\n", UnifiedDiff("a\n", "b\n", "p.c"));
+    EXPECT_EQ("--- a/p.c\n+++ b/p.c\n@@ -0,0 +1 @@\n+b\n", UnifiedDiff("", "b\n", "p.c"));
+}
+
+TEST(UnifiedDiff, LargeDifferencesStayFast) {
+    std::string before, after;
+    for (int i = 0; i < 200000; ++i) {
+        before += i % 3 ? "x\n" : "y\n";
+        after += i % 5 ? "x\r\n" : "y\n";
+    }
+    std::string diff = UnifiedDiff(before, after, "big.c");
+    EXPECT_EQ(0u, diff.find("--- a/big.c\n"));
+}
+
+} // namespace
+} // namespace srctdy
