@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
 
-.PHONY: all deps configure build test run screenshots format format-check clean
+.PHONY: all deps configure build test run screenshots bench format format-check clean
 
 all: build
 
@@ -38,6 +38,10 @@ run: build
 # Screenshots of every dialog under Xvfb, into build/debug/screenshots.
 screenshots: build
 	tests/gui/screenshots.sh $(BUILD) $(BUILD)/screenshots
+
+# Speed against the line-copy floor and the peers; prints one table, asserts nothing.
+bench:
+	bash bench/run_bench.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
