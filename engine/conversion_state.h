@@ -9,7 +9,7 @@ namespace srctdy {
 // top of every line by the driver; per-file values live for one file.
 struct ConversionState {
     // Per line.
-    std::string rawLine;         // the line as read, its line end removed; never changed
+    std::string_view rawLine;    // the line as read, its line end removed; valid for the line
     std::string_view rawLineEnd; // the line end rawLine had: "\r\n", "\n" or "" (last line)
     std::string line;            // the working copy that is written
     std::string splitComment;    // comment part split off a long line (comment mode 3)

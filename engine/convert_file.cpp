@@ -89,7 +89,7 @@ Fd CreateTemporary(const std::string& folder, mode_t mode, std::string& pathOut)
 // read with pread so that the file's own read position is untouched.
 class ComparingSink : public ByteSink {
 public:
-    ComparingSink(ByteSink& inner, int fd) : inner_(inner), fd_(fd) {}
+    ComparingSink(ByteSink& inner, int fd, bool compare) : inner_(inner), fd_(fd), same_(compare) {}
 
     bool write(std::string_view bytes) override {
         if (same_)
@@ -120,7 +120,7 @@ private:
     ByteSink& inner_;
     int fd_;
     off_t offset_ = 0;
-    bool same_ = true;
+    bool same_;
     std::string buffer_;
 };
 
@@ -149,7 +149,7 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
     const Indentation indentation{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)};
     ConversionState state;
     ModuleHeaderStage moduleHeader;
-    std::string next;
+    std::string_view next;
 
     // The first line is read before the template is copied: its line end is the one that
     // added lines get when line ends are kept.
@@ -183,7 +183,7 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                 haveLine = in.next(next);
                 moduleHeader.closeBlock(haveLine ? &next : nullptr, options.commentMode, state,
                                         out);
-                state.rawLine.swap(next);
+                state.rawLine = next;
                 state.rawLineEnd = in.lineEnd();
                 continue;
             }
@@ -282,7 +282,8 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
 
     const FileContext file{NameOnlyFor(path), TodayText()};
     FdSink fileSink(output.get());
-    ComparingSink sink(fileSink, input.get());
+    // Only an overwrite can find the file unchanged; sub-folder output is always written.
+    ComparingSink sink(fileSink, input.get(), overwrite);
     bool readOk;
     bool writeOk;
     {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace srctdy {
@@ -13,22 +14,22 @@ namespace srctdy {
 namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
+    return text.size() >= prefix.size() &&
+           std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
-
 bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-void TrimBlanks(std::string& line) {
-    size_t end = line.size();
-    while (end > 0 && IsBlank(line[end - 1]))
+// line becomes raw without the white space at both ends, copied once.
+void AssignTrimmed(std::string& line, std::string_view raw) {
+    size_t end = raw.size();
+    while (end > 0 && IsBlank(raw[end - 1]))
         --end;
     size_t begin = 0;
-    while (begin < end && IsBlank(line[begin]))
+    while (begin < end && IsBlank(raw[begin]))
         ++begin;
-    line.erase(end);
-    line.erase(0, begin);
+    line.assign(raw.substr(begin, end - begin));
 }
 
 // The definition comments as code page 932 bytes, converted once.
@@ -82,9 +83,10 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     if (options.deleteMatchingLines && StartsWith(state.rawLine, options.searchText))
         return LineFate::Drop;
 
-    state.line.assign(state.rawLine);
     if (options.trimBlanks)
-        TrimBlanks(state.line);
+        AssignTrimmed(state.line, state.rawLine);
+    else
+        state.line.assign(state.rawLine);
     if (options.fullWidthToHalfWidth)
         cp932::ReplaceAll(state.line, "\x81\x40", "  ");
     if (options.deleteEmptyLines && state.line.empty())

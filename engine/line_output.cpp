@@ -3,15 +3,74 @@
 #include "engine/cp932.h"
 #include "engine/line_writer.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <string_view>
 
 namespace srctdy {
 namespace {
 
-bool StartsWith(const std::string& line, std::string_view prefix) {
-    return line.compare(0, prefix.size(), prefix) == 0;
+// Whether line begins with the literal prefix; compiles to a compare of a few bytes.
+template <size_t N> bool StartsWith(const std::string& line, const char (&prefix)[N]) {
+    return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
+}
+struct Braces {
+    bool open = false;
+    bool close = false;
+};
+
+// The careful walk, character by character: a second byte that looks like a brace is part of
+// a double-byte character.
+Braces WalkBraces(std::string_view line) {
+    Braces found;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c == '{')
+            found.open = true;
+        else if (c == '}')
+            found.close = true;
+        else if (cp932::IsLeadByte(c))
+            ++i; // its second byte may look like a brace
+    }
+    return found;
 }
 
+// Which braces the line holds.
+Braces FindBraces(std::string_view line) {
+#ifdef __SSE2__
+    // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
+    // double-byte character. Only a line with both needs the careful walk, and few have.
+    const char* p = line.data();
+    const size_t n = line.size();
+    const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+    int openMask = 0, closeMask = 0, highMask = 0;
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        openMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, open));
+        closeMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, close));
+        highMask |= _mm_movemask_epi8(x);
+    }
+    if (i < n) {
+        // The last bytes, padded with zero bytes, which match nothing.
+        alignas(16) char tail[16] = {};
+        std::memcpy(tail, p + i, n - i);
+        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
+        openMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, open));
+        closeMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, close));
+        highMask |= _mm_movemask_epi8(x);
+    }
+    if ((openMask | closeMask) == 0)
+        return {};
+    if (highMask == 0)
+        return {openMask != 0, closeMask != 0};
+#endif
+    return WalkBraces(line);
+}
 // Tabs in a preprocessor line become single spaces, in place. Character-aware: the byte after
 // a lead byte is its second byte even when it is a tab.
 void TabsToSpaces(std::string& line) {
@@ -20,15 +79,18 @@ void TabsToSpaces(std::string& line) {
         line[at] = ' ';
 }
 
-// The text written before a line: an optional "//" and `levels` indentation units. The buffer
-// keeps its capacity from line to line so that the steady state allocates nothing.
-std::string_view BuildHead(std::string& buffer, bool lineComment, const std::string& unit,
+// The text written before a line: an optional "//" and `levels` indentation units. Without
+// the "//" it is a view of the unit run, so the usual line copies nothing.
+std::string_view BuildHead(std::string& buffer, bool lineComment, const Indentation& indentation,
                            int levels) {
-    buffer.clear();
-    if (lineComment)
-        buffer += "//";
-    for (int i = 0; i < levels; ++i)
-        buffer += unit;
+    const size_t width = levels > 0 ? indentation.unit.size() * static_cast<size_t>(levels) : 0;
+    while (indentation.run.size() < width)
+        indentation.run += indentation.unit;
+    std::string_view indent(indentation.run.data(), width);
+    if (!lineComment)
+        return indent;
+    buffer.assign("//");
+    buffer.append(indent);
     return buffer;
 }
 
@@ -58,10 +120,11 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     if (indentation.on) {
         const bool preprocessor = !line.empty() && line[0] == '#';
         if (s != 1 && !preprocessor) {
-            if (cp932::Contains(line, "}"))
+            const Braces braces = FindBraces(line);
+            if (braces.close)
                 --state.braceDepth;
             levels = state.braceDepth;
-            if (cp932::Contains(line, "{"))
+            if (braces.open)
                 ++state.braceDepth;
         }
         if (preprocessor)
@@ -74,13 +137,13 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     thread_local std::string head;
     if ((s == 1 || s == 2) && commentMode == 1) {
         // A line inside or closing a converted block comment becomes a line comment.
-        out.writeInputLine(BuildHead(head, !cp932::Contains(line, "//"), indentation.unit, levels),
-                           line, state.rawLineEnd);
+        out.writeInputLine(BuildHead(head, !cp932::Contains(line, "//"), indentation, levels), line,
+                           state.rawLineEnd);
     } else {
-        BuildHead(head, false, indentation.unit, levels);
+        const std::string_view prefix = BuildHead(head, false, indentation, levels);
         if (state.splitPending)
-            out.writeLine(head, state.splitComment);
-        out.writeInputLine(head, line, state.rawLineEnd);
+            out.writeLine(prefix, state.splitComment);
+        out.writeInputLine(prefix, line, state.rawLineEnd);
     }
 
     if (commentMode == 1 && s == 2)

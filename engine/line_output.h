@@ -12,6 +12,7 @@ class LineWriter;
 struct Indentation {
     bool on = true;
     std::string unit = "    ";
+    mutable std::string run{}; // units repeated, grown as lines go deeper; heads are views of it
 };
 
 // The unit for the size list's index: 0 two spaces, 1 four, 2 eight, anything else a tab.

@@ -1,5 +1,6 @@
 #include "engine/line_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -7,59 +8,102 @@
 namespace srctdy {
 
 namespace {
+
 constexpr size_t kReadSize = 256 * 1024;
-}
+
+// One spare block per thread: allocating and freeing a large block for every file makes the
+// allocator hand memory back and fault it in again, which costs more than small files take.
+struct SpareBlock {
+    std::unique_ptr<char[]> block;
+    size_t capacity = 0;
+};
+thread_local SpareBlock spare;
+
+} // namespace
 
 LineReader::LineReader(int fd) : fd_(fd) {
-    buffer_.reserve(kReadSize);
+    if (spare.block) {
+        owned_ = std::move(spare.block);
+        capacity_ = spare.capacity;
+    } else {
+        owned_ = std::make_unique_for_overwrite<char[]>(kReadSize);
+        capacity_ = kReadSize;
+    }
+    data_ = owned_.get();
 }
 
-LineReader::LineReader(std::string_view bytes) : buffer_(bytes), eof_(true) {}
+LineReader::LineReader(std::string_view bytes)
+    : data_(bytes.data()), size_(bytes.size()), eof_(true) {}
+
+LineReader::~LineReader() {
+    // Blocks grown for one very long line are not kept.
+    if (owned_ && capacity_ <= 4 * kReadSize && !spare.block) {
+        spare.block = std::move(owned_);
+        spare.capacity = capacity_;
+    }
+}
 
 bool LineReader::fill() {
-    // Keep the unread tail; the buffer grows only while one line is longer than it.
-    buffer_.erase(0, pos_);
+    // Keep the unread tail at the front; the block grows only while one line is longer.
+    size_t tail = size_ - pos_;
+    if (capacity_ - tail < kReadSize) {
+        size_t bigger = std::max(capacity_ * 2, tail + kReadSize);
+        auto grown = std::make_unique_for_overwrite<char[]>(bigger);
+        std::memcpy(grown.get(), owned_.get() + pos_, tail);
+        owned_ = std::move(grown);
+        capacity_ = bigger;
+    } else if (pos_ > 0) {
+        std::memmove(owned_.get(), owned_.get() + pos_, tail);
+    }
+    data_ = owned_.get();
     pos_ = 0;
-    size_t old = buffer_.size();
-    buffer_.resize(old + kReadSize);
+    size_ = tail;
     ssize_t n;
     do {
-        n = ::read(fd_, buffer_.data() + old, kReadSize);
+        n = ::read(fd_, owned_.get() + size_, capacity_ - size_);
     } while (n < 0 && errno == EINTR);
     if (n <= 0) {
-        buffer_.resize(old);
         eof_ = true;
         failed_ = n < 0;
         return false;
     }
-    buffer_.resize(old + static_cast<size_t>(n));
+    size_ += static_cast<size_t>(n);
     return true;
 }
 
 bool LineReader::next(std::string& line) {
+    std::string_view view;
+    if (!next(view))
+        return false;
+    line.assign(view);
+    return true;
+}
+
+bool LineReader::next(std::string_view& line) {
     size_t searchFrom = pos_;
     for (;;) {
-        const char* start = buffer_.data() + searchFrom;
-        const void* nl = std::memchr(start, '\n', buffer_.size() - searchFrom);
+        const void* nl = searchFrom < size_
+                             ? std::memchr(data_ + searchFrom, '\n', size_ - searchFrom)
+                             : nullptr;
         if (nl) {
-            size_t end = static_cast<const char*>(nl) - buffer_.data();
+            size_t end = static_cast<const char*>(nl) - data_;
             size_t len = end - pos_;
             lineEnd_ = "\n";
-            if (len > 0 && buffer_[end - 1] == '\r') {
+            if (len > 0 && data_[end - 1] == '\r') {
                 --len; // CR LF reads as one line end
                 lineEnd_ = "\r\n";
             }
-            line.assign(buffer_, pos_, len);
+            line = std::string_view(data_ + pos_, len);
             pos_ = end + 1;
             return true;
         }
-        size_t tail = buffer_.size() - pos_;
+        size_t tail = size_ - pos_;
         if (eof_ || !fill()) {
-            if (pos_ >= buffer_.size())
+            if (pos_ >= size_)
                 return false;
-            line.assign(buffer_, pos_, std::string::npos); // last line, no line end
+            line = std::string_view(data_ + pos_, size_ - pos_); // last line, no line end
+            pos_ = size_;
             lineEnd_ = "";
-            pos_ = buffer_.size();
             return true;
         }
         searchFrom = tail; // fill() moved the unread tail to the front; it holds no LF

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,17 +8,21 @@ namespace srctdy {
 
 // Text-mode input: lines end at LF, and a CR right before the LF belongs to the line end. A
 // line is returned whole whatever its length; a last line without a line end is a line too.
-// Reads from a file descriptor in large blocks, or from memory.
+// Reads from a file descriptor in large blocks (the block is kept per thread from file to
+// file), or straight from bytes in memory.
 class LineReader {
 public:
     explicit LineReader(int fd);
     explicit LineReader(std::string_view bytes);
+    ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
     // Puts the next line, without its line end, into line. False at the end of input or on a
     // read error (see failed()).
     bool next(std::string& line);
+    // The same, as a view into the reader's block that stays valid until the next call.
+    bool next(std::string_view& line);
     bool failed() const { return failed_; }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
@@ -27,8 +32,11 @@ private:
     bool fill();
 
     int fd_ = -1;
-    std::string buffer_;
-    size_t pos_ = 0;
+    std::unique_ptr<char[]> owned_; // the block for fd input
+    size_t capacity_ = 0;
+    const char* data_ = nullptr; // owned_ or the caller's bytes
+    size_t pos_ = 0;             // next unread byte
+    size_t size_ = 0;            // bytes in data_
     bool eof_ = false;
     bool failed_ = false;
     std::string_view lineEnd_;

@@ -1,6 +1,8 @@
 #include "engine/line_writer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace srctdy {
@@ -8,6 +10,13 @@ namespace srctdy {
 namespace {
 constexpr size_t kFlushAt = 128 * 1024;
 constexpr std::string_view kCrLf = "\r\n";
+
+// One spare buffer per thread, kept from file to file (see LineReader).
+struct SpareBuffer {
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0;
+};
+thread_local SpareBuffer spare;
 } // namespace
 
 bool FdSink::write(std::string_view bytes) {
@@ -26,11 +35,21 @@ bool FdSink::write(std::string_view bytes) {
 LineWriter::LineWriter(ByteSink& sink, LineEnds lineEnds)
     : sink_(sink), keep_(lineEnds == LineEnds::Keep),
       addedEnd_(lineEnds == LineEnds::Lf ? "\n" : kCrLf) {
-    buffer_.reserve(kFlushAt + 4096);
+    if (spare.bytes) {
+        buffer_ = std::move(spare.bytes);
+        capacity_ = spare.capacity;
+    } else {
+        capacity_ = kFlushAt + 4096;
+        buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    }
 }
 
 LineWriter::~LineWriter() {
     flush();
+    if (!spare.bytes && capacity_ <= 4 * kFlushAt) {
+        spare.bytes = std::move(buffer_);
+        spare.capacity = capacity_;
+    }
 }
 
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
@@ -48,18 +67,32 @@ void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
 }
 
 void LineWriter::append(std::string_view head, std::string_view text, std::string_view end) {
-    buffer_.append(head);
-    buffer_.append(text);
-    buffer_.append(end);
-    if (buffer_.size() >= kFlushAt)
+    const size_t length = head.size() + text.size() + end.size();
+    if (capacity_ - size_ < length)
+        grow(length);
+    char* out = buffer_.get() + size_;
+    std::memcpy(out, head.data(), head.size());
+    std::memcpy(out + head.size(), text.data(), text.size());
+    std::memcpy(out + head.size() + text.size(), end.data(), end.size());
+    size_ += length;
+    if (size_ >= kFlushAt)
         flush();
 }
 
+void LineWriter::grow(size_t needed) {
+    flush();
+    if (capacity_ - size_ >= needed)
+        return;
+    // One line longer than the buffer: make room for it whole.
+    capacity_ = std::max(capacity_ * 2, needed);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+}
+
 bool LineWriter::flush() {
-    if (!buffer_.empty()) {
+    if (size_ > 0) {
         if (ok_)
-            ok_ = sink_.write(buffer_);
-        buffer_.clear();
+            ok_ = sink_.write(std::string_view(buffer_.get(), size_));
+        size_ = 0;
     }
     return ok_;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/format_options.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -60,11 +61,14 @@ public:
 
 private:
     void append(std::string_view head, std::string_view text, std::string_view end);
+    void grow(size_t needed);
 
     ByteSink& sink_;
     bool keep_;
     std::string_view addedEnd_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_; // kept per thread from file to file
+    size_t size_ = 0;
+    size_t capacity_ = 0;
     bool ok_ = true;
 };
 

@@ -23,7 +23,7 @@ constexpr int kMaxHeldLines = 250;
 
 ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, ConversionState& state,
                                                      LineWriter& out) {
-    const std::string& raw = state.rawLine;
+    const std::string_view raw = state.rawLine;
     if (raw == kClosingLine) {
         if (headerLineCount_ == 0)
             return Action::Pass;
@@ -44,7 +44,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     return Action::Hold;
 }
 
-void ModuleHeaderStage::closeBlock(const std::string* nextRawLine, int commentMode,
+void ModuleHeaderStage::closeBlock(const std::string_view* nextRawLine, int commentMode,
                                    ConversionState& state, LineWriter& out) {
     // The name goes in only while nothing stands between the two markers, so a second run
     // over the same file inserts nothing.
@@ -62,13 +62,13 @@ void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWrite
     headerLineCount_ = 0;
 }
 
-void ModuleHeaderStage::hold(const std::string& rawLine, std::string_view lineEnd) {
+void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd) {
     const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
     if (slot < held_.size()) {
         held_[slot].assign(rawLine);
         heldEnds_[slot] = lineEnd;
     } else {
-        held_.push_back(rawLine);
+        held_.emplace_back(rawLine);
         heldEnds_.push_back(lineEnd);
     }
     ++headerLineCount_;

@@ -30,14 +30,14 @@ public:
     // "{" or "/" inserted as the name when the field is still empty; nextRawLine is the input's
     // next line (null at the end of input, when no name is written). The caller then sends that
     // line through the whole pipeline.
-    void closeBlock(const std::string* nextRawLine, int commentMode, ConversionState& state,
+    void closeBlock(const std::string_view* nextRawLine, int commentMode, ConversionState& state,
                     LineWriter& out);
 
     // End of input: writes what is still held, unchanged.
     void flush(int commentMode, ConversionState& state, LineWriter& out);
 
 private:
-    void hold(const std::string& rawLine, std::string_view lineEnd);
+    void hold(std::string_view rawLine, std::string_view lineEnd);
     void writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state, LineWriter& out);
 
     std::vector<std::string> held_;          // held lines, whole; slots and capacity reused

@@ -136,7 +136,8 @@ TEST(LineOutput, WritesSplitCommentBeforeItsCodeWithTheSamePrefix) {
         LineWriter out(sink);
         ConversionState state;
         state.braceDepth = 1;
-        state.rawLine = "x; " + comment;
+        const std::string raw = "x; " + comment;
+        state.rawLine = raw;
         state.line = "x;";
         state.splitComment = comment;
         state.splitPending = true;

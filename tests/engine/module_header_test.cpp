@@ -52,10 +52,11 @@ std::string RunStages(const std::vector<std::string>& input, int commentMode,
             break;
         case ModuleHeaderStage::Action::Hold:
             break;
-        case ModuleHeaderStage::Action::BlockClosed:
-            stage.closeBlock(i + 1 < input.size() ? &input[i + 1] : nullptr, commentMode, state,
-                             out);
-            break;
+        case ModuleHeaderStage::Action::BlockClosed: {
+            const std::string_view next =
+                i + 1 < input.size() ? std::string_view(input[i + 1]) : std::string_view();
+            stage.closeBlock(i + 1 < input.size() ? &next : nullptr, commentMode, state, out);
+        } break;
         }
     }
     stage.flush(commentMode, state, out);
@@ -190,7 +191,7 @@ TEST(ModuleHeader, ResetsBlankRunOnlyWhenItWritesTheBlock) {
     EXPECT_EQ(1, state.blankRun);
     EXPECT_EQ(ModuleHeaderStage::Action::BlockClosed, feed(kClosing));
     EXPECT_EQ(1, state.blankRun);
-    const std::string next = "int f(void)";
+    const std::string_view next = "int f(void)";
     stage.closeBlock(&next, 0, state, out);
     EXPECT_EQ(0, state.blankRun);
     // An empty 250th line writes the block but, being empty, keeps the count.
