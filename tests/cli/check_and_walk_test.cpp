@@ -13,13 +13,10 @@ namespace {
 using testing::ListFolder;
 using testing::ProcessResult;
 using testing::ReadFile;
+using testing::RunCli;
 using testing::RunProcess;
 using testing::TempDir;
 using testing::WriteFile;
-
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& input = {}) {
-    return RunProcess(SRCTDY_CLI_PATH, args, input);
-}
 
 const char* const kTidy = "int f(void)\r\n{\r\n    return 0;\r\n}\r\n";
 const char* const kUntidy = "int f(void)\n{\nreturn 0;\n}\n";
@@ -29,26 +26,26 @@ TEST(CliCheck, ExitStatusAndListing) {
     WriteFile(dir / "tidy.c", kTidy);
     WriteFile(dir / "untidy.c", kUntidy);
 
-    ProcessResult tidy = Cli({"--check", dir / "tidy.c"});
+    ProcessResult tidy = RunCli({"--check", dir / "tidy.c"});
     EXPECT_EQ(0, tidy.status);
     EXPECT_EQ("", tidy.err);
 
-    ProcessResult folder = Cli({"--check", dir.path()});
+    ProcessResult folder = RunCli({"--check", dir.path()});
     EXPECT_EQ(1, folder.status);
     EXPECT_EQ(dir / "untidy.c" + ": would change\n", folder.err);
     EXPECT_EQ("", folder.out);
 
-    ProcessResult missing = Cli({"--check", dir / "tidy.c", dir / "gone.c"});
+    ProcessResult missing = RunCli({"--check", dir / "tidy.c", dir / "gone.c"});
     EXPECT_EQ(2, missing.status);
 
-    EXPECT_EQ(2, Cli({"--check", "--overwrite", dir / "tidy.c"}).status);
-    EXPECT_EQ(2, Cli({"--diff", "--stdout", dir / "tidy.c"}).status);
+    EXPECT_EQ(2, RunCli({"--check", "--overwrite", dir / "tidy.c"}).status);
+    EXPECT_EQ(2, RunCli({"--diff", "--stdout", dir / "tidy.c"}).status);
 
-    ProcessResult verbose = Cli({"--check", "--verbose", dir.path()});
+    ProcessResult verbose = RunCli({"--check", "--verbose", dir.path()});
     EXPECT_EQ(dir / "tidy.c" + ": tidy\n" + dir / "untidy.c" + ": would change\n" +
                   "1 would change, 1 tidy, 0 failed\n",
               verbose.err);
-    ProcessResult quiet = Cli({"--check", "--quiet", dir.path()});
+    ProcessResult quiet = RunCli({"--check", "--quiet", dir.path()});
     EXPECT_EQ(1, quiet.status);
     EXPECT_EQ("", quiet.err);
     // Nothing was written anywhere.
@@ -76,13 +73,13 @@ TEST(CliCheck, DiffMatchesDiffUOfTheConvertedFile) {
 
     std::vector<std::string> args = options;
     args.insert(args.end(), {"--diff", dir / "d.c"});
-    ProcessResult diff = Cli(args);
+    ProcessResult diff = RunCli(args);
     EXPECT_EQ(1, diff.status);
     EXPECT_EQ(0u, diff.out.find("--- a/" + dir / "d.c" + "\n+++ b/" + dir / "d.c" + "\n"));
 
     args = options;
     args.insert(args.end(), {"--stdout", dir / "d.c"});
-    WriteFile(dir / "converted", Cli(args).out);
+    WriteFile(dir / "converted", RunCli(args).out);
     ProcessResult reference = RunProcess("/usr/bin/diff", {"-u", dir / "d.c", dir / "converted"});
     ASSERT_EQ(1, reference.status) << reference.err;
     EXPECT_EQ(Hunks(reference.out), Hunks(diff.out));
@@ -92,7 +89,7 @@ TEST(CliCheck, DiffMatchesDiffUOfTheConvertedFile) {
 TEST(CliCheck, LineEndChangeAloneIsAChangedLine) {
     TempDir dir;
     WriteFile(dir / "e.c", "a\r\nb\nc\r\n");
-    ProcessResult r = Cli({"--diff", dir / "e.c"});
+    ProcessResult r = RunCli({"--diff", dir / "e.c"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(" a\r\n-b\n+b\r\n c\r\n", r.out.substr(r.out.find("@@ -1,3 +1,3 @@\n") + 16));
 }
@@ -109,8 +106,8 @@ TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
     WriteFile(dir.path() + "-outside/linked.c", "  y;\n");
     ASSERT_EQ(0, ::symlink((dir.path() + "-outside").c_str(), (dir / "link").c_str()));
 
-    ProcessResult r = Cli({"--check", "--verbose", "-r", "--type=*.c,*.h", "--exclude=**/gen",
-                           "--exclude=b/*.c", dir.path()});
+    ProcessResult r = RunCli({"--check", "--verbose", "-r", "--type=*.c,*.h", "--exclude=**/gen",
+                              "--exclude=b/*.c", dir.path()});
     std::string expected;
     for (const char* file : {"main.c", "z.h", "src/a.c", "src/B.c", "src/net/sock.c"})
         expected += dir / file + ": would change\n";
@@ -118,7 +115,7 @@ TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
     EXPECT_EQ(expected, r.err);
 
     // Sub-folder output mirrors the tree under the folder argument's sub-folder.
-    ProcessResult convert = Cli({"-r", "--exclude=**/gen", dir.path()});
+    ProcessResult convert = RunCli({"-r", "--exclude=**/gen", dir.path()});
     EXPECT_EQ(0, convert.status) << convert.err;
     EXPECT_EQ("b main.c old.c src", ListFolder(dir / "NewFolder"));
     EXPECT_EQ("B.c a.c net", ListFolder(dir / "NewFolder/src"));
@@ -159,7 +156,7 @@ TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {
     timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     ::utimensat(AT_FDCWD, (dir / "tidy.c").c_str(), old, 0);
     ::utimensat(AT_FDCWD, (dir / "untidy.c").c_str(), old, 0);
-    ProcessResult r = Cli({"--overwrite", "--verbose", dir.path()});
+    ProcessResult r = RunCli({"--overwrite", "--verbose", dir.path()});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(dir / "tidy.c" + ": unchanged\n" + dir / "untidy.c" + ": converted\n" +
                   "1 converted, 1 unchanged, 0 failed\n",
@@ -183,11 +180,11 @@ TEST(CliLineEnds, EachEolValueWithMixedInput) {
         {"--eol=keep", "a\r\nb\n\nc"},
     };
     for (const auto& c : cases) {
-        ProcessResult r = Cli({c.eol, "--indent=off", "-"}, mixed);
+        ProcessResult r = RunCli({c.eol, "--indent=off", "-"}, mixed);
         EXPECT_EQ(0, r.status);
         EXPECT_EQ(c.expected, r.out) << c.eol;
     }
-    EXPECT_EQ(2, Cli({"--eol=cr", "-"}).status);
+    EXPECT_EQ(2, RunCli({"--eol=cr", "-"}).status);
 }
 
 } // namespace

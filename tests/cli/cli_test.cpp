@@ -10,19 +10,16 @@ namespace {
 using testing::ListFolder;
 using testing::ProcessResult;
 using testing::ReadFile;
+using testing::RunCli;
 using testing::RunProcess;
 using testing::TempDir;
 using testing::WriteFile;
 
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& input = {}) {
-    return RunProcess(SRCTDY_CLI_PATH, args, input);
-}
-
 TEST(Cli, HelpAndVersionSucceed) {
-    ProcessResult help = Cli({"--help"});
+    ProcessResult help = RunCli({"--help"});
     EXPECT_EQ(0, help.status);
     EXPECT_NE(std::string::npos, help.out.find("--delete-lines=PREFIX"));
-    ProcessResult version = Cli({"--version"});
+    ProcessResult version = RunCli({"--version"});
     EXPECT_EQ(0, version.status);
     EXPECT_EQ(0u, version.out.find("srctdy-cli "));
 }
@@ -46,7 +43,7 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {"--subfolder=", dir / "a.c"},
     };
     for (const auto& args : cases) {
-        ProcessResult r = Cli(args);
+        ProcessResult r = RunCli(args);
         EXPECT_EQ(2, r.status) << args[0];
         EXPECT_NE(std::string::npos, r.err.find("srctdy-cli: ")) << args[0];
     }
@@ -59,7 +56,7 @@ TEST(Cli, ConvertsFolderIntoSubFolderAndFileOnce) {
     WriteFile(dir / "b.c", "int f()\n{\nreturn 0;\n}\n");
     WriteFile(dir / "a.C", "  x;\n");
     WriteFile(dir / "c.h", "h\n");
-    ProcessResult r = Cli({"--subfolder=out", dir.path(), dir / "b.c", dir / "./b.c"});
+    ProcessResult r = RunCli({"--subfolder=out", dir.path(), dir / "b.c", dir / "./b.c"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("", r.err);
     EXPECT_EQ("a.C b.c", ListFolder(dir / "out"));
@@ -76,8 +73,8 @@ TEST(Cli, StandardInputGivesTheSameBytesAsStdoutOfAFile) {
         std::vector<std::string> fileArgs = options, stdinArgs = options;
         fileArgs.insert(fileArgs.end(), {"--stdout", dir / "f.c"});
         stdinArgs.insert(stdinArgs.end(), {"--assume-filename=f.c", "-"});
-        ProcessResult fromFile = Cli(fileArgs);
-        ProcessResult fromStdin = Cli(stdinArgs, input);
+        ProcessResult fromFile = RunCli(fileArgs);
+        ProcessResult fromStdin = RunCli(stdinArgs, input);
         EXPECT_EQ(0, fromFile.status);
         EXPECT_EQ(0, fromStdin.status);
         EXPECT_EQ(fromFile.out, fromStdin.out);
@@ -87,20 +84,20 @@ TEST(Cli, StandardInputGivesTheSameBytesAsStdoutOfAFile) {
 }
 
 TEST(Cli, FilenamePlaceholderUsesAssumedName) {
-    ProcessResult r =
-        Cli({"--replace=@F", "--with=%filename%", "--assume-filename=dir/m.c", "--indent=off", "-"},
-            "@F\n");
+    ProcessResult r = RunCli(
+        {"--replace=@F", "--with=%filename%", "--assume-filename=dir/m.c", "--indent=off", "-"},
+        "@F\n");
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("m.c\r\n", r.out);
 }
 
 TEST(Cli, TextsArriveInUtf8AndAreConvertedToCodePage932) {
     ProcessResult del =
-        Cli({"--delete-lines=//削除", "--indent=off", "-"}, "//\x8D\xED\x8F\x9C x\nkeep\n");
+        RunCli({"--delete-lines=//削除", "--indent=off", "-"}, "//\x8D\xED\x8F\x9C x\nkeep\n");
     EXPECT_EQ(0, del.status);
     EXPECT_EQ("keep\r\n", del.out);
-    ProcessResult rep = Cli({"--replace=旧", "--with=新", "--indent=off", "-"}, "a\x8B\x8C"
-                                                                                "b\n");
+    ProcessResult rep = RunCli({"--replace=旧", "--with=新", "--indent=off", "-"}, "a\x8B\x8C"
+                                                                                   "b\n");
     EXPECT_EQ(0, rep.status);
     EXPECT_EQ("a\x90V"
               "b\r\n",
@@ -110,7 +107,7 @@ TEST(Cli, TextsArriveInUtf8AndAreConvertedToCodePage932) {
 TEST(Cli, FailuresAreReportedPerFileAndExitOne) {
     TempDir dir;
     WriteFile(dir / "ok.c", "ok\n");
-    ProcessResult r = Cli({"--overwrite", dir / "missing.c", dir / "ok.c"});
+    ProcessResult r = RunCli({"--overwrite", dir / "missing.c", dir / "ok.c"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(dir / "missing.c" + ": ファイルが選択されていません。\n", r.err);
     EXPECT_EQ("ok\r\n", ReadFile(dir / "ok.c"));
@@ -119,7 +116,7 @@ TEST(Cli, FailuresAreReportedPerFileAndExitOne) {
 TEST(Cli, MissingTemplateIsReportedButSucceeds) {
     TempDir dir;
     WriteFile(dir / "a.c", "a\n");
-    ProcessResult r = Cli({"--template=" + (dir / "none.txt"), "--stdout", dir / "a.c"});
+    ProcessResult r = RunCli({"--template=" + (dir / "none.txt"), "--stdout", dir / "a.c"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(dir / "a.c" + ": 雛形ファイルが存在しません。 雛形挿入処理は無視されます。\n", r.err);
     EXPECT_EQ("a\r\n", r.out);
@@ -129,7 +126,7 @@ TEST(Cli, DeleteEmptyWinsOverCollapseWhateverTheOrder) {
     for (auto order : {std::vector<std::string>{"--delete-empty", "--collapse-empty"},
                        std::vector<std::string>{"--collapse-empty", "--delete-empty"}}) {
         order.insert(order.end(), {"--indent=off", "-"});
-        ProcessResult r = Cli(order, "a\n\n\nb\n");
+        ProcessResult r = RunCli(order, "a\n\n\nb\n");
         EXPECT_EQ("a\r\nb\r\n", r.out);
     }
 }
@@ -155,7 +152,7 @@ TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
     }
     auto run = [&](std::vector<std::string> extra) {
         extra.insert(extra.end(), args.begin(), args.end());
-        return Cli(extra);
+        return RunCli(extra);
     };
     ProcessResult one = run({"-j1", "--stdout"});
     for (auto jobs : {std::vector<std::string>{"-j", "4"}, {"--jobs=3"}, {"-j2"}}) {
@@ -176,8 +173,8 @@ TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
         std::string name = "/f" + std::to_string(i) + ".c";
         EXPECT_EQ(ReadFile(dir.path() + "/one" + name), ReadFile(dir.path() + "/many" + name));
     }
-    EXPECT_EQ(2, Cli({"--jobs=0", dir / "f1.c"}).status);
-    EXPECT_EQ(2, Cli({"-j"}).status);
+    EXPECT_EQ(2, RunCli({"--jobs=0", dir / "f1.c"}).status);
+    EXPECT_EQ(2, RunCli({"-j"}).status);
 }
 
 } // namespace

@@ -11,13 +11,10 @@ namespace {
 using testing::ListFolder;
 using testing::ProcessResult;
 using testing::ReadFile;
+using testing::RunCli;
 using testing::RunProcess;
 using testing::TempDir;
 using testing::WriteFile;
-
-ProcessResult Cli(const std::vector<std::string>& args) {
-    return RunProcess(SRCTDY_CLI_PATH, args);
-}
 
 // One line of standard error: the path, ": ", the message with its line breaks as spaces.
 std::string ErrorLine(const std::string& path, std::string_view message) {
@@ -52,7 +49,7 @@ TEST(CliRename, RenamesTheFilesOfFoldersAndFiles) {
             args.push_back(arg);
         }
 
-        ProcessResult r = Cli(args);
+        ProcessResult r = RunCli(args);
 
         EXPECT_EQ(0, r.status) << c.args[0];
         EXPECT_EQ("", r.err);
@@ -67,7 +64,7 @@ TEST(CliRename, RefusedRenameIsReportedAndExitsOne) {
     WriteFile(dir / "x.c", "x.c");
     WriteFile(dir / "y.cpp", "y.cpp");
 
-    ProcessResult r = Cli({"--rename=cpp-to-c", "--type=*.cpp", dir.path()});
+    ProcessResult r = RunCli({"--rename=cpp-to-c", "--type=*.cpp", dir.path()});
 
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(ErrorLine(dir / "x.cpp", text::kRenameError), r.err);
@@ -80,7 +77,7 @@ TEST(CliRename, NeverAsksWhetherToStop) {
     for (const char* name : {"a.c", "b.c", "fnswap_temp_name.tmp"})
         WriteFile(dir / name, name);
 
-    ProcessResult r = Cli({"--rename=upper", dir.path()});
+    ProcessResult r = RunCli({"--rename=upper", dir.path()});
 
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(ErrorLine(dir / "a.c", FormatText(text::kRenameFailed, "a.c")) +
@@ -91,7 +88,7 @@ TEST(CliRename, NeverAsksWhetherToStop) {
 
 TEST(CliRename, MissingFileFailsTheCaseCommand) {
     TempDir dir;
-    ProcessResult r = Cli({"--rename=lower", dir / "GONE.C"});
+    ProcessResult r = RunCli({"--rename=lower", dir / "GONE.C"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(ErrorLine(dir / "GONE.C", FormatText(text::kRenameFailed, "GONE.C")), r.err);
 }

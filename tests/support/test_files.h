@@ -43,4 +43,9 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = {}, const std::string& workDir = {});
 
+// Runs the built srctdy-cli.
+inline ProcessResult RunCli(const std::vector<std::string>& args, const std::string& input = {}) {
+    return RunProcess(SRCTDY_CLI_PATH, args, input);
+}
+
 } // namespace srctdy::testing
