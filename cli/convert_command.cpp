@@ -47,12 +47,13 @@ struct Job {
 
 // The whole of a regular file, or nothing when it cannot be read.
 std::optional<std::string> ReadWhole(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return std::nullopt;
     struct stat st;
     std::optional<std::string> bytes;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         bytes.emplace();
         char buffer[1 << 16];
         for (;;) {

@@ -3,6 +3,8 @@
 #include "batch/file_list.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <set>
 #include <sys/stat.h>
@@ -33,9 +35,11 @@ public:
     explicit Expander(const WalkOptions& options) : options_(options) {}
 
     void addFile(const std::string& path, std::string outputFolder = {}) {
-        struct stat st;
-        bool isNew = path != "-" && ::stat(path.c_str(), &st) == 0
-                         ? seen_.insert({st.st_dev, st.st_ino}).second
+        // The same file named twice ("a.c", "./a.c", a link to it) is one file; hard links
+        // are names of their own and are each converted.
+        char resolved[PATH_MAX];
+        bool isNew = path != "-" && ::realpath(path.c_str(), resolved)
+                         ? seen_.insert(resolved).second
                          : seenNames_.insert(path).second;
         if (isNew)
             files_.push_back({path, std::move(outputFolder)});
@@ -104,7 +108,7 @@ private:
 
     const WalkOptions& options_;
     std::vector<FileEntry> files_;
-    std::set<std::pair<dev_t, ino_t>> seen_;
+    std::set<std::string> seen_;      // resolved paths
     std::set<std::string> seenNames_; // "-" and files that cannot be looked at
 };
 

@@ -43,6 +43,15 @@ private:
     int fd_;
 };
 
+// Opens a file for reading without blocking: a pipe or device in a source file's place must
+// fail the file (callers check that it is a plain file), not hang the batch.
+int OpenForReading(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -126,7 +135,7 @@ private:
 
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
                   Prompter& prompter) {
-    Fd fd(::open(options.templatePath.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(OpenForReading(options.templatePath));
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         prompter.tell(text::kTemplateMissing);
@@ -216,7 +225,7 @@ std::string NameOnlyFor(std::string_view path) {
 
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
                       const ConvertSettings& settings, Prompter& prompter) {
-    Fd input(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
         prompter.tell(text::kInputOpenError);
@@ -261,7 +270,7 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         finalPath = Join(outputFolder, BaseNameOf(path));
     }
 
-    Fd input(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
         prompter.tell(text::kInputOpenError);
@@ -293,9 +302,10 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         writeOk = writer.flush();
     }
     if (overwrite && writeOk) {
-        writeOk = ::fchmod(output.get(), inputStat.st_mode & 07777) == 0;
+        // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
             (void)!::fchown(output.get(), inputStat.st_uid, inputStat.st_gid);
+        writeOk = ::fchmod(output.get(), inputStat.st_mode & 07777) == 0;
     }
     writeOk = output.reset() && writeOk;
 
