@@ -129,4 +129,8 @@ QStringList OverlappingControls(const QWidget& dialog) {
     return overlapping;
 }
 
+QStringList LayoutProblems(const QWidget& dialog) {
+    return CutCaptions(dialog) + ControlsOutside(dialog) + OverlappingControls(dialog);
+}
+
 } // namespace srctdy::testing

@@ -59,4 +59,7 @@ QStringList ControlsOutside(const QWidget& dialog);
 // The pairs of controls (anything but labels, pictures and group boxes) that overlap.
 QStringList OverlappingControls(const QWidget& dialog);
 
+// Every layout problem of the three kinds above, one line each.
+QStringList LayoutProblems(const QWidget& dialog);
+
 } // namespace srctdy::testing

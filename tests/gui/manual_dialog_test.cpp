@@ -110,12 +110,8 @@ private slots:
 
     void fitsEveryCaptionIntoItsControl() {
         ManualDialog dialog;
-        const QStringList cut = srctdy::testing::CutCaptions(dialog);
-        QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
-        const QStringList outside = srctdy::testing::ControlsOutside(dialog);
-        QVERIFY2(outside.isEmpty(), qPrintable(outside.join('\n')));
-        const QStringList overlapping = srctdy::testing::OverlappingControls(dialog);
-        QVERIFY2(overlapping.isEmpty(), qPrintable(overlapping.join('\n')));
+        const QStringList problems = srctdy::testing::LayoutProblems(dialog);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 };
 

@@ -526,12 +526,8 @@ private slots:
 
     void fitsEveryCaptionIntoItsControl() {
         open();
-        const QStringList cut = testing::CutCaptions(*dialog);
-        QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
-        const QStringList outside = testing::ControlsOutside(*dialog);
-        QVERIFY2(outside.isEmpty(), qPrintable(outside.join('\n')));
-        const QStringList overlapping = testing::OverlappingControls(*dialog);
-        QVERIFY2(overlapping.isEmpty(), qPrintable(overlapping.join('\n')));
+        const QStringList problems = testing::LayoutProblems(*dialog);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 };
 
