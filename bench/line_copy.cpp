@@ -8,6 +8,8 @@
 // a temporary file and renamed into place. Line ends as the engine reads them: LF, with a CR
 // right before it belonging to the line end; a last line without LF gets one too.
 
+#include "batch/file_list.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,35 +25,6 @@ namespace {
 
 constexpr size_t kReadSize = 1 << 20;
 constexpr size_t kWriteAt = 1 << 20;
-
-char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// "*" any run, "?" one byte, A to Z matched without case; "*.*" matches every name.
-bool Matches(std::string_view name, std::string_view pattern) {
-    if (pattern == "*.*")
-        return true;
-    size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
-            ++p;
-            ++n;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
 
 std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
@@ -166,7 +139,7 @@ std::vector<std::string> ListFolder(const std::string& folder, std::string_view 
         std::string path = Join(folder, entry->d_name);
         struct stat st;
         if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            Matches(entry->d_name, pattern))
+            srctdy::MatchesFileType(entry->d_name, pattern))
             names.push_back(path);
     }
     ::closedir(dir);
