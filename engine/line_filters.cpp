@@ -29,7 +29,26 @@ void AssignTrimmed(std::string& line, std::string_view raw) {
     size_t begin = 0;
     while (begin < end && IsBlank(raw[begin]))
         ++begin;
-    line.assign(raw.substr(begin, end - begin));
+    line.clear();
+    line.append(raw.data() + begin, end - begin);
+}
+
+// Each full-width space (0x81 0x40) becomes two ASCII spaces, in place. Most lines hold no
+// 0x81 byte at all and are passed over by one memchr.
+void FullWidthSpacesToAscii(std::string& line) {
+    char* p = line.data();
+    const size_t n = line.size();
+    if (!std::memchr(p, 0x81, n))
+        return;
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c == 0x81 && i + 1 < n && p[i + 1] == 0x40) {
+            p[i] = p[i + 1] = ' ';
+            i += 2;
+        } else {
+            i += cp932::IsLeadByte(c) && i + 1 < n ? 2 : 1;
+        }
+    }
 }
 
 // The definition comments as code page 932 bytes, converted once.
@@ -88,7 +107,7 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     else
         state.line.assign(state.rawLine);
     if (options.fullWidthToHalfWidth)
-        cp932::ReplaceAll(state.line, "\x81\x40", "  ");
+        FullWidthSpacesToAscii(state.line);
     if (options.deleteEmptyLines && state.line.empty())
         return LineFate::Drop;
     if (options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
