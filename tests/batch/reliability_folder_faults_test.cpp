@@ -213,6 +213,29 @@ TEST_F(FolderFaults, EntriesChangedAfterListingFailAlone) {
     }
 }
 
+// A pipe that took a listed file's place fails that file at once: opening it must not wait
+// for a writer that never comes.
+TEST(FolderFaultsPipe, PipeInPlaceOfAListedFileFailsAloneWithoutBlocking) {
+    for (bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        TempDir dir;
+        WriteFile(dir / "a.c", kSource);
+        ASSERT_EQ(0, ::mkfifo((dir / "p.c").c_str(), 0644));
+        WriteFile(dir / "z.c", kSource);
+        const auto calls = CaptureInChild(
+            [&] {
+                return RunAll(dir.path(), overwrite, {"a.c", "p.c", "z.c"});
+            },
+            60);
+        ASSERT_TRUE(calls.has_value()) << "the batch blocked on the pipe";
+        EXPECT_EQ(Box(text::kInputOpenError), *calls);
+        const FolderState after = Snapshot(dir.path());
+        EXPECT_EQ('p', after.at("p.c").kind);
+        EXPECT_EQ(kConverted, after.at(overwrite ? "z.c" : "NewFolder/z.c").bytes);
+        EXPECT_EQ(overwrite ? 3u : 6u, after.size()); // no temporary file, no output for p.c
+    }
+}
+
 // A link stays a link, and the file it finally names receives the converted text with its
 // own mode, whatever the chain of links and wherever the file lies.
 TEST_F(FolderFaults, LinksInOverwriteModeConvertTheirTargets) {

@@ -1,5 +1,5 @@
-// What overwrite mode keeps of a file besides its name: its permission bits and, when root
-// runs it, its owner and group. It is a new file, so it has new
+// What overwrite mode keeps of a file besides its name: its permission bits (set-id and sticky
+// bits included) and, when root runs it, its owner and group. It is a new file, so it has new
 // timestamps and no extended attributes. A file that converts to itself is not touched.
 
 #include "batch/batch_run.h"
@@ -100,6 +100,21 @@ TEST(OverwriteMetadata, UnprivilegedUserKeepsModeAndBecomesOwner) {
     }
     EXPECT_EQ(0604u, StatOf(dir / "own.c").st_mode & 07777);
     EXPECT_EQ(0646u, StatOf(dir / "root.c").st_mode & 07777);
+}
+
+// Changing the owner clears the set-id bits: the mode must be set after it.
+TEST(OverwriteMetadata, SetIdAndStickyBitsAreKept) {
+    TempDir dir;
+    for (mode_t mode : {04755, 02755, 01644, 06750, 07777}) {
+        SCOPED_TRACE(::testing::Message() << std::oct << mode);
+        WriteFile(dir / "s.c", kSource);
+        SetOwner(dir / "s.c", 65534, 65534);
+        SetMode(dir / "s.c", mode);
+        ASSERT_TRUE(ConvertInPlace(dir.path(), "s.c"));
+        EXPECT_EQ(kConverted, ReadFile(dir / "s.c"));
+        EXPECT_EQ(mode, StatOf(dir / "s.c").st_mode & 07777);
+        ::unlink((dir / "s.c").c_str());
+    }
 }
 
 TEST(OverwriteMetadata, ExtendedAttributesAreNotCopied) {
