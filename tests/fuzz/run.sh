@@ -6,8 +6,9 @@ set -e
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:-60}
 build=${2:-$here/../../build/fuzz}
-"$here/build.sh" "$build"
 mkdir -p "$build/corpus"
+build=$(cd "$build" && pwd)
+"$here/build.sh" "$build"
 cd "$build"
 exec ./convert_text_fuzzer -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
     -dict="$here/convert_text.dict" -artifact_prefix="$build/" corpus "$here/corpus"
