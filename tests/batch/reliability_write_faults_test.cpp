@@ -117,6 +117,7 @@ TEST(WriteFaults, FileSizeLimitPartWayThroughABatchLosesNothing) {
             EXPECT_EQ("", CheckOutcome(dir.path(), sources, converted, overwrite));
         }
     }
+    RecordProperty("failedWrites", failures);
     EXPECT_GT(failures, 40); // the table really makes writes fail
 }
 
@@ -214,6 +215,7 @@ TEST(WriteFaults, FullFileSystemPartWayThroughABatchLosesNothing) {
     const size_t newline = report->find('\n');
     failures = std::stoul(report->substr(0, newline));
     EXPECT_EQ("", report->substr(newline + 1));
+    RecordProperty("failedWrites", static_cast<int>(failures));
     EXPECT_GT(failures, 20u); // the space really ran out
 }
 
