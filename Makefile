@@ -2,12 +2,12 @@
 
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
-            clang-format
+            clang-format clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
 
-.PHONY: all deps configure build test run screenshots bench format format-check clean
+.PHONY: all deps configure build test check-sanitize fuzz run screenshots bench format format-check clean
 
 all: build
 
@@ -29,6 +29,17 @@ build: configure
 
 test: build
 	ctest --preset debug
+	$(MAKE) check-sanitize
+
+# The whole suite (GoogleTest and Qt tests) under AddressSanitizer + UndefinedBehaviorSanitizer.
+check-sanitize: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+# A minute of libFuzzer (clang) on the conversion pipeline, in build/fuzz.
+fuzz: deps
+	tests/fuzz/run.sh 60 build/fuzz
 
 # The program keeps SRCTDY.INI in the folder it starts in: a folder of the build tree.
 run: build

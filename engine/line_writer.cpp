@@ -70,10 +70,11 @@ void LineWriter::append(std::string_view head, std::string_view text, std::strin
     const size_t length = head.size() + text.size() + end.size();
     if (capacity_ - size_ < length)
         grow(length);
+    // std::copy, not memcpy: an empty view may hold a null pointer.
     char* out = buffer_.get() + size_;
-    std::memcpy(out, head.data(), head.size());
-    std::memcpy(out + head.size(), text.data(), text.size());
-    std::memcpy(out + head.size() + text.size(), end.data(), end.size());
+    out = std::copy(head.begin(), head.end(), out);
+    out = std::copy(text.begin(), text.end(), out);
+    std::copy(end.begin(), end.end(), out);
     size_ += length;
     if (size_ >= kFlushAt)
         flush();
