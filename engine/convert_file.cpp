@@ -276,8 +276,10 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         prompter.tell(text::kInputOpenError);
         return kInputFailed;
     }
-    // The original could not replace a read-only file either; refuse it whoever runs us.
-    if (overwrite && (inputStat.st_mode & 0222) == 0) {
+    // The original could not replace a read-only file either; refuse it whoever runs us, and
+    // refuse a file this user may not write, though the folder would let us replace it.
+    if (overwrite && ((inputStat.st_mode & 0222) == 0 ||
+                      ::faccessat(AT_FDCWD, finalPath.c_str(), W_OK, AT_EACCESS) != 0)) {
         prompter.tell(FormatText(text::kReadOnlyInput, path));
         return kOutputFailed;
     }

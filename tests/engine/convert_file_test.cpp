@@ -209,6 +209,26 @@ TEST_F(ConvertFileTest, UnreadableInputAndUnwritableFolderAsUnprivilegedUser) {
     EXPECT_EQ("l.c", ListFolder(dir / "locked"));
 }
 
+// A folder that lets a user replace files is not enough: a file the user may not write is
+// refused as read-only, and stays as it was.
+TEST_F(ConvertFileTest, FileTheUserMayNotWriteIsRefusedInAWritableFolder) {
+    ::chmod(dir.path().c_str(), 0777);
+    WriteFile(dir / "roots.c", "  r\n");
+    ::chmod((dir / "roots.c").c_str(), 0644); // owned by root
+    int status = RunAsNobody([&] {
+        RecordingPrompter quiet;
+        int result = ConvertFile(dir / "roots.c", true, options, settings, quiet);
+        return result == kOutputFailed && quiet.calls().size() == 1 &&
+                       quiet.calls()[0].text ==
+                           "読み取り専用ファイルは上書きできません。\n[ " + (dir / "roots.c") + " ]"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(0, status);
+    EXPECT_EQ("  r\n", ReadFile(dir / "roots.c"));
+    EXPECT_EQ("roots.c", ListFolder(dir.path()));
+}
+
 // A write that fails part way (the file-size limit) leaves the input as it was and no
 // temporary file behind.
 TEST_F(ConvertFileTest, WriteFailingPartWayLosesNothing) {
