@@ -1,6 +1,7 @@
 #include "cli/convert_command.h"
 
 #include "cli/file_walk.h"
+#include "cli/message_line.h"
 #include "cli/rename_command.h"
 #include "cli/unified_diff.h"
 #include "engine/convert_file.h"
@@ -170,10 +171,7 @@ public:
 
 private:
     void line(const std::string& path, std::string_view text) {
-        std::string message(text);
-        // One line per message, so that tools can read them.
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        err_ << path << ": " << message << "\n";
+        WriteMessageLine(err_, path, text);
     }
 
     const CliOptions& options_;

@@ -13,19 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 
 namespace srctdy {
 namespace {
 
 using namespace srctdy::testing;
-
-// One of the program's own images stands for any binary file.
-std::string ImagePath() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "res" /
-           "bitmap129.png";
-}
 
 std::string RunAll(const std::string& folder, const std::string& fileType, bool overwrite,
                    const FormatOptions& options = {}, const ConvertSettings& settings = {}) {

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -194,6 +195,11 @@ void SetMode(const std::string& path, mode_t mode) {
 void SetOwner(const std::string& path, uid_t uid, gid_t gid) {
     if (::lchown(path.c_str(), uid, gid) != 0)
         ADD_FAILURE() << "chown " << path << ": " << std::strerror(errno);
+}
+
+std::string ImagePath() {
+    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "res" /
+           "bitmap129.png";
 }
 
 } // namespace srctdy::testing

@@ -56,4 +56,7 @@ std::optional<std::string> CaptureInChild(const std::function<std::string()>& bo
 void SetMode(const std::string& path, mode_t mode);
 void SetOwner(const std::string& path, uid_t uid, gid_t gid);
 
+// One of the program's own images, standing for any binary file.
+std::string ImagePath();
+
 } // namespace srctdy::testing
