@@ -315,8 +315,13 @@ std::string NameOnlyFor(std::string_view path) {
     return cp932::FromUtf8(name).value_or(std::string(name));
 }
 
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine) {
+    prompter.tell(
+        FormatText(FormatText(text::kTokensWouldChange, path), std::to_string(partingLine)));
+}
+
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter) {
+                      const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
@@ -324,10 +329,23 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
         return kInputFailed;
     }
     const FileContext file{NameOnlyFor(path), TodayText()};
-    LineReader reader(input.get());
-    LineWriter writer(sink, settings.lineEnds);
-    bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
-    bool writeOk = writer.flush();
+    // The output waits in memory until its tokens have been checked.
+    std::string output;
+    StringSink held(output);
+    ConvertReport report;
+    bool readOk;
+    {
+        LineReader reader(input.get());
+        LineWriter writer(held, settings.lineEnds);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
+    }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (readOk && report.guardFailed) {
+        TellTokensChanged(prompter, path, report.partingLine);
+        return kOutputFailed;
+    }
+    const bool writeOk = readOk && sink.write(output);
     if (!readOk || !writeOk) {
         prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
         return kOutputFailed;
@@ -389,12 +407,15 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     ComparingSink sink(fileSink, input.get(), overwrite);
     bool readOk;
     bool writeOk;
+    ConvertReport report;
     {
         LineReader reader(input.get());
         LineWriter writer(sink, settings.lineEnds);
-        readOk = ConvertLines(reader, writer, options, settings, file, prompter);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
         writeOk = writer.flush();
     }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
@@ -406,6 +427,11 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     if (!readOk || !writeOk) {
         ::unlink(tempPath.c_str());
         prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (report.guardFailed) {
+        ::unlink(tempPath.c_str());
+        TellTokensChanged(prompter, path, report.partingLine);
         return kOutputFailed;
     }
     // An overwrite that changes nothing leaves the file alone, timestamps included, so that

@@ -31,6 +31,7 @@ struct ConvertReport {
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
     bool unchanged = false;   // set: an overwrite found nothing to change and left the file
+    int commentsLeft = 0;     // set: comments left as they were (see ConvertReport)
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -44,7 +45,11 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
 // Converts the file at path into sink (standard output, memory) instead of a file. Returns
 // kInputFailed when the input cannot be opened, kOutputFailed on a read or write error.
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter);
+                      const ConvertSettings& settings, Prompter& prompter,
+                      ConvertExtras* extras = nullptr);
+
+// Shows that a file's output was not placed because its tokens differ from the input's.
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine);
 
 // The line loop over an open input and output: the template (when enabled), then every line
 // through the stages. Shows the template message through prompter. Returns false when the

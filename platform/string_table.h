@@ -18,6 +18,9 @@ inline constexpr std::string_view kWriteError = "出力ファイル・書き込�
 inline constexpr std::string_view kReplaceError = "ファイルを置き換えられませんでした。\n[ %s ]";
 inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
+// "%s": the path, then the input line where the output's tokens part from the input's.
+inline constexpr std::string_view kTokensWouldChange =
+    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s 行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
 
 // The definition comments written before the first #include line.
@@ -127,6 +130,9 @@ Walking folders:
 Running:
   --quiet               report failures only
   --verbose             name every file, and end with a summary line
+  --fast                skip the token check: by default every output is lexed and compared
+                        with the input (with the edits asked for) and is not written when
+                        what the compiler sees would change
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
 Renaming (renames only; no conversion option may stand beside it):
@@ -143,6 +149,7 @@ Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 (with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
 )";
 inline constexpr std::string_view kCliWouldChange = "would change";
+inline constexpr std::string_view kCliCommentsLeft = "comments left as they were: %s";
 inline constexpr std::string_view kCliTidy = "tidy";
 inline constexpr std::string_view kCliConverted = "converted";
 inline constexpr std::string_view kCliUnchanged = "unchanged";
