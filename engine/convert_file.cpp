@@ -8,6 +8,7 @@
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
+#include "engine/token_guard.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +163,22 @@ std::string_view NameMarkerFor(TextEncoding encoding) {
                                           : std::string_view("\x5B\x8A\xD6\x90\x94\x96\xBC\x5D");
 }
 
+// Hands every written line, and the input it stands for, to the token guard.
+class GuardObserver : public LineObserver {
+public:
+    explicit GuardObserver(GuardOptions options) : guard_(options) {}
+    void outputLine(std::string_view head, std::string_view text) override {
+        guard_.outputLine(head, text);
+    }
+    void referenceLine(std::string_view text, long inputLine) override {
+        guard_.referenceLine(text, inputLine);
+    }
+    TokenGuard& guard() { return guard_; }
+
+private:
+    TokenGuard guard_;
+};
+
 // The line loop of one file: reads lines, sends each through the stages in order, and lets
 // the comment and module-header stages hold lines back and hand them on later.
 class LineLoop {
@@ -287,12 +305,22 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
                   ConvertReport* report) {
     LineLoop loop(in, out, options, settings, file);
+    std::optional<GuardObserver> guard;
+    if (settings.guard) {
+        const LexOptions& lex = loop.tracker().options();
+        guard.emplace(GuardOptions{lex.encoding, lex.cpp});
+        out.setObserver(&*guard);
+    }
     loop.start();
     if (options.insertHeaderTemplate)
         CopyTemplate(options, file, out, prompter, loop.tracker());
     loop.run();
-    if (report)
+    out.setObserver(nullptr);
+    if (report) {
         report->commentsLeft = loop.commentsLeft();
+        report->guardFailed = guard && !guard->guard().finish();
+        report->partingLine = guard ? guard->guard().partingLine() : 0;
+    }
     return !in.failed();
 }
 
