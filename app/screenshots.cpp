@@ -8,6 +8,7 @@
 #include "platform/string_table.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -32,7 +33,8 @@ bool ShootMessageBox(Prompter& prompter, const QString& path) {
     QTimer::singleShot(300, [&saved, path] {
         if (QWidget* box = QApplication::activeModalWidget()) {
             saved = box->grab().save(path);
-            box->close();
+            if (auto* dialog = qobject_cast<QDialog*>(box))
+                dialog->reject();
         }
     });
     prompter.ask(text::kAllFilesQuestion, PromptIcon::Question, PromptButtons::YesNo);
