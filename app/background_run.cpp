@@ -111,24 +111,17 @@ public:
 
     PromptAnswer ask(std::string_view text, PromptIcon icon, PromptButtons buttons) override {
         PromptAnswer answer = PromptAnswer::No;
-        auto askHere = [&] {
-            ++asking_;
-            answer = inner_.ask(text, icon, buttons);
-            --asking_;
-        };
+        auto askHere = [&] { answer = inner_.ask(text, icon, buttons); };
         if (QThread::currentThread() == context_.thread())
             askHere();
         else
             QMetaObject::invokeMethod(&context_, askHere, Qt::BlockingQueuedConnection);
         return answer;
     }
-    // A box is open: no progress dialog may come up over it and take its input.
-    bool asking() const { return asking_ > 0; }
 
 private:
     QObject& context_;
     Prompter& inner_;
-    int asking_ = 0; // touched on the interface thread only
 };
 
 BackgroundRun::BackgroundRun(QWidget& owner, Prompter& prompter)
@@ -160,7 +153,9 @@ void BackgroundRun::run(const Work& work) {
     QTimer show;
     show.setSingleShot(true);
     connect(&show, &QTimer::timeout, this, [this, &show] {
-        if (interfacePrompter_->asking()) {
+        // Not over a message box: as the later modal window it would take the box's input.
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != owner_.window()) {
             show.start(kUpdateEveryMs);
             return;
         }
