@@ -640,8 +640,8 @@ private slots:
 
     void previewEqualsTheCommandLineDiff() {
         QFETCH(QByteArray, source);
-        openProject({"b.c"});
         Write(project->filePath("a.c"), source);
+        openProject({"b.c"});
         options.commentMode = 2; // "//..." to "/* ... */"
         select(0);
         std::string diff;
@@ -663,6 +663,8 @@ private slots:
             preview->reject();
         });
         auto* list = control<QListWidget>(kFileList);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
         list->setFocus();
         QTest::keyClick(list, Qt::Key_F3);
         QVERIFY(watcher.ran());
@@ -760,20 +762,22 @@ private slots:
         Write(project->filePath("NewFolder/in.c"), kSource);
         open();
         QDir::setCurrent(project->path());
-        click(button);
         const QString expected = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+        click(button);
         QCOMPARE(control<QLineEdit>(kFolder)->text(), expected);
         QCOMPARE(QDir::currentPath(), QDir(expected).canonicalPath());
     }
 
     void tabLandsOnTheCheckedButtonOfEachGroup() {
         open();
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
         auto tabWalk = [this] {
             QStringList radios;
             control<QWidget>(kExit)->setFocus();
             for (int i = 0; i < 40; ++i) {
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-                if (auto* radio = qobject_cast<QRadioButton*>(QApplication::focusWidget()))
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+                if (auto* radio = qobject_cast<QRadioButton*>(dialog->focusWidget()))
                     radios << radio->text();
             }
             radios.removeDuplicates();
