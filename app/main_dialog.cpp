@@ -506,6 +506,10 @@ void MainDialog::onFolderChanged() {
 }
 
 void MainDialog::refreshKeepingSelection() {
+    if (run_->active()) {
+        changedDuringRun_ = true;
+        return;
+    }
     changedDuringRun_ = false;
     if (folderPath.empty())
         return;
