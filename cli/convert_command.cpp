@@ -1,9 +1,9 @@
 #include "cli/convert_command.h"
 
+#include "batch/unified_diff.h"
 #include "cli/file_walk.h"
 #include "cli/message_line.h"
 #include "cli/rename_command.h"
-#include "cli/unified_diff.h"
 #include "engine/convert_file.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"

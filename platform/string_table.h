@@ -45,6 +45,27 @@ inline constexpr std::string_view kEditorFailed = "ｴﾃﾞｨﾀが起動で�
 inline constexpr std::string_view kNoSubFolder = "指定のサブフォルダが存在しません。";
 inline constexpr std::string_view kBrowseFolderTitle = "ﾌｫﾙﾀﾞを選択して下さい";
 
+// Runs off the interface thread, the preview and undo.
+inline constexpr std::string_view kRunCancelled = "処理を中断しました。";
+inline constexpr std::string_view kProgressTitle = "処理中";
+// "%1" the file's number, "%2" the run's length, "%3" its name.
+inline constexpr std::string_view kProgressLabel = "%1 / %2 ファイル\n%3";
+inline constexpr std::string_view kProgressCancel = "ｷｬﾝｾﾙ";
+inline constexpr std::string_view kPreviewItem = "変換結果のプレビュー";
+inline constexpr std::string_view kPreviewTitle = "変換結果のプレビュー - %s";
+inline constexpr std::string_view kPreviewUnchanged = "変換しても内容は変わりません。\n[ %s ]";
+inline constexpr std::string_view kPreviewClose = "閉じる";
+inline constexpr std::string_view kUndoItem = "元に戻す";
+inline constexpr std::string_view kUndoUnavailable =
+    "元に戻すための控えを保存できません。\n元に戻せないまま上書きを続けますか？";
+inline constexpr std::string_view kNothingToUndo = "元に戻せる上書き出力がありません。";
+inline constexpr std::string_view kUndoQuestion =
+    "最後の上書き出力（%s ファイル）を元に戻しますか？";
+inline constexpr std::string_view kUndoDone = "%s ファイルを元に戻しました。";
+inline constexpr std::string_view kUndoChangedSince =
+    "次のファイルは上書き出力の後で変更されているため、元に戻しませんでした。\n%s";
+inline constexpr std::string_view kUndoFailed = "次のファイルを元に戻せませんでした。\n%s";
+
 // Renaming.
 inline constexpr std::string_view kRenameFailed = "リネームできませんでした。\n[ %s ]";
 inline constexpr std::string_view kRenameFailedStop =
