@@ -174,47 +174,17 @@ TEST(ConversionPipeline, SurvivesRandomInputWithEveryConditionOn) {
 // Pieces of real-looking C for the token property: literals that fool a quote flag, comment
 // marks inside literals and comments, full-width spaces and double-byte characters (0x95 0x5C
 // is one whose second byte is a backslash).
+// clang-format off
 const std::string_view kCodePieces[] = {
-    "x",
-    "name_2",
-    "42",
-    "0x1F",
-    "1.5e-3",
-    "=",
-    "+",
-    "(",
-    ")",
-    "{",
-    "}",
-    ";",
-    ",",
-    "*",
-    "/",
-    "&&",
-    "->",
-    "\"a\\\"b\"",
-    "\"/*\"",
-    "\"//\"",
-    "\"*/\"",
-    "'\"'",
-    "'\\''",
-    "'/'",
-    "\"\\\\\"",
-    "\"\x81\x40\"",
-    "'\x81\x40'",
-    "\"\x95\x5C\"",
-    "\"a\tb\"",
-    "/* c */",
-    "/**/",
-    "/* \x95\x5C*/",
-    "/*\x81\x40*/",
-    "\x81\x40",
-    "\t",
-};
+    "x", "name_2", "42", "0x1F", "1.5e-3", "=", "+", "(", ")", "{", "}", ";", ",", "*", "/",
+    "&&", "->",
+    "\"a\\\"b\"", "\"/*\"", "\"//\"", "\"*/\"", "'\"'", "'\\''", "'/'", "\"\\\\\"",
+    "\"\x81\x40\"", "'\x81\x40'", "\"\x95\x5C\"", "\"a\tb\"",
+    "/* c */", "/**/", "/* \x95\x5C*/", "/*\x81\x40*/", "\x81\x40", "\t"};
 const std::string_view kCommentWords[] = {
-    "text", "see https://host/x", "*/", "//", "/*",       "\x95\x5C",
-    "C:\\", "\x81\x40",           "'",  "\"", "////////", "\\",
-};
+    "text", "see https://host/x", "*/", "//", "/*", "\x95\x5C", "C:\\", "\x81\x40", "'", "\"",
+    "////////", "\\"};
+// clang-format on
 
 std::string Pick(std::mt19937& random, const auto& table) {
     return std::string(table[random() % std::size(table)]);

@@ -46,6 +46,8 @@ private:
         if (u.len == 1)
             return static_cast<unsigned char>(text_[u.off]);
         const std::string_view bytes = text_.substr(u.off, u.len);
+        if (bytes == "\r\n")
+            return '\n';
         return bytes == "\x81\x40" || bytes == "\xE3\x80\x80" ? kWideSpace : kWide;
     }
     bool IsIdent(int c) const {
@@ -72,14 +74,16 @@ void Lexer::Split(CharReading reading) {
     for (size_t i = 0; i < text_.size();) {
         const auto b = [&](size_t j) { return static_cast<unsigned char>(text_[j]); };
         size_t len = 1;
-        if (reading == CharReading::Cp932 && i + 1 < text_.size() &&
-            ((b(i) >= 0x81 && b(i) <= 0x9F) || (b(i) >= 0xE0 && b(i) <= 0xFC)) &&
-            b(i + 1) >= 0x40 && b(i + 1) <= 0xFC && b(i + 1) != 0x7F)
+        if (text_.substr(i, 2) == "\r\n")
+            len = 2; // one line end, as the compiler reads it
+        else if (reading == CharReading::Cp932 && i + 1 < text_.size() &&
+                 ((b(i) >= 0x81 && b(i) <= 0x9F) || (b(i) >= 0xE0 && b(i) <= 0xFC)) &&
+                 b(i + 1) >= 0x40 && b(i + 1) <= 0xFC && b(i + 1) != 0x7F)
             len = 2;
         else if (reading == CharReading::Utf8 && text_.substr(i, 3) == "\xE3\x80\x80")
             len = 3;
         units_.push_back({i, len, line});
-        if (b(i) == '\n') {
+        if (b(i) == '\n' || (len == 2 && b(i) == '\r')) {
             size_t j = i;
             while (j > 0 && IsBlankByte(b(j - 1)))
                 --j;

@@ -38,6 +38,9 @@ TEST(CTokens, ReadsWhatTheCompilerSees) {
         {"R\"x(a\"/*)x\" 1'000 u8'a'", "R\"x(a\"/*)x\" 1'000 u8'a'\n", true},
         {"R \"x(a\"", "R\"x(a\"/*)x\" 1'000 u8'a'\n", false},
         {"a :: b", "a::b", true},
+        // CR LF is one line end: it closes an open quote and ends a splice.
+        {"\"a {n}b {s}", "\"a\r\nb\\\r\n", false},
+        {"ab {s}", "a\\\r\nb", false},
         // Plain breaks: none before the first token or after the last, runs count once.
         {"a {n}b {sn}c", "\n\na\n\n\nb\\\n\nc\n\n", false},
         // The full-width space is white space outside literals only.
