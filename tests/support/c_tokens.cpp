@@ -60,6 +60,12 @@ private:
     size_t Quoted(size_t k) const;
     size_t Raw(size_t k) const;
     size_t Number(size_t k) const;
+    // The end of a C++ user-defined literal's suffix after a literal ending at k.
+    size_t Suffixed(size_t k) const {
+        while (cpp_ && IsIdent(C(k)))
+            ++k;
+        return k;
+    }
     size_t Punctuator(size_t k) const;
     size_t TokenEnd(size_t k) const;
 
@@ -196,15 +202,19 @@ size_t Lexer::TokenEnd(size_t k) const {
         const bool prefix = word == "L" || word == "u" || word == "U" || word == "u8";
         if (C(j) == '"' && cpp_ &&
             (word == "R" || word == "LR" || word == "uR" || word == "UR" || word == "u8R"))
-            return Raw(j);
+            return Suffixed(Raw(j));
         if ((C(j) == '"' || C(j) == '\'') && prefix)
-            return Quoted(j);
+            return Suffixed(Quoted(j));
         return j;
     }
     if ((c >= '0' && c <= '9') || (c == '.' && C(k + 1) >= '0' && C(k + 1) <= '9'))
         return Number(k);
     if (c == '"' || c == '\'')
-        return Quoted(k);
+        return Suffixed(Quoted(k));
+    // C++ reads `<::` as `<` `::` unless a `:` or `>` follows.
+    if (cpp_ && c == '<' && C(k + 1) == ':' && C(k + 2) == ':' && C(k + 3) != ':' &&
+        C(k + 3) != '>')
+        return k + 1;
     return c < 128 ? Punctuator(k) : k + 1;
 }
 

@@ -38,6 +38,7 @@ TEST(CTokens, ReadsWhatTheCompilerSees) {
         {"R\"x(a\"/*)x\" 1'000 u8'a'", "R\"x(a\"/*)x\" 1'000 u8'a'\n", true},
         {"R \"x(a\"", "R\"x(a\"/*)x\" 1'000 u8'a'\n", false},
         {"a :: b", "a::b", true},
+        {"x < :: y ; v <: :> ; \"\"s 'a'_c", "x<::y; v<::>; \"\"s 'a'_c", true},
         // CR LF is one line end: it closes an open quote and ends a splice.
         {"\"a {n}b {s}", "\"a\r\nb\\\r\n", false},
         {"ab {s}", "a\\\r\nb", false},
