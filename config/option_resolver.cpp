@@ -28,6 +28,13 @@ void ApplyLayer(const std::vector<OptionSetting>& layer, ResolvedOptions& out) {
         out.sources[s.key] = Source(s);
         if (s.key == "charset")
             out.sources["encoding"] = Source(s);
+        // Setting one of two options that exclude each other turned the other off.
+        for (const auto& [a, b] : ExclusiveOptions()) {
+            if (s.key == a && out.sources.count(b))
+                out.sources[std::string(b)] = Source(s);
+            if (s.key == b && out.sources.count(a))
+                out.sources[std::string(a)] = Source(s);
+        }
     }
 }
 
