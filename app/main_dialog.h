@@ -60,6 +60,7 @@ private:
     void onChangeSubFolderName();
     void onFolderDown();
     void onFolderUp();
+    void readFolderOptions();
 
     std::unique_ptr<Ui::MainDialog> ui;
     FormatOptions& options_;
@@ -72,6 +73,7 @@ private:
     std::string subFolderName = "NewFolder"; // output sub-folder, relative to folderPath
     std::string fileType = "*.c";            // pattern of the file list
     int indentSizeIndex = 1;                 // selection of the indentation-size list ("4")
+    std::string folderConfig;                // the .srctdy.toml the options came from; "" none
 };
 
 } // namespace srctdy
