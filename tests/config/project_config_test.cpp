@@ -186,6 +186,9 @@ TEST_F(ConfigTree, NearestFileWinsAndRootEditorConfigStopsTheSearch) {
     // --config names the one file for every file.
     EXPECT_EQ("\"8\"  # " + dir / "sub/.srctdy.toml:1",
               shown({"--config=" + dir / "sub/.srctdy.toml"}, "a.c", "indent"));
+    ProcessResult missing = RunCli({"--config=" + dir / "none.toml", "--check", dir / "a.c"});
+    EXPECT_EQ(2, missing.status);
+    EXPECT_EQ("srctdy-cli: " + dir / "none.toml: cannot be read\n", missing.err);
 
     WriteFile(dir / "sub/.editorconfig", "[*]\nindent_style = tab\nend_of_line = lf\n");
     WriteFile(dir / "sub/deep/.editorconfig",
