@@ -32,6 +32,7 @@ protected:
         for (const char* name : {"a.c", "sub/b.c", "sub/deep/c.c"})
             WriteFile(dir / name, kSource);
         WriteFile(dir / "sub/hdr.txt", "/* header */\n");
+        WriteFile(dir / "sub/FileTitle.txt", "/* title */\n");
     }
     std::string stdoutOf(std::vector<std::string> args, const std::string& file) {
         args.insert(args.end(), {"--stdout", dir / file});
@@ -73,6 +74,8 @@ TEST_F(ConfigTree, SubFolderConfigurationGivesTheBytesOfTheSameFlags) {
         {"definitions = true\nfunction-names = true\ncomments = \"split\"\n",
          {"--definitions", "--function-names", "--comments=split"}},
         {"template = \"hdr.txt\"\n", {"--template=" + dir / "sub/hdr.txt"}},
+        {"template = \"deep/../hdr.txt\"\n", {"--template=" + dir / "sub/hdr.txt"}},
+        {"template = true\n", {"--template=" + dir / "sub/FileTitle.txt"}},
         {"encoding = \"auto\"\n", {"--encoding=auto"}},
     };
     for (const Case& c : cases) {
@@ -189,6 +192,10 @@ TEST_F(ConfigTree, NearestFileWinsAndRootEditorConfigStopsTheSearch) {
     ProcessResult missing = RunCli({"--config=" + dir / "none.toml", "--check", dir / "a.c"});
     EXPECT_EQ(2, missing.status);
     EXPECT_EQ("srctdy-cli: " + dir / "none.toml: cannot be read\n", missing.err);
+    WriteFile(dir / "sub/.editorconfig", "[*.c\nindent_style = tab\n");
+    ProcessResult broken = RunCli({"--check", dir / "sub/b.c"});
+    EXPECT_EQ(2, broken.status);
+    EXPECT_EQ("srctdy-cli: " + dir / "sub/.editorconfig:1: cannot be parsed\n", broken.err);
 
     WriteFile(dir / "sub/.editorconfig", "[*]\nindent_style = tab\nend_of_line = lf\n");
     WriteFile(dir / "sub/deep/.editorconfig",
