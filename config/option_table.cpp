@@ -195,8 +195,7 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
                 f.searchText = std::move(search);
                 other = 0; // the two share the search text
             }
-            if (!off || mine)
-                mine = off ? 0 : 1;
+            mine = off ? 0 : 1;
         }
     } else if (key == "with") {
         if (value.kind != Kind::Text)
