@@ -42,8 +42,26 @@ public:
     // Marks of input lines, in stream order (only when markLines); the owner trims them.
     std::vector<LineMark>& marks() { return marks_; }
 
+    // The quick way for a line that both sides have alike (but for blanks at its ends), when
+    // both tokenizers stand in the same state at a line start: quickScan tells, without
+    // producing records, what lexing the line would leave behind (false: only lexing can tell);
+    // skipLine applies that to each side. Equal states and lines make equal records.
+    struct Skip;
+    bool canSkip(const GuardTokenizer& other) const;
+    bool quickScan(std::string_view trimmed, Skip* skip) const;
+    void skipLine(const Skip& skip, long inputLine);
+
 private:
     enum class State { Code, Block, Raw };
+
+public:
+    struct Skip {
+        bool tokens = false; // the line has a token
+        bool hash = false;   // its first token is "#"
+        State end = State::Code;
+    };
+
+private:
     enum class Step { None, AfterHash, AfterDefine, AfterName, HeaderName };
     struct Splice {
         size_t offset;    // in join_: the splice lies before join_[offset]
@@ -60,7 +78,7 @@ private:
     size_t highChar(const char* p, size_t i, size_t n, int* kind) const;
     size_t scanIdentifier(const char* p, size_t i, size_t n) const;
     size_t scanNumber(const char* p, size_t i, size_t n) const;
-    size_t scanQuoted(const char* p, size_t i, size_t n) const;
+    size_t scanQuoted(const char* p, size_t i, size_t n, bool* closed = nullptr) const;
     bool realBackslash(std::string_view text, size_t from, size_t at) const;
 
     bool utf8_;

@@ -28,35 +28,102 @@ private:
     std::string_view rest_;
 };
 
+constexpr size_t kMostWaiting = 256;
+
+std::string_view Trimmed(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || (c >= '\t' && c <= '\r'); };
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && blank(s[b]))
+        ++b;
+    while (e > b && blank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
 } // namespace
 
 TokenGuard::TokenGuard(GuardOptions options)
-    : output_(options.encoding, options.cpp, false),
+    : quick_(options.quickLines), output_(options.encoding, options.cpp, false),
       reference_(options.encoding, options.cpp, true) {}
 
 void TokenGuard::outputLine(std::string_view head, std::string_view text) {
     if (failed_ || finished_)
         return;
     if (head.empty()) {
-        output_.line(text, 0);
+        arrive(kOutput, text, 0);
     } else {
         joined_.assign(head);
         joined_.append(text);
-        output_.line(joined_, 0);
+        arrive(kOutput, joined_, 0);
     }
-    take(kOutput, output_);
 }
 
 void TokenGuard::referenceLine(std::string_view text, long inputLine) {
     if (failed_ || finished_)
         return;
-    reference_.line(text, inputLine);
-    take(kReference, reference_);
+    arrive(kReference, text, inputLine);
+}
+
+// While both sides stand matched and alike, a line waits, untokenized, for its counterpart; a
+// pair alike as lines is then skipped on both sides at once.
+void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
+    bool waiting = waitingStart_ < waiting_.size();
+    if (waiting && waitingSide_ != side) {
+        const Waiting& w = waiting_[waitingStart_];
+        std::string_view other(waitingText_.data() + w.start, w.size);
+        if (skipPair(text, other, side == kReference ? inputLine : w.line)) {
+            if (++waitingStart_ == waiting_.size()) {
+                waiting_.clear();
+                waitingText_.clear();
+                waitingStart_ = 0;
+            }
+            return;
+        }
+    } else if (quick_ && (waiting ? waiting_.size() - waitingStart_ < kMostWaiting
+                                  : aheadStart_ == ahead_.size() && output_.canSkip(reference_))) {
+        waiting_.push_back({waitingText_.size(), text.size(), inputLine});
+        waitingText_.append(text);
+        waitingSide_ = side;
+        return;
+    }
+    lexWaiting();
+    lex(side, text, inputLine);
+}
+
+bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine) {
+    std::string_view trimmed = Trimmed(a);
+    GuardTokenizer::Skip skip;
+    if (trimmed != Trimmed(b) || !reference_.quickScan(trimmed, &skip))
+        return false;
+    output_.skipLine(skip, 0);
+    reference_.skipLine(skip, inputLine);
+    trimMarks();
+    return true;
+}
+
+void TokenGuard::lexWaiting() {
+    for (; waitingStart_ < waiting_.size(); ++waitingStart_) {
+        const Waiting& w = waiting_[waitingStart_];
+        lex(waitingSide_, std::string_view(waitingText_.data() + w.start, w.size), w.line);
+    }
+    waiting_.clear();
+    waitingText_.clear();
+    waitingStart_ = 0;
+}
+
+void TokenGuard::lex(int side, std::string_view text, long inputLine) {
+    if (failed_)
+        return;
+    GuardTokenizer& tokens = side == kOutput ? output_ : reference_;
+    tokens.line(text, inputLine);
+    take(side, tokens);
 }
 
 bool TokenGuard::finish() {
     if (finished_)
         return !failed_;
+    lexWaiting();
     if (!failed_) {
         output_.finish();
         take(kOutput, output_);
@@ -107,8 +174,11 @@ void TokenGuard::take(int side, GuardTokenizer& tokens) {
         }
     }
     tokens.drained();
+    trimMarks();
+}
 
-    // Keep the reference's line marks from the one that covers the first unmatched byte.
+// Keeps the reference's line marks from the one that covers the first unmatched byte.
+void TokenGuard::trimMarks() {
     auto& marks = reference_.marks();
     while (markStart_ + 1 < marks.size() && marks[markStart_ + 1].offset <= matched_) {
         if (marks[markStart_].line != 0)

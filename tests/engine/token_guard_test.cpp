@@ -39,10 +39,14 @@ class TokenGuardRows : public ::testing::TestWithParam<GuardCase> {};
 
 TEST_P(TokenGuardRows, ComparesTokens) {
     const GuardCase& c = GetParam();
-    long parting = -1;
-    EXPECT_EQ(c.same, SameTokens(c.output, c.reference, c.options, &parting));
-    if (!c.same) {
-        EXPECT_EQ(c.parting, parting);
+    for (bool quick : {true, false}) {
+        GuardOptions options = c.options;
+        options.quickLines = quick;
+        long parting = -1;
+        EXPECT_EQ(c.same, SameTokens(c.output, c.reference, options, &parting)) << quick;
+        if (!c.same) {
+            EXPECT_EQ(c.parting, parting) << quick;
+        }
     }
 }
 
@@ -164,6 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"UnclosedStringTrimmed", Lf({"s = \"abc"}), Lf({"s = \"abc   "}), kC, false, 1},
         GuardCase{"DirectiveSwallowsNextLine", Lf({"#define A 1 int x;"}),
                   Lf({"#define A 1", "int x;"}), kC, false, 2},
+        GuardCase{"CommentHidesDirectiveEnd", Lf({"#define A 1", "/* c", "*/ x;"}),
+                  Lf({"#define A 1", "/* c */ x;"}), kC, false, 2},
         GuardCase{"HashStartsDirective", Lf({"a", "# b"}), Lf({"a # b"}), kC, false, 1},
         GuardCase{"PunctuatorsLongestMatch", Lf({"x <<= 1; p->*q; f(...);"}),
                   Lf({"x << = 1; p->*q; f(...);"}), kCpp, false, 1},
@@ -310,6 +316,18 @@ bool EndsInBackslashByte(const std::string& line) {
     return end != std::string::npos && line[end] == '\\';
 }
 
+// Compares with lines compared as lines where they can be and with every line tokenized; the
+// two ways must give the same verdict and parting line.
+bool Same(const std::string& output, const std::string& reference, long* parting) {
+    GuardOptions slow = kC;
+    slow.quickLines = false;
+    long slowParting = -1;
+    bool same = SameTokens(output, reference, kC, parting);
+    EXPECT_EQ(same, SameTokens(output, reference, slow, &slowParting)) << reference;
+    EXPECT_EQ(*parting, slowParting) << reference;
+    return same;
+}
+
 TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte) {
     std::mt19937 rng(20261207);
     static const char* const kIndents[] = {"", " ", "    ", "\t", "\t\t  "};
@@ -328,7 +346,12 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
             line = kIndents[rng() % 5] + line + kIndents[rng() % 5];
         }
         long parting = -1;
-        ASSERT_TRUE(SameTokens(Join(edited), reference, kC, &parting)) << reference;
+        ASSERT_TRUE(Same(Join(edited), reference, &parting)) << reference;
+
+        // Any line put in another's place: whatever the verdict, both ways agree on it.
+        std::vector<std::string> moved = edited;
+        moved[rng() % moved.size()] = s.lines[rng() % s.lines.size()];
+        Same(Join(moved), reference, &parting);
 
         if (s.tokenBytes.empty())
             continue;
@@ -339,7 +362,7 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
                                                         : (c == 'z'   ? 'a'
                                                            : c == 'Z' ? 'A'
                                                                       : c + 1);
-        ASSERT_FALSE(SameTokens(Join(changed), reference, kC, &parting))
+        ASSERT_FALSE(Same(Join(changed), reference, &parting))
             << reference << "\nline " << l + 1 << " byte " << b;
         EXPECT_GT(parting, 0);
     }
