@@ -172,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"#define A 1", "int x;"}), kC, false, 2},
         GuardCase{"CommentHidesDirectiveEnd", Lf({"#define A 1 /* c", "*/ x;"}),
                   Lf({"#define A 1 /* c */", "x;"}), kC, false, 2},
+        GuardCase{"HashAfterCommentStartsDirective", Lf({"x; /* c", "*/", "# define A"}),
+                  Lf({"x; /* c", "*/ # define A"}), kC, false, 2},
         GuardCase{"HashStartsDirective", Lf({"a", "# b"}), Lf({"a # b"}), kC, false, 1},
         GuardCase{"PunctuatorsLongestMatch", Lf({"x <<= 1; p->*q; f(...);"}),
                   Lf({"x << = 1; p->*q; f(...);"}), kCpp, false, 1},
