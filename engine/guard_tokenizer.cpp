@@ -441,7 +441,9 @@ void GuardTokenizer::lexLogical(const char* p, size_t n, char finalBreak) {
         size_t s = i;
         switch (kClass[c]) {
         case kBlank:
-            ++i;
+            do
+                ++i;
+            while (i < n && IsBlank(At(p, i)));
             space_ = true;
             continue;
         case kIdent:
@@ -589,11 +591,13 @@ void GuardTokenizer::token(size_t s, size_t e, std::string_view bytes) {
 void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplices) {
     if (markLines_ && (marks_.empty() || marks_.back().line != line))
         marks_.push_back({base_ + enc_.size(), line});
-    enc_ += gap_;
-    gap_.clear();
+    if (!gap_.empty()) {
+        enc_ += gap_;
+        gap_.clear();
+    }
     bool first = newline_;
     newline_ = false;
-    bool hash = bytes == "#" || bytes == "%:";
+    bool hash = bytes.size() <= 2 && (bytes == "#" || bytes == "%:");
     unsigned char header = kHeader;
     // Where a line starts matters only where a directive starts or ends.
     if (first && (hash || inDirective_))
@@ -602,25 +606,27 @@ void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplic
         inDirective_ = false;
         step_ = Step::None;
     }
-    switch (step_) {
-    case Step::AfterHash:
-        step_ = bytes == "define" ? Step::AfterDefine
-                : bytes == "include" || bytes == "include_next" || bytes == "import"
-                    ? Step::HeaderName
-                    : Step::None;
-        break;
-    case Step::AfterDefine:
-        step_ = Step::AfterName;
-        break;
-    case Step::AfterName:
-        if (bytes == "(" && space_)
-            header |= kSpaceBeforeParen;
-        step_ = Step::None;
-        break;
-    case Step::HeaderName:
-    case Step::None:
-        step_ = Step::None;
-        break;
+    if (step_ != Step::None) {
+        switch (step_) {
+        case Step::AfterHash:
+            step_ = bytes == "define" ? Step::AfterDefine
+                    : bytes == "include" || bytes == "include_next" || bytes == "import"
+                        ? Step::HeaderName
+                        : Step::None;
+            break;
+        case Step::AfterDefine:
+            step_ = Step::AfterName;
+            break;
+        case Step::AfterName:
+            if (bytes == "(" && space_)
+                header |= kSpaceBeforeParen;
+            step_ = Step::None;
+            break;
+        case Step::HeaderName:
+        case Step::None:
+            step_ = Step::None;
+            break;
+        }
     }
     if (hash && first) {
         inDirective_ = true;
@@ -628,8 +634,15 @@ void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplic
     }
     if (innerSplices)
         header |= kInnerSplices;
-    enc_.push_back(static_cast<char>(header));
-    PutVarint(enc_, bytes.size());
+    char head[1 + 10];
+    head[0] = static_cast<char>(header);
+    size_t headSize = 1;
+    for (uint64_t v = bytes.size();; v >>= 7) {
+        head[headSize++] = static_cast<char>(v >= 0x80 ? 0x80 | (v & 0x7F) : v);
+        if (v < 0x80)
+            break;
+    }
+    enc_.append(head, headSize);
     enc_.append(bytes);
     if (innerSplices)
         PutVarint(enc_, innerSplices);

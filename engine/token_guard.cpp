@@ -31,7 +31,10 @@ private:
 constexpr size_t kMostWaiting = 256;
 
 std::string_view Trimmed(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || (c >= '\t' && c <= '\r'); };
+    // The tokenizer's blanks; a line holds no LF.
+    auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+    };
     size_t b = 0;
     size_t e = s.size();
     while (b < e && blank(s[b]))

@@ -118,6 +118,13 @@ std::vector<GuardCase> LeadByteRows() {
         rows.push_back(
             {name, Lf({"a = b\x88 " + ch + ";"}), Lf({"a = b\x88" + ch + ";"}), kC, !pair, 1});
     }
+    // UTF-8: a valid sequence is one identifier character, a stray byte a token of its own.
+    rows.push_back(
+        {"Utf8CharacterSplit", Lf({"a = b\xC3 \xA9;"}), Lf({"a = b\xC3\xA9;"}), kUtf8, false, 1});
+    rows.push_back(
+        {"Utf8StrayBytesApart", Lf({"a = b\xFF \xA9;"}), Lf({"a = b\xFF\xA9;"}), kUtf8, true, 0});
+    rows.push_back({"Utf8OverlongIsNoCharacter", Lf({"a = b\xE0 \x80\x80;"}),
+                    Lf({"a = b\xE0\x80\x80;"}), kUtf8, true, 0});
     // The byte reading: a line ending in a second byte 0x5C splices as gcc reads it, so a
     // line after it may not be joined to it or parted from it.
     rows.push_back({"ByteSpliceKeptBeforeEmptyLine", Lf({"// " + kHyo, "", "x;"}),
