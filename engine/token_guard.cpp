@@ -68,6 +68,18 @@ void TokenGuard::referenceLine(std::string_view text, long inputLine) {
     arrive(kReference, text, inputLine);
 }
 
+void TokenGuard::linePair(std::string_view head, std::string_view text, std::string_view reference,
+                          long inputLine) {
+    if (failed_ || finished_)
+        return;
+    if (quick_ && waitingStart_ == waiting_.size() && aheadStart_ == ahead_.size() &&
+        Trimmed(head).empty() && output_.canSkip(reference_) &&
+        skipPair(text, reference, inputLine))
+        return;
+    referenceLine(reference, inputLine);
+    outputLine(head, text);
+}
+
 // While both sides stand matched and alike, a line waits, untokenized, for its counterpart; a
 // pair alike as lines is then skipped on both sides at once.
 void TokenGuard::arrive(int side, std::string_view text, long inputLine) {

@@ -33,6 +33,10 @@ public:
     // One line of the reference, without its line end; inputLine is the 1-based input line it
     // comes from (0 for lines the program inserted).
     void referenceLine(std::string_view text, long inputLine);
+    // One output line that stands for one reference line: the same as referenceLine then
+    // outputLine, but cheaper where the two are alike but for blanks at their ends.
+    void linePair(std::string_view head, std::string_view text, std::string_view reference,
+                  long inputLine);
     // Ends both streams. True when the tokens agree. Later calls return the same answer.
     bool finish();
 

@@ -339,6 +339,22 @@ bool Same(const std::string& output, const std::string& reference, long* parting
     return same;
 }
 
+// Feeds line pairs (as many lines on both sides) through linePair, the output line's leading
+// blanks as its head.
+bool SameByPairs(const std::vector<std::string>& output, const std::vector<std::string>& reference,
+                 long* parting) {
+    TokenGuard guard(kC);
+    for (size_t l = 0; l < output.size(); ++l) {
+        size_t head = output[l].find_first_not_of(" \t");
+        head = head == std::string::npos ? output[l].size() : head;
+        std::string_view line = output[l];
+        guard.linePair(line.substr(0, head), line.substr(head), reference[l], long(l + 1));
+    }
+    bool same = guard.finish();
+    *parting = guard.partingLine();
+    return same;
+}
+
 TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte) {
     std::mt19937 rng(20261207);
     static const char* const kIndents[] = {"", " ", "    ", "\t", "\t\t  "};
@@ -358,11 +374,15 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
         }
         long parting = -1;
         ASSERT_TRUE(Same(Join(edited), reference, &parting)) << reference;
+        ASSERT_TRUE(SameByPairs(edited, s.lines, &parting)) << reference;
 
         // Any line put in another's place: whatever the verdict, both ways agree on it.
         std::vector<std::string> moved = edited;
         moved[rng() % moved.size()] = s.lines[rng() % s.lines.size()];
-        Same(Join(moved), reference, &parting);
+        long pairParting = -1;
+        EXPECT_EQ(Same(Join(moved), reference, &parting),
+                  SameByPairs(moved, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
 
         if (s.tokenBytes.empty())
             continue;
@@ -376,6 +396,8 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
         ASSERT_FALSE(Same(Join(changed), reference, &parting))
             << reference << "\nline " << l + 1 << " byte " << b;
         EXPECT_GT(parting, 0);
+        EXPECT_FALSE(SameByPairs(changed, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
     }
 }
 
