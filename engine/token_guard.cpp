@@ -155,41 +155,46 @@ bool TokenGuard::finish() {
 }
 
 void TokenGuard::take(int side, GuardTokenizer& tokens) {
-    std::string& bytes = tokens.produced();
+    compare(side, tokens.produced());
+    tokens.drained();
+    trimMarks();
+}
+
+// Matches a side's new stream bytes against the other side's bytes that are ahead; what goes
+// beyond them is kept, now as this side's lead.
+void TokenGuard::compare(int side, std::string_view bytes) {
     size_t n = bytes.size();
     size_t waiting = ahead_.size() - aheadStart_;
-    if (n == 0) {
-    } else if (waiting == 0 || aheadSide_ == side) {
+    if (n == 0)
+        return;
+    if (waiting == 0 || aheadSide_ == side) {
         if (waiting == 0) {
             ahead_.clear();
             aheadStart_ = 0;
         }
         ahead_.append(bytes);
         aheadSide_ = side;
-    } else {
-        size_t m = std::min(waiting, n);
-        const char* a = ahead_.data() + aheadStart_;
-        if (std::memcmp(a, bytes.data(), m) != 0) {
-            size_t j = 0;
-            while (a[j] == bytes[j])
-                ++j;
-            tokens.drained();
-            fail(matched_ + j);
-            return;
-        }
-        matched_ += m;
-        aheadStart_ += m;
-        if (m < n) {
-            ahead_.assign(bytes, m, n - m);
-            aheadStart_ = 0;
-            aheadSide_ = side;
-        } else if (aheadStart_ >= (1u << 16) && aheadStart_ * 2 >= ahead_.size()) {
-            ahead_.erase(0, aheadStart_);
-            aheadStart_ = 0;
-        }
+        return;
     }
-    tokens.drained();
-    trimMarks();
+    size_t m = std::min(waiting, n);
+    const char* a = ahead_.data() + aheadStart_;
+    if (std::memcmp(a, bytes.data(), m) != 0) {
+        size_t j = 0;
+        while (a[j] == bytes[j])
+            ++j;
+        fail(matched_ + j);
+        return;
+    }
+    matched_ += m;
+    aheadStart_ += m;
+    if (m < n) {
+        ahead_.assign(bytes.substr(m));
+        aheadStart_ = 0;
+        aheadSide_ = side;
+    } else if (aheadStart_ >= (1u << 16) && aheadStart_ * 2 >= ahead_.size()) {
+        ahead_.erase(0, aheadStart_);
+        aheadStart_ = 0;
+    }
 }
 
 // Keeps the reference's line marks from the one that covers the first unmatched byte.

@@ -59,6 +59,7 @@ private:
     bool skipPair(std::string_view a, std::string_view b, long inputLine);
     void lexWaiting();
     void take(int side, GuardTokenizer& tokens);
+    void compare(int side, std::string_view bytes);
     void trimMarks();
     void fail(uint64_t referenceOffset);
 
