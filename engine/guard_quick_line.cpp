@@ -94,10 +94,8 @@ bool GuardTokenizer::quickScan(std::string_view trimmed, Skip* skip) const {
     return true;
 }
 
-void GuardTokenizer::skipLine(const Skip& skip, long inputLine) {
+void GuardTokenizer::skipLine(const Skip& skip) {
     if (skip.tokens) {
-        if (markLines_ && (marks_.empty() || marks_.back().line != inputLine))
-            marks_.push_back({base_ + enc_.size(), inputLine});
         if (newline_) {
             inDirective_ = skip.hash;
             step_ = Step::None;

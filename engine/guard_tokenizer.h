@@ -45,11 +45,12 @@ public:
     // The quick way for a line that both sides have alike (but for blanks at its ends), when
     // both tokenizers stand in the same state at a line start: quickScan tells, without
     // producing records, what lexing the line would leave behind (false: only lexing can tell);
-    // skipLine applies that to each side. Equal states and lines make equal records.
+    // skipLine applies that to each side (marks no line). Equal states and lines make equal
+    // records.
     struct Skip;
     bool canSkip(const GuardTokenizer& other) const;
     bool quickScan(std::string_view trimmed, Skip* skip) const;
-    void skipLine(const Skip& skip, long inputLine);
+    void skipLine(const Skip& skip);
 
 private:
     enum class State { Code, Block, Raw };

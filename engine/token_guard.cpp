@@ -111,9 +111,21 @@ bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine
     GuardTokenizer::Skip skip;
     if (trimmed != Trimmed(b) || !reference_.quickScan(trimmed, &skip))
         return false;
-    output_.skipLine(skip, 0);
-    reference_.skipLine(skip, inputLine);
-    trimMarks();
+    output_.skipLine(skip);
+    reference_.skipLine(skip);
+    if (skip.tokens) {
+        // Everything before stands matched: this line now holds the last token matched.
+        auto& marks = reference_.marks();
+        for (size_t k = marks.size(); k > markStart_; --k)
+            if (marks[k - 1].line != 0) {
+                lastKnownLine_ = marks[k - 1].line;
+                break;
+            }
+        if (inputLine != 0)
+            lastKnownLine_ = inputLine;
+        marks.clear();
+        markStart_ = 0;
+    }
     return true;
 }
 
