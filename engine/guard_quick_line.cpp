@@ -80,7 +80,7 @@ bool GuardTokenizer::quickScan(std::string_view trimmed, Skip* skip) const {
             bool closed;
             i = scanQuoted(p, i, n, &closed);
             if (!closed)
-                return false; // blanks at the end would be part of the literal
+                break; // the literal runs to the end, the blanks there left out
         }
     }
     bool first = tokens && newline_;

@@ -167,8 +167,10 @@ size_t GuardTokenizer::scanNumber(const char* p, size_t i, size_t n) const {
 }
 
 // A string or character literal from its opening quote at p[i]; one not closed ends at the end
-// of the logical line.
+// of the logical line, less its trailing blanks: the literal is ill-formed anyway, and trimming
+// a line must not count as a change of it.
 size_t GuardTokenizer::scanQuoted(const char* p, size_t i, size_t n, bool* closed) const {
+    const size_t open = i;
     char quote = p[i++];
     while (i < n) {
         unsigned char c = At(p, i);
@@ -189,7 +191,10 @@ size_t GuardTokenizer::scanQuoted(const char* p, size_t i, size_t n, bool* close
     }
     if (closed)
         *closed = false;
-    return n;
+    size_t end = n;
+    while (end > open + 1 && IsBlank(At(p, end - 1)))
+        --end;
+    return end;
 }
 
 void GuardTokenizer::addBreak(char kind) {

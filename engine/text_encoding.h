@@ -2,7 +2,7 @@
 
 namespace srctdy {
 
-// How a file's bytes are read: code page 932 (Shift-JIS, double-byte characters) or UTF-8.
+// The encoding a file's text is read and written in.
 enum class TextEncoding { Cp932, Utf8 };
 
 } // namespace srctdy
