@@ -107,9 +107,8 @@ void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
 }
 
 bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine) {
-    std::string_view trimmed = Trimmed(a);
     GuardTokenizer::Skip skip;
-    if (trimmed != Trimmed(b) || !reference_.quickScan(trimmed, &skip))
+    if (!reference_.quickScan(Trimmed(a), Trimmed(b), &skip))
         return false;
     output_.skipLine(skip);
     reference_.skipLine(skip);

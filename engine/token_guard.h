@@ -14,7 +14,8 @@ struct GuardOptions {
     TextEncoding encoding = TextEncoding::Cp932;
     // C++ file: raw strings R"x(...)x" (u8R, uR, UR, LR prefixes too) and digit separators 1'000.
     bool cpp = false;
-    // Lines alike on both sides (but for blanks at their ends) are compared as lines, without
+    // Lines alike on both sides (but for runs of blanks outside literals and the text of
+    // comments) are compared as lines, without
     // tokenizing them, where that tells the same. Off only to check that it does.
     bool quickLines = true;
 };
@@ -34,7 +35,7 @@ public:
     // comes from (0 for lines the program inserted).
     void referenceLine(std::string_view text, long inputLine);
     // One output line that stands for one reference line: the same as referenceLine then
-    // outputLine, but cheaper where the two are alike but for blanks at their ends.
+    // outputLine, but cheaper where the two are alike as above.
     void linePair(std::string_view head, std::string_view text, std::string_view reference,
                   long inputLine);
     // Ends both streams. True when the tokens agree. Later calls return the same answer.

@@ -96,6 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"s = R\"x(a", "  )\" b)x\";   "}), kCpp, true, 0},
         GuardCase{"HeaderNameIndented", Lf({"  #  include <a b.h>"}), Lf({"#include <a b.h>"}), kC,
                   true, 0},
+        GuardCase{"BlankRunsBetweenTokens", Lf({"#define A  (1 +  2) // x"}),
+                  Lf({"#define A\t(1 + 2) /* x */"}), kC, true, 0},
+        GuardCase{"ContinuationsReindentedAfterBlank",
+                  Lf({"#define M(a) \\", "    f(a); \\", "    g(a)"}),
+                  Lf({"#define M(a) \\", "\tf(a); \\", "\t\tg(a)"}), kC, true, 0},
+        GuardCase{"ObjectLikeDefineContinued", Lf({"#define F \\", "(x) x"}),
+                  Lf({"#define F \\", "  (x) x"}), kC, true, 0},
         GuardCase{"CrLf", "a;\r\n\r\nb;\r\n", "a;\nb;", kC, true, 0}));
 
 // Lead byte edges: "L\" is one character when L is a lead byte, so the quote closes the string
@@ -193,6 +200,10 @@ INSTANTIATE_TEST_SUITE_P(
                   false, 2},
         GuardCase{"HeaderNameIsOneToken", Lf({"#include <a  b.h>"}), Lf({"#include <a b.h>"}), kC,
                   false, 1},
+        GuardCase{"BlankRunInString", Lf({"s = \"a  b\"; t;"}), Lf({"s = \"a b\"; t;"}), kC, false,
+                  1},
+        GuardCase{"BlankRunInCharAfterComment", Lf({"x; /* a */ c = ' ';"}),
+                  Lf({"x; /* a  */ c = '  ';"}), kC, false, 1},
         GuardCase{"HashStartsDirective", Lf({"a", "# b"}), Lf({"a # b"}), kC, false, 1},
         GuardCase{"PunctuatorsLongestMatch", Lf({"x <<= 1; p->*q; f(...);"}),
                   Lf({"x << = 1; p->*q; f(...);"}), kCpp, false, 1},
