@@ -240,6 +240,7 @@ TEST(TokenGuard, OutputMayLagTheReferenceByAWholeFile) {
 // Random C-like text: tokens always apart, strings closed, sometimes spliced lines.
 struct Sample {
     std::vector<std::string> lines;
+    std::vector<std::string> respaced; // the same with other blanks between the tokens
     std::vector<std::pair<size_t, size_t>> tokenBytes; // (line, byte) of ASCII letters/digits
 };
 
@@ -297,15 +298,18 @@ Sample RandomText(std::mt19937& rng) {
                 inComment = false;
             }
             s.lines.push_back(line);
+            s.respaced.push_back(line);
             continue;
         }
         if (pick(6) == 0)
             line = "#define M(a) ";
+        std::string respaced = line;
         size_t tokens = pick(8);
         for (size_t t = 0; t < tokens; ++t) {
             std::string piece = kPieces[pick(std::size(kPieces))];
             size_t at = line.size();
             line += piece;
+            respaced += piece;
             bool literal = piece[0] == '\'' || piece[0] == '"' || piece[0] == 'L';
             bool comment = piece[0] == '/' && piece.size() > 1;
             if (!comment)
@@ -315,8 +319,12 @@ Sample RandomText(std::mt19937& rng) {
                     if (letterOrDigit && !(literal && b == 0) && !(b > 0 && piece[b - 1] == '\\'))
                         s.tokenBytes.emplace_back(s.lines.size(), at + b);
                 }
-            line += kGaps[pick(std::size(kGaps))];
+            std::string gap = kGaps[pick(std::size(kGaps))];
+            line += gap;
+            // Blanks for blanks only: a full-width space after a backslash is no splice.
+            respaced += gap == "\x81\x40" ? gap : kGaps[pick(std::size(kGaps)) % 3];
         }
+        size_t common = line.size();
         switch (pick(8)) {
         case 0:
             line += "\\"; // splice
@@ -332,9 +340,12 @@ Sample RandomText(std::mt19937& rng) {
             break;
         }
         s.lines.push_back(line);
+        s.respaced.push_back(respaced + line.substr(common));
     }
-    if (inComment)
+    if (inComment) {
         s.lines.push_back("*/");
+        s.respaced.push_back("*/");
+    }
     return s;
 }
 
@@ -385,7 +396,7 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
         Sample s = RandomText(rng);
         std::string reference = Join(s.lines);
 
-        std::vector<std::string> edited = s.lines;
+        std::vector<std::string> edited = s.respaced;
         for (size_t l = 0; l < edited.size(); ++l) {
             if (l > 0 && EndsInBackslashByte(s.lines[l - 1]))
                 continue;
