@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "engine/cp932.h"
+#include "engine/utf8.h"
 
 #include <string_view>
 
@@ -22,15 +23,35 @@ Arg SplitArg(std::string_view arg) {
     return {arg.substr(0, eq), arg.substr(eq + 1), true};
 }
 
-// A conversion text: UTF-8 in, code page 932 out.
-bool ToCodePage(std::string_view option, std::string_view utf8, std::string& out,
-                std::string& error) {
-    auto converted = cp932::FromUtf8(utf8);
-    if (!converted) {
-        error = std::string(option) + ": the text cannot be written in code page 932";
+// A conversion text, kept in UTF-8: each file uses it in its own encoding.
+bool TakeText(std::string_view option, std::string_view text, std::string& out,
+              std::string& error) {
+    if (!utf8::IsValid(text)) {
+        error = std::string(option) + ": the text is not UTF-8";
         return false;
     }
-    out = *converted;
+    out = text;
+    return true;
+}
+
+// The texts that code page 932 must hold: under --encoding=cp932 every file needs them so.
+bool CheckCodePageTexts(const FormatOptions& f, std::string& error) {
+    const struct {
+        const char* option;
+        const std::string& text;
+        bool used;
+    } texts[] = {
+        {f.replaceOrDelete ? "--replace" : "--delete-lines", f.searchText,
+         f.replaceOrDelete || f.deleteMatchingLines},
+        {"--with", f.replaceText, f.replaceOrDelete != 0},
+        {"--delete-if", f.conditionText, f.deleteConditionalBlocks != 0},
+    };
+    for (const auto& t : texts) {
+        if (t.used && !cp932::FromUtf8(t.text)) {
+            error = std::string(t.option) + ": the text cannot be written in code page 932";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -43,6 +64,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     bool conversionOption = false; // anything that --rename cannot stand beside
     bool optionsEnded = false;
     FormatOptions& f = o.format;
+    f.textEncoding = TextEncoding::Utf8;
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string raw = args[i];
@@ -129,16 +151,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             ok = noValue();
             deleteEmpty = true;
         } else if (a.name == "--delete-lines") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.searchText, error);
+            ok = needValue() && TakeText(a.name, a.value, f.searchText, error);
             f.deleteMatchingLines = 1;
         } else if (a.name == "--replace") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.searchText, error);
+            ok = needValue() && TakeText(a.name, a.value, f.searchText, error);
             f.replaceOrDelete = 1;
         } else if (a.name == "--with") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.replaceText, error);
+            ok = needValue() && TakeText(a.name, a.value, f.replaceText, error);
             sawWith = true;
         } else if (a.name == "--delete-if") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.conditionText, error);
+            ok = needValue() && TakeText(a.name, a.value, f.conditionText, error);
             f.deleteConditionalBlocks = 1;
         } else if (a.name == "--definitions") {
             ok = noValue();
@@ -205,6 +227,18 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
                 error = "--eol must be crlf, lf or keep";
                 ok = false;
             }
+        } else if (a.name == "--encoding") {
+            ok = needValue();
+            if (a.value == "auto")
+                o.settings.forcedEncoding.reset();
+            else if (a.value == "cp932")
+                o.settings.forcedEncoding = TextEncoding::Cp932;
+            else if (a.value == "utf-8")
+                o.settings.forcedEncoding = TextEncoding::Utf8;
+            else if (ok) {
+                error = "--encoding must be auto, cp932 or utf-8";
+                ok = false;
+            }
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;
@@ -260,10 +294,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         error = "--rename renames only: no conversion option may stand beside it";
         return false;
     }
-    if (f.deleteMatchingLines && f.searchText.size() < 3) {
+    // Bytes in code page 932 where the text fits it, in UTF-8 otherwise.
+    if (f.deleteMatchingLines && cp932::FromUtf8(f.searchText).value_or(f.searchText).size() < 3) {
         error = "--delete-lines needs a prefix of at least 3 bytes";
         return false;
     }
+    if (o.settings.forcedEncoding == TextEncoding::Cp932 && !CheckCodePageTexts(f, error))
+        return false;
     if (f.deleteMatchingLines && f.replaceOrDelete) {
         error = "--replace and --delete-lines cannot be used together";
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/text_encoding.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,7 @@ struct ConversionState {
     bool splitPending = false;   // the line was split this time
 
     // Per file.
+    TextEncoding encoding = TextEncoding::Cp932; // the file's, for the stages' character walks
     int commentState = 0; // comment mode 1: 0 none open, 1 open, 2 closed on this line
     int braceDepth = 0;   // indentation depth; may go negative
     int blankRun = 0;     // empty lines let through since the last written non-empty rawLine

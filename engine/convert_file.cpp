@@ -1,11 +1,12 @@
 #include "engine/convert_file.h"
 
 #include "engine/comment_conversion.h"
-#include "engine/cp932.h"
+#include "engine/encoding_detect.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
+#include "engine/utf8.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -160,11 +161,19 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
     ModuleHeaderStage moduleHeader;
     std::string_view next;
 
+    state.encoding = file.encoding;
+
     // The first line is read before the template is copied: its line end is the one that
     // added lines get when line ends are kept.
     bool haveLine = in.next(state.rawLine);
     state.rawLineEnd = in.lineEnd();
     out.setAddedLineEnd(haveLine ? in.lineEnd() : "");
+    // A UTF-8 mark stays the first thing of the file; line 1 goes through the stages without.
+    if (haveLine && file.encoding == TextEncoding::Utf8 &&
+        state.rawLine.starts_with(utf8::kByteOrderMark)) {
+        out.writeBytes(utf8::kByteOrderMark);
+        state.rawLine.remove_prefix(utf8::kByteOrderMark.size());
+    }
     if (options.insertHeaderTemplate)
         CopyTemplate(options, file, out, prompter);
 
@@ -217,21 +226,70 @@ std::string ConvertText(std::string_view input, const FormatOptions& options,
     return output;
 }
 
-std::string NameOnlyFor(std::string_view path) {
-    size_t slash = path.find_last_of('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return cp932::FromUtf8(name).value_or(std::string(name));
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message) {
+    file.nameOnly = NameOnlyFor(path, encoding);
+    file.dateText = TodayText();
+    file.encoding = encoding;
+    std::string unwritable;
+    if (TextsFor(options, encoding, file.texts, unwritable))
+        return true;
+    message = FormatText(text::kTextNotInCp932, unwritable);
+    return false;
 }
 
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras) {
+    const TextEncoding encoding = EncodingFor(input, settings);
+    if (extras)
+        extras->encoding = encoding;
+    FileContext file;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    output = ConvertText(input, options, settings, file, prompter);
+    return kConverted;
+}
+
+namespace {
+
+// Decides the encoding of an open input (one read pass, then back to its start) and makes the
+// file's context. Tells the user and returns the result when the file cannot go on.
+int PrepareInput(int fd, const std::string& path, const FormatOptions& options,
+                 const ConvertSettings& settings, Prompter& prompter, FileContext& file,
+                 ConvertExtras* extras) {
+    TextEncoding encoding;
+    if (!EncodingOfFile(fd, settings, encoding)) {
+        prompter.tell(FormatText(text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (extras)
+        extras->encoding = encoding;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    return kConverted;
+}
+
+} // namespace
+
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter) {
+                      const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
         prompter.tell(text::kInputOpenError);
         return kInputFailed;
     }
-    const FileContext file{NameOnlyFor(path), TodayText()};
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
     LineReader reader(input.get());
     LineWriter writer(sink, settings.lineEnds);
     bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
@@ -284,6 +342,11 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         return kOutputFailed;
     }
 
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
+
     std::string tempPath;
     Fd output = CreateTemporary(outputFolder, overwrite ? 0600 : 0666, tempPath);
     if (!output.valid()) {
@@ -291,7 +354,6 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         return kOutputFailed;
     }
 
-    const FileContext file{NameOnlyFor(path), TodayText()};
     FdSink fileSink(output.get());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
     ComparingSink sink(fileSink, input.get(), overwrite);

@@ -2,6 +2,7 @@
 
 #include "engine/format_options.h"
 #include "engine/line_filters.h"
+#include "engine/text_encoding.h"
 
 #include <string>
 #include <string_view>
@@ -15,15 +16,17 @@ class ByteSink;
 
 // Results of ConvertFile.
 enum ConvertResult : int {
-    kConverted = 0,    // converted (a missing template included)
-    kInputFailed = 1,  // the input could not be opened
-    kOutputFailed = 2, // the output could not be opened, written or put in place
+    kConverted = 0,       // converted (a missing template included)
+    kInputFailed = 1,     // the input could not be opened
+    kOutputFailed = 2,    // the output could not be opened, written or put in place
+    kTextsUnwritable = 3, // a text of the conditions cannot be written in the file's encoding
 };
 
 // Extra inputs and outputs of ConvertFile for the command line.
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
     bool unchanged = false;   // set: an overwrite found nothing to change and left the file
+    TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -37,11 +40,26 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
 // Converts the file at path into sink (standard output, memory) instead of a file. Returns
 // kInputFailed when the input cannot be opened, kOutputFailed on a read or write error.
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter);
+                      const ConvertSettings& settings, Prompter& prompter,
+                      ConvertExtras* extras = nullptr);
 
-// The line loop over an open input and output: the template (when enabled), then every line
-// through the stages. Shows the template message through prompter. Returns false when the
-// input could not be read to its end.
+// Converts bytes held in memory (standard input, a file read whole) into output, as a file
+// named path would be (path gives %filename%; may be empty). The encoding is the one the
+// settings force, else the one the bytes show. Returns kConverted, or kTextsUnwritable with the
+// reason told to prompter and nothing converted.
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras = nullptr);
+
+// The context of a file converted in encoding: the name of path (for %filename% and the
+// template) and the conditions' texts in that encoding, and today's date. False, with the
+// message for the user in message, when a text that a condition uses cannot be written in it.
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message);
+
+// The line loop over an open input and output: in a UTF-8 file the mark (when the input has
+// one), the template (when enabled), then every line through the stages, in file.encoding. Shows
+// the template message through prompter. Returns false when the input could not be read to its end.
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter);
 
@@ -49,9 +67,5 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
                         Prompter& prompter);
-
-// The name used for %filename% and the template's ".c" line: the last path component,
-// converted from UTF-8 to code page 932 where it can be, its bytes as they are otherwise.
-std::string NameOnlyFor(std::string_view path);
 
 } // namespace srctdy

@@ -1,6 +1,7 @@
 #include "engine/line_filters.h"
 
 #include "engine/cp932.h"
+#include "engine/encoded_text.h"
 #include "engine/line_writer.h"
 #include "platform/string_table.h"
 
@@ -33,37 +34,60 @@ void AssignTrimmed(std::string& line, std::string_view raw) {
     line.append(raw.data() + begin, end - begin);
 }
 
-// Each full-width space (0x81 0x40) becomes two ASCII spaces, in place. Most lines hold no
-// 0x81 byte at all and are passed over by one memchr.
-void FullWidthSpacesToAscii(std::string& line) {
+// Each full-width space becomes two ASCII spaces. Most lines hold no byte that can begin one
+// and are passed over by one memchr.
+void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line) {
+    const std::string_view space = encoded::FullWidthSpace(encoding);
     char* p = line.data();
     const size_t n = line.size();
-    if (!std::memchr(p, 0x81, n))
+    if (!std::memchr(p, space[0], n))
         return;
+    if (encoding == TextEncoding::Utf8) {
+        encoded::ReplaceAll(encoding, line, space, "  ");
+        return;
+    }
+    // Code page 932: the same length, in place.
     for (size_t i = 0; i < n;) {
-        const unsigned char c = static_cast<unsigned char>(p[i]);
-        if (c == 0x81 && i + 1 < n && p[i + 1] == 0x40) {
+        if (p[i] == space[0] && i + 1 < n && p[i + 1] == space[1]) {
             p[i] = p[i + 1] = ' ';
             i += 2;
         } else {
-            i += cp932::IsLeadByte(c) && i + 1 < n ? 2 : 1;
+            i += cp932::CharLength(line, i);
         }
     }
 }
 
-// The definition comments as code page 932 bytes, converted once.
-const std::array<std::string, 6>& DefinitionComments() {
-    static const std::array<std::string, 6> comments = [] {
+// The definition comments in the file's encoding, converted once.
+const std::array<std::string, 6>& DefinitionComments(TextEncoding encoding) {
+    static const std::array<std::string, 6> cp932Comments = [] {
         std::array<std::string, 6> out;
         for (size_t i = 0; i < out.size(); ++i)
             out[i] = cp932::FromUtf8(text::kDefinitionComments[i]).value_or("");
         return out;
     }();
-    return comments;
+    static const std::array<std::string, 6> utf8Comments = [] {
+        std::array<std::string, 6> out;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = text::kDefinitionComments[i];
+        return out;
+    }();
+    return encoding == TextEncoding::Utf8 ? utf8Comments : cp932Comments;
+}
+
+// The options' texts as this file needs them.
+struct Texts {
+    std::string_view search;
+    std::string_view replace;
+    std::string_view condition;
+};
+Texts TextsOf(const FormatOptions& options, const FileContext& file) {
+    if (file.texts)
+        return {file.texts->searchText, file.texts->replaceText, file.texts->conditionText};
+    return {options.searchText, options.replaceText, options.conditionText};
 }
 
 // Conditional-block deletion: true when the line is dropped.
-bool DropsConditionalBlock(const FormatOptions& options, ConversionState& state) {
+bool DropsConditionalBlock(std::string_view conditionText, ConversionState& state) {
     if (StartsWith(state.rawLine, "#endif")) {
         if (state.inIfBlock) {
             state.inIfBlock = false;
@@ -74,22 +98,21 @@ bool DropsConditionalBlock(const FormatOptions& options, ConversionState& state)
     }
     // A plain byte search: the condition may stand anywhere, even inside "#if" itself.
     if (StartsWith(state.rawLine, "#if") &&
-        state.rawLine.find(options.conditionText) != std::string::npos) {
+        state.rawLine.find(conditionText) != std::string::npos) {
         state.inIfBlock = true;
         return true;
     }
     return false;
 }
 
-void ReplaceSearchText(const FormatOptions& options, const FileContext& file,
-                       ConversionState& state) {
-    if (options.replaceText == "%filename%") {
-        if (StartsWith(state.rawLine, options.searchText))
-            cp932::ReplaceAll(state.line, options.searchText, file.nameOnly);
-    } else if (options.replaceText == "%date%") {
-        cp932::ReplaceAll(state.line, options.searchText, file.dateText);
+void ReplaceSearchText(const Texts& texts, const FileContext& file, ConversionState& state) {
+    if (texts.replace == "%filename%") {
+        if (StartsWith(state.rawLine, texts.search))
+            encoded::ReplaceAll(file.encoding, state.line, texts.search, file.nameOnly);
+    } else if (texts.replace == "%date%") {
+        encoded::ReplaceAll(file.encoding, state.line, texts.search, file.dateText);
     } else {
-        cp932::ReplaceAll(state.line, options.searchText, options.replaceText);
+        encoded::ReplaceAll(file.encoding, state.line, texts.search, texts.replace);
     }
 }
 
@@ -97,9 +120,10 @@ void ReplaceSearchText(const FormatOptions& options, const FileContext& file,
 
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out) {
-    if (options.deleteConditionalBlocks && DropsConditionalBlock(options, state))
+    const Texts texts = TextsOf(options, file);
+    if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
         return LineFate::Drop;
-    if (options.deleteMatchingLines && StartsWith(state.rawLine, options.searchText))
+    if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
         return LineFate::Drop;
 
     if (options.trimBlanks)
@@ -107,7 +131,7 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     else
         state.line.assign(state.rawLine);
     if (options.fullWidthToHalfWidth)
-        FullWidthSpacesToAscii(state.line);
+        FullWidthSpacesToAscii(file.encoding, state.line);
     if (options.deleteEmptyLines && state.line.empty())
         return LineFate::Drop;
     if (options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
@@ -115,13 +139,13 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
 
     if (options.insertDefinitionComments && !options.insertHeaderTemplate &&
         !state.definitionsInserted && StartsWith(state.rawLine, "#include")) {
-        for (const std::string& comment : DefinitionComments())
+        for (const std::string& comment : DefinitionComments(file.encoding))
             out.writeLine(comment);
         state.definitionsInserted = true;
     }
 
-    if (options.replaceOrDelete && !options.searchText.empty())
-        ReplaceSearchText(options, file, state);
+    if (options.replaceOrDelete && !texts.search.empty())
+        ReplaceSearchText(texts, file, state);
     return LineFate::Continue;
 }
 

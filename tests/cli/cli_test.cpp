@@ -37,8 +37,10 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {"--overwrite", "--subfolder=x", dir / "a.c"},
         {"--indent=3", dir / "a.c"},
         {"--comments=all", dir / "a.c"},
-        {"--replace=\xF0\x9F\x98\x80", dir / "a.c"}, // not in code page 932
-        {"--trim"},                                  // no PATH
+        {"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", dir / "a.c"}, // not in cp932
+        {"--replace=\xFF", dir / "a.c"},                                 // not UTF-8
+        {"--encoding=latin1", dir / "a.c"},
+        {"--trim"}, // no PATH
         {"--rename=upper", "--trim", dir / "a.c"},
         {"--subfolder=", dir / "a.c"},
     };

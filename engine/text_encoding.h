@@ -1,0 +1,5 @@
+#pragma once
+
+namespace srctdy {
+enum class TextEncoding { Cp932, Utf8 };
+}
