@@ -43,8 +43,7 @@ TEST(CliCheck, ExitStatusAndListing) {
 
     ProcessResult verbose = RunCli({"--check", "--verbose", dir.path()});
     EXPECT_EQ(dir / "tidy.c" + ": tidy (code page 932)\n" + dir / "untidy.c" +
-                  ": would change (code page 932)\n" +
-                  "1 would change, 1 tidy, 0 failed\n",
+                  ": would change (code page 932)\n" + "1 would change, 1 tidy, 0 failed\n",
               verbose.err);
     ProcessResult quiet = RunCli({"--check", "--quiet", dir.path()});
     EXPECT_EQ(1, quiet.status);
@@ -160,8 +159,7 @@ TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {
     ProcessResult r = RunCli({"--overwrite", "--verbose", dir.path()});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(dir / "tidy.c" + ": unchanged (code page 932)\n" + dir / "untidy.c" +
-                  ": converted (code page 932)\n" +
-                  "1 converted, 1 unchanged, 0 failed\n",
+                  ": converted (code page 932)\n" + "1 converted, 1 unchanged, 0 failed\n",
               r.err);
     struct stat tidy, untidy;
     ::stat((dir / "tidy.c").c_str(), &tidy);

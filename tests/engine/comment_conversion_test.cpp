@@ -71,6 +71,10 @@ TEST(CommentConversion, TurnsBlockCommentsIntoLineComments) {
     VerifyConverted("a; // x   ", "a; // x */", 1, 0, 2);
     // Other modes leave block comments alone.
     VerifyConverted("x = 1; /* one */", "x = 1; /* one */", 0);
+    // "*/" after a stray lead byte, or after UTF-8 text ("なし"), still closes.
+    VerifyConverted("// \x88  ", "/* \x88*/", 1, 0, 2);
+    VerifyConverted("// \xE3\x81\xAA\xE3\x81\x97   ", "/* \xE3\x81\xAA\xE3\x81\x97 */", 1, 0, 2);
+    VerifyConverted("// \xE3\x81\xAA\xE3\x81\x97  ", "/* \xE3\x81\xAA\xE3\x81\x97*/", 1, 0, 2);
 }
 
 TEST(CommentConversion, CarriesAnOpenBlockCommentAcrossLines) {
