@@ -2,6 +2,7 @@
 
 #include "engine/comment_conversion.h"
 #include "engine/encoding_detect.h"
+#include "engine/lexical_state.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
@@ -10,6 +11,7 @@
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -135,7 +137,7 @@ private:
 };
 
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
-                  Prompter& prompter) {
+                  Prompter& prompter, LexicalTracker& tracker) {
     Fd fd(OpenForReading(options.templatePath));
     struct stat st;
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -145,83 +147,171 @@ void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWri
     LineReader reader(fd.get());
     std::string line;
     while (reader.next(line)) {
-        if (line.compare(0, 2, ".c") == 0)
-            out.writeLine(file.nameOnly);
-        else
-            out.writeLine(line);
+        const std::string_view written =
+            line.compare(0, 2, ".c") == 0 ? std::string_view(file.nameOnly) : line;
+        out.writeInsertedLine(written);
+        // The file's first line goes on from wherever the template leaves off.
+        tracker.skip(written);
     }
 }
+
+// The "[関数名]" marker in the file's encoding.
+std::string_view NameMarkerFor(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? text::kFunctionNameMarker
+                                          : std::string_view("\x5B\x8A\xD6\x90\x94\x96\xBC\x5D");
+}
+
+// The line loop of one file: reads lines, sends each through the stages in order, and lets
+// the comment and module-header stages hold lines back and hand them on later.
+class LineLoop {
+public:
+    LineLoop(LineReader& in, LineWriter& out, const FormatOptions& options,
+             const ConvertSettings& settings, const FileContext& file)
+        : in_(in), out_(out), options_(options),
+          file_(file), indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
+          tracker_(LexOptions{file.encoding, file.cpp || IsCppFileName(file.nameOnly)}),
+          comments_(options.commentMode, options.insertFunctionNames,
+                    NameMarkerFor(file.encoding)) {
+        state_.lexOptions = tracker_.options();
+    }
+
+    // Reads the first line: its line end is the one added lines get when line ends are kept.
+    // A UTF-8 mark stays the first thing of the file, before any template; the line goes
+    // through the stages without it.
+    bool start() {
+        haveLine_ = readNext();
+        out_.setAddedLineEnd(haveLine_ ? in_.lineEnd() : "");
+        if (haveLine_ && file_.encoding == TextEncoding::Utf8 &&
+            state_.rawLine.starts_with(utf8::kByteOrderMark)) {
+            out_.writeBytes(utf8::kByteOrderMark);
+            state_.rawLine.remove_prefix(utf8::kByteOrderMark.size());
+        }
+        return haveLine_;
+    }
+    LexicalTracker& tracker() { return tracker_; }
+    int commentsLeft() const { return state_.commentsLeft; }
+
+    void run() {
+        while (haveLine_) {
+            state_.splitComment.clear();
+            state_.splitPending = false;
+            state_.commentState = 0;
+            if (ApplyLineFilters(options_, file_, state_, out_, tracker_) == LineFate::Drop) {
+                haveLine_ = readNext();
+                continue;
+            }
+            const CommentStage::Action action = comments_.process(state_, tracker_);
+            tracker_.accept();
+            if (action == CommentStage::Action::Hold) {
+                haveLine_ = readNext();
+                continue;
+            }
+            const bool consumedNext =
+                action == CommentStage::Action::Pass ? writeCurrent() : writeReleased();
+            if (!consumedNext)
+                haveLine_ = readNext();
+        }
+        if (comments_.finish(state_))
+            writeReleased();
+        moduleHeader_.flush(options_.commentMode, state_, out_);
+    }
+
+private:
+    bool readNext() {
+        const bool more = in_.next(state_.rawLine);
+        state_.rawLineEnd = in_.lineEnd();
+        if (more)
+            ++state_.lineNumber;
+        return more;
+    }
+
+    // The module-header and output stages for the line in state_. Returns true when the
+    // module-header stage took the next input line into state_ (haveLine_ says whether there
+    // was one): the loop goes on with it instead of reading.
+    bool writeCurrent(const std::string_view* followingLine = nullptr) {
+        if (options_.insertFunctionNames) {
+            const auto action = moduleHeader_.process(options_.commentMode, state_, out_);
+            if (action == ModuleHeaderStage::Action::Hold)
+                return false;
+            if (action == ModuleHeaderStage::Action::BlockClosed) {
+                if (followingLine) {
+                    // The next line is already on its way: it names the block.
+                    moduleHeader_.closeBlock(followingLine, options_.commentMode, state_, out_);
+                    return false;
+                }
+                // The function line names the block, then goes through the pipeline itself.
+                haveLine_ = readNext();
+                moduleHeader_.closeBlock(haveLine_ ? &state_.rawLine : nullptr,
+                                         options_.commentMode, state_, out_);
+                return true;
+            }
+        }
+        WriteOutputLine(indentation_, options_.commentMode, state_, out_);
+        return false;
+    }
+
+    bool writeReleased() {
+        std::vector<HeldLine>& lines = comments_.released();
+        bool consumedNext = false;
+        const long lastRead = state_.lineNumber;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            HeldLine& held = lines[i];
+            state_.rawLine = held.raw;
+            state_.rawLineEnd = held.rawEnd;
+            state_.line.swap(held.line);
+            state_.reference.swap(held.reference);
+            state_.referenceEdited = held.referenceEdited;
+            state_.lineNumber = held.lineNumber;
+            state_.keepLeading = held.keepLeading;
+            state_.startKind = held.startKind;
+            state_.commentState = held.commentState;
+            state_.splitPending = false;
+            const bool more = i + 1 < lines.size();
+            const std::string_view following = more ? std::string_view(lines[i + 1].raw) : "";
+            consumedNext = writeCurrent(more ? &following : nullptr);
+        }
+        lines.clear();
+        if (!consumedNext)
+            state_.lineNumber = lastRead; // numbering goes on from the last line read
+        return consumedNext;
+    }
+
+    LineReader& in_;
+    LineWriter& out_;
+    const FormatOptions& options_;
+    const FileContext& file_;
+    const Indentation indentation_;
+    ConversionState state_;
+    LexicalTracker tracker_;
+    CommentStage comments_;
+    ModuleHeaderStage moduleHeader_;
+    bool haveLine_ = false;
+};
 
 } // namespace
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
-                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter) {
-    const Indentation indentation{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)};
-    ConversionState state;
-    ModuleHeaderStage moduleHeader;
-    std::string_view next;
-
-    state.encoding = file.encoding;
-
-    // The first line is read before the template is copied: its line end is the one that
-    // added lines get when line ends are kept.
-    bool haveLine = in.next(state.rawLine);
-    state.rawLineEnd = in.lineEnd();
-    out.setAddedLineEnd(haveLine ? in.lineEnd() : "");
-    // A UTF-8 mark stays the first thing of the file; line 1 goes through the stages without.
-    if (haveLine && file.encoding == TextEncoding::Utf8 &&
-        state.rawLine.starts_with(utf8::kByteOrderMark)) {
-        out.writeBytes(utf8::kByteOrderMark);
-        state.rawLine.remove_prefix(utf8::kByteOrderMark.size());
-    }
+                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
+                  ConvertReport* report) {
+    LineLoop loop(in, out, options, settings, file);
+    loop.start();
     if (options.insertHeaderTemplate)
-        CopyTemplate(options, file, out, prompter);
-
-    auto readNext = [&] {
-        bool more = in.next(state.rawLine);
-        state.rawLineEnd = in.lineEnd();
-        return more;
-    };
-    while (haveLine) {
-        state.splitComment.clear();
-        state.splitPending = false;
-        if (ApplyLineFilters(options, file, state, out) == LineFate::Drop) {
-            haveLine = readNext();
-            continue;
-        }
-        ConvertComments(options.commentMode, state);
-        if (options.insertFunctionNames) {
-            auto action = moduleHeader.process(options.commentMode, state, out);
-            if (action == ModuleHeaderStage::Action::Hold) {
-                haveLine = readNext();
-                continue;
-            }
-            if (action == ModuleHeaderStage::Action::BlockClosed) {
-                // The function line names the block, then goes through the pipeline itself.
-                haveLine = in.next(next);
-                moduleHeader.closeBlock(haveLine ? &next : nullptr, options.commentMode, state,
-                                        out);
-                state.rawLine = next;
-                state.rawLineEnd = in.lineEnd();
-                continue;
-            }
-        }
-        WriteOutputLine(indentation, options.commentMode, state, out);
-        haveLine = readNext();
-    }
-    moduleHeader.flush(options.commentMode, state, out);
+        CopyTemplate(options, file, out, prompter, loop.tracker());
+    loop.run();
+    if (report)
+        report->commentsLeft = loop.commentsLeft();
     return !in.failed();
 }
 
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
-                        Prompter& prompter) {
+                        Prompter& prompter, ConvertReport* report) {
     std::string output;
     StringSink sink(output);
     LineReader reader(input);
     {
         LineWriter writer(sink, settings.lineEnds);
-        ConvertLines(reader, writer, options, settings, file, prompter);
+        ConvertLines(reader, writer, options, settings, file, prompter, report);
     }
     return output;
 }

@@ -22,6 +22,13 @@ enum ConvertResult : int {
     kTextsUnwritable = 3, // a text of the conditions cannot be written in the file's encoding
 };
 
+// What a conversion found besides its output.
+struct ConvertReport {
+    int commentsLeft = 0;     // comments left as they were: converting them would change tokens
+    bool guardFailed = false; // the output's tokens differ from the input's: not placed
+    long partingLine = 0;     // the input line where they part
+};
+
 // Extra inputs and outputs of ConvertFile for the command line.
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
@@ -61,11 +68,12 @@ bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatO
 // one), the template (when enabled), then every line through the stages, in file.encoding. Shows
 // the template message through prompter. Returns false when the input could not be read to its end.
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
-                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter);
+                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
+                  ConvertReport* report = nullptr);
 
 // Converts bytes in memory (no template message is lost: it goes to prompter).
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
-                        Prompter& prompter);
+                        Prompter& prompter, ConvertReport* report = nullptr);
 
 } // namespace srctdy

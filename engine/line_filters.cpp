@@ -2,6 +2,7 @@
 
 #include "engine/cp932.h"
 #include "engine/encoded_text.h"
+#include "engine/lexical_state.h"
 #include "engine/line_writer.h"
 #include "platform/string_table.h"
 
@@ -22,39 +23,62 @@ bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// line becomes raw without the white space at both ends, copied once.
-void AssignTrimmed(std::string& line, std::string_view raw) {
+// line becomes raw without the white space at both ends, copied once; a side that belongs
+// to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
+size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, bool keepTrailing) {
     size_t end = raw.size();
-    while (end > 0 && IsBlank(raw[end - 1]))
+    while (!keepTrailing && end > 0 && IsBlank(raw[end - 1]))
         --end;
     size_t begin = 0;
-    while (begin < end && IsBlank(raw[begin]))
+    while (!keepLeading && begin < end && IsBlank(raw[begin]))
         ++begin;
     line.clear();
     line.append(raw.data() + begin, end - begin);
+    return begin;
 }
 
-// Each full-width space becomes two ASCII spaces. Most lines hold no byte that can begin one
-// and are passed over by one memchr.
-void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line) {
+// Each full-width space (81 40, or U+3000 in UTF-8) becomes two ASCII spaces, except inside a
+// string or character literal, where it is part of the program's text. Most lines hold no byte
+// that can begin one and are passed over by one memchr. shift: where line begins in rawLine.
+void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line, const LineLex& lex,
+                            size_t shift) {
     const std::string_view space = encoded::FullWidthSpace(encoding);
-    char* p = line.data();
-    const size_t n = line.size();
-    if (!std::memchr(p, space[0], n))
+    if (!std::memchr(line.data(), space[0], line.size()))
         return;
-    if (encoding == TextEncoding::Utf8) {
-        encoded::ReplaceAll(encoding, line, space, "  ");
-        return;
-    }
-    // Code page 932: the same length, in place.
-    for (size_t i = 0; i < n;) {
-        if (p[i] == space[0] && i + 1 < n && p[i + 1] == space[1]) {
-            p[i] = p[i + 1] = ' ';
-            i += 2;
-        } else {
-            i += cp932::CharLength(line, i);
+    const bool literals = lex.anyLiteral();
+    auto converts = [&](size_t at) { return !literals || !lex.inLiteral(at + shift); };
+    if (encoding == TextEncoding::Cp932) {
+        // The same length: in place.
+        char* p = line.data();
+        const size_t n = line.size();
+        for (size_t i = 0; i < n;) {
+            if (p[i] == space[0] && i + 1 < n && p[i + 1] == space[1]) {
+                if (converts(i))
+                    p[i] = p[i + 1] = ' ';
+                i += 2;
+            } else {
+                i += cp932::CharLength(line, i);
+            }
         }
+        return;
     }
+    // UTF-8: three bytes become two. A byte search is safe: the space's bytes cannot start
+    // inside another character.
+    thread_local std::string result;
+    result.clear();
+    size_t copied = 0;
+    for (size_t at = line.find(space); at != std::string::npos;
+         at = line.find(space, at + space.size())) {
+        if (!converts(at))
+            continue;
+        result.append(line, copied, at - copied);
+        result.append("  ");
+        copied = at + space.size();
+    }
+    if (copied == 0)
+        return;
+    result.append(line, copied, std::string::npos);
+    line.swap(result);
 }
 
 // The definition comments in the file's encoding, converted once.
@@ -105,47 +129,75 @@ bool DropsConditionalBlock(std::string_view conditionText, ConversionState& stat
     return false;
 }
 
-void ReplaceSearchText(const Texts& texts, const FileContext& file, ConversionState& state) {
+// Replaces searchText in text; returns whether anything was replaced.
+bool ReplaceSearchText(const Texts& texts, const FileContext& file, std::string_view rawLine,
+                       std::string& text) {
     if (texts.replace == "%filename%") {
-        if (StartsWith(state.rawLine, texts.search))
-            encoded::ReplaceAll(file.encoding, state.line, texts.search, file.nameOnly);
-    } else if (texts.replace == "%date%") {
-        encoded::ReplaceAll(file.encoding, state.line, texts.search, file.dateText);
-    } else {
-        encoded::ReplaceAll(file.encoding, state.line, texts.search, texts.replace);
+        if (StartsWith(rawLine, texts.search))
+            return encoded::ReplaceAll(file.encoding, text, texts.search, file.nameOnly);
+        return false;
     }
+    if (texts.replace == "%date%")
+        return encoded::ReplaceAll(file.encoding, text, texts.search, file.dateText);
+    return encoded::ReplaceAll(file.encoding, text, texts.search, texts.replace);
 }
 
 } // namespace
 
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
-                          ConversionState& state, LineWriter& out) {
+                          ConversionState& state, LineWriter& out, LexicalTracker& tracker) {
     const Texts texts = TextsOf(options, file);
     if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
         return LineFate::Drop;
     if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
         return LineFate::Drop;
 
+    const LineLex& lex = tracker.analyse(state.rawLine);
+    state.startKind = lex.start;
+    const bool inLiteral = lex.start == LexKind::String || lex.start == LexKind::Char ||
+                           lex.start == LexKind::RawString;
+    // A continued line's leading blanks may be all that keeps two tokens apart.
+    state.keepLeading =
+        inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice);
+    // Trailing blanks of an unclosed literal, or inside a raw string, are its text.
+    const bool keepTrailing =
+        lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice);
+    // An empty line that a splice joins to the line before, or inside a raw string, is part
+    // of it: dropping it would pull the next line in.
+    const bool droppable = !lex.continued && !lex.byteContinued && !inLiteral;
+
+    size_t shift = 0;
     if (options.trimBlanks)
-        AssignTrimmed(state.line, state.rawLine);
+        shift = AssignTrimmed(state.line, state.rawLine, state.keepLeading, keepTrailing);
     else
         state.line.assign(state.rawLine);
     if (options.fullWidthToHalfWidth)
-        FullWidthSpacesToAscii(file.encoding, state.line);
-    if (options.deleteEmptyLines && state.line.empty())
+        FullWidthSpacesToAscii(file.encoding, state.line, lex, shift);
+    if (droppable && options.deleteEmptyLines && state.line.empty())
         return LineFate::Drop;
-    if (options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
+    if (droppable && options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
         return LineFate::Drop;
 
+    // Inserted comments go where the line before left plain code: inside a comment they would
+    // close it, after a splice they would join the line before.
     if (options.insertDefinitionComments && !options.insertHeaderTemplate &&
-        !state.definitionsInserted && StartsWith(state.rawLine, "#include")) {
+        !state.definitionsInserted && StartsWith(state.rawLine, "#include") &&
+        lex.start == LexKind::Code && !lex.continued && !lex.byteContinued) {
         for (const std::string& comment : DefinitionComments(file.encoding))
-            out.writeLine(comment);
+            out.writeInsertedLine(comment);
         state.definitionsInserted = true;
     }
 
-    if (options.replaceOrDelete && !texts.search.empty())
-        ReplaceSearchText(texts, file, state);
+    state.referenceEdited = false;
+    if (options.replaceOrDelete && !texts.search.empty() &&
+        ReplaceSearchText(texts, file, state.rawLine, state.line)) {
+        // The reference is the line as read with the same replacement; the line is lexed
+        // again, since the new text may open or close a comment or a literal.
+        state.reference.assign(state.rawLine);
+        ReplaceSearchText(texts, file, state.rawLine, state.reference);
+        state.referenceEdited = true;
+        tracker.analyse(state.line);
+    }
     return LineFate::Continue;
 }
 

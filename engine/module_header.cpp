@@ -31,10 +31,10 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     if (raw == kClosingLine) {
         if (headerLineCount_ == 0)
             return Action::Pass;
-        hold(raw, state.rawLineEnd);
+        hold(raw, state.rawLineEnd, state.lineNumber);
         return Action::BlockClosed;
     }
-    const bool utf8 = state.encoding == TextEncoding::Utf8;
+    const bool utf8 = state.lexOptions.encoding == TextEncoding::Utf8;
     if (raw.starts_with(utf8 ? text::kFunctionNameMarker : kNameMarker)) {
         if (headerLineCount_ >= 2)
             writeBlock(true, commentMode, state, out);
@@ -43,7 +43,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     }
     if (headerLineCount_ == 0)
         return Action::Pass;
-    hold(raw, state.rawLineEnd);
+    hold(raw, state.rawLineEnd, state.lineNumber);
     if (headerLineCount_ - 1 >= kMaxHeldLines)
         writeBlock(!raw.empty(), commentMode, state, out);
     return Action::Hold;
@@ -54,13 +54,13 @@ void ModuleHeaderStage::closeBlock(const std::string_view* nextRawLine, int comm
     // The name goes in only while nothing stands between the two markers, so a second run
     // over the same file inserts nothing.
     const std::string_view summary =
-        state.encoding == TextEncoding::Utf8 ? text::kSummaryMarker : kSummaryMarker;
+        state.lexOptions.encoding == TextEncoding::Utf8 ? text::kSummaryMarker : kSummaryMarker;
     if (nextRawLine != nullptr && headerLineCount_ >= 2 && held_[0] == summary) {
         // Cut at a character boundary: in code page 932 a "{" may be a second byte ("ボ").
         const std::string_view name = *nextRawLine;
-        const size_t cut = std::min(encoded::Find(state.encoding, name, "{"),
-                                    encoded::Find(state.encoding, name, "/"));
-        out.writeLine(name.substr(0, cut));
+        const size_t cut = std::min(encoded::Find(state.lexOptions.encoding, name, "{"),
+                                    encoded::Find(state.lexOptions.encoding, name, "/"));
+        out.writeInsertedLine(name.substr(0, cut));
     }
     // The closing line, never empty, is what causes this write.
     writeBlock(true, commentMode, state, out);
@@ -72,14 +72,16 @@ void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWrite
     headerLineCount_ = 0;
 }
 
-void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd) {
+void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd, long lineNumber) {
     const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
     if (slot < held_.size()) {
         held_[slot].assign(rawLine);
         heldEnds_[slot] = lineEnd;
+        heldNumbers_[slot] = lineNumber;
     } else {
         held_.emplace_back(rawLine);
         heldEnds_.push_back(lineEnd);
+        heldNumbers_.push_back(lineNumber);
     }
     ++headerLineCount_;
 }
@@ -87,7 +89,8 @@ void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd)
 void ModuleHeaderStage::writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state,
                                    LineWriter& out) {
     for (int i = 0; i + 1 < headerLineCount_; ++i)
-        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)]);
+        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)],
+                           held_[static_cast<size_t>(i)], heldNumbers_[static_cast<size_t>(i)]);
     headerLineCount_ = 0;
     if (commentMode == 1 && state.commentState == 2)
         state.commentState = 0;

@@ -279,13 +279,15 @@ TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
         EXPECT_EQ(mark, output.starts_with(utf8::kByteOrderMark));
         EXPECT_EQ(output.find(utf8::kByteOrderMark, mark ? 3 : 0), std::string::npos);
     }
-    // With only the full-width conversion on, that is the only change.
+    // With only the full-width conversion on, that is the only change (with no quotes: inside
+    // a literal a full-width space is the program's text and stays).
     FormatOptions fullWidthOnly;
     fullWidthOnly.collapseEmptyLines = fullWidthOnly.trimBlanks = 0;
     settings = ConvertSettings{};
     settings.indentOn = false;
     for (unsigned seed = 1; seed <= 200; ++seed) {
-        const std::string input = RandomUtf8Input(seed);
+        std::string input = RandomUtf8Input(seed);
+        std::erase_if(input, [](char c) { return c == '"' || c == '\''; });
         std::string output;
         ASSERT_EQ(kConverted,
                   ConvertBytes(input, "f.c", output, fullWidthOnly, settings, prompter));
