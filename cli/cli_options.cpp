@@ -239,6 +239,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
                 error = "--encoding must be auto, cp932 or utf-8";
                 ok = false;
             }
+        } else if (a.name == "--fast") {
+            ok = noValue();
+            o.settings.guard = false;
+            conversion = false;
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;

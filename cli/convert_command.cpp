@@ -1,9 +1,9 @@
 #include "cli/convert_command.h"
 
+#include "batch/unified_diff.h"
 #include "cli/file_walk.h"
 #include "cli/message_line.h"
 #include "cli/rename_command.h"
-#include "cli/unified_diff.h"
 #include "engine/convert_file.h"
 #include "engine/line_writer.h"
 #include "platform/prompter.h"
@@ -41,6 +41,7 @@ enum class Outcome { Converted, Unchanged, Failed };
 struct Job {
     FileEntry file;
     Outcome outcome = Outcome::Failed;
+    int commentsLeft = 0;
     CollectingPrompter prompter;
     std::string output;                   // standard output text, when it is held back for ordering
     std::optional<TextEncoding> encoding; // the encoding the file was taken in, once known
@@ -101,8 +102,11 @@ void CheckJob(const CliOptions& options, Job& job) {
     std::string converted;
     ConvertExtras extras;
     if (ConvertBytes(*input, name, converted, options.format, options.settings, job.prompter,
-                     &extras) != kConverted)
+                     &extras) != kConverted) {
+        job.commentsLeft = extras.commentsLeft;
         return;
+    }
+    job.commentsLeft = extras.commentsLeft;
     job.encoding = extras.encoding;
     job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
     if (options.diff && job.outcome == Outcome::Converted)
@@ -124,8 +128,11 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
         }
         std::string converted;
         if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted, options.format,
-                         options.settings, job.prompter, &extras) != kConverted)
+                         options.settings, job.prompter, &extras) != kConverted) {
+            job.commentsLeft = extras.commentsLeft;
             return;
+        }
+        job.commentsLeft = extras.commentsLeft;
         job.encoding = extras.encoding;
         if (!sink.write(converted)) {
             job.prompter.messages.emplace_back(text::kCliWriteError);
@@ -139,6 +146,7 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
                                                       options.settings, job.prompter, &extras)
                                   : ConvertFile(job.file.path, options.overwrite, options.format,
                                                 options.settings, job.prompter, &extras);
+    job.commentsLeft = extras.commentsLeft;
     if (result == kConverted)
         job.encoding = extras.encoding;
     job.outcome = result != kConverted ? Outcome::Failed
@@ -157,6 +165,9 @@ public:
             for (const std::string& message : job.prompter.messages)
                 line(job.file.path, message);
         }
+        if (options_.verbose && job.commentsLeft > 0)
+            line(job.file.path,
+                 FormatText(text::kCliCommentsLeft, std::to_string(job.commentsLeft)));
         if (options_.check && job.outcome == Outcome::Converted && !options_.quiet)
             line(job.file.path, withEncoding(text::kCliWouldChange, job));
         else if (options_.verbose && !failed)

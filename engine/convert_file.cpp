@@ -7,6 +7,7 @@
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
+#include "engine/token_guard.h"
 #include "engine/utf8.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +163,22 @@ std::string_view NameMarkerFor(TextEncoding encoding) {
                                           : std::string_view("\x5B\x8A\xD6\x90\x94\x96\xBC\x5D");
 }
 
+// Hands every written line, and the input it stands for, to the token guard.
+class GuardObserver : public LineObserver {
+public:
+    explicit GuardObserver(GuardOptions options) : guard_(options) {}
+    void outputLine(std::string_view head, std::string_view text) override {
+        guard_.outputLine(head, text);
+    }
+    void referenceLine(std::string_view text, long inputLine) override {
+        guard_.referenceLine(text, inputLine);
+    }
+    TokenGuard& guard() { return guard_; }
+
+private:
+    TokenGuard guard_;
+};
+
 // The line loop of one file: reads lines, sends each through the stages in order, and lets
 // the comment and module-header stages hold lines back and hand them on later.
 class LineLoop {
@@ -294,12 +312,22 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
                   ConvertReport* report) {
     LineLoop loop(in, out, options, settings, file);
+    std::optional<GuardObserver> guard;
+    if (settings.guard) {
+        const LexOptions& lex = loop.tracker().options();
+        guard.emplace(GuardOptions{lex.encoding, lex.cpp});
+        out.setObserver(&*guard);
+    }
     loop.start();
     if (options.insertHeaderTemplate)
         CopyTemplate(options, file, out, prompter, loop.tracker());
     loop.run();
-    if (report)
+    out.setObserver(nullptr);
+    if (report) {
         report->commentsLeft = loop.commentsLeft();
+        report->guardFailed = guard && !guard->guard().finish();
+        report->partingLine = guard ? guard->guard().partingLine() : 0;
+    }
     return !in.failed();
 }
 
@@ -340,7 +368,15 @@ int ConvertBytes(std::string_view input, std::string_view path, std::string& out
         prompter.tell(message);
         return kTextsUnwritable;
     }
-    output = ConvertText(input, options, settings, file, prompter);
+    ConvertReport report;
+    output = ConvertText(input, options, settings, file, prompter, &report);
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (report.guardFailed) {
+        TellTokensChanged(prompter, path.empty() ? "-" : std::string(path), report.partingLine);
+        output.clear();
+        return kOutputFailed;
+    }
     return kConverted;
 }
 
@@ -368,6 +404,11 @@ int PrepareInput(int fd, const std::string& path, const FormatOptions& options,
 
 } // namespace
 
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine) {
+    prompter.tell(
+        FormatText(FormatText(text::kTokensWouldChange, path), std::to_string(partingLine)));
+}
+
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
                       const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     Fd input(OpenForReading(path));
@@ -380,10 +421,23 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
     if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
-    LineReader reader(input.get());
-    LineWriter writer(sink, settings.lineEnds);
-    bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
-    bool writeOk = writer.flush();
+    // The output waits in memory until its tokens have been checked.
+    std::string output;
+    StringSink held(output);
+    ConvertReport report;
+    bool readOk;
+    {
+        LineReader reader(input.get());
+        LineWriter writer(held, settings.lineEnds);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
+    }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (readOk && report.guardFailed) {
+        TellTokensChanged(prompter, path, report.partingLine);
+        return kOutputFailed;
+    }
+    const bool writeOk = readOk && sink.write(output);
     if (!readOk || !writeOk) {
         prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
         return kOutputFailed;
@@ -449,12 +503,15 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     ComparingSink sink(fileSink, input.get(), overwrite);
     bool readOk;
     bool writeOk;
+    ConvertReport report;
     {
         LineReader reader(input.get());
         LineWriter writer(sink, settings.lineEnds);
-        readOk = ConvertLines(reader, writer, options, settings, file, prompter);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
         writeOk = writer.flush();
     }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
@@ -466,6 +523,11 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     if (!readOk || !writeOk) {
         ::unlink(tempPath.c_str());
         prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (report.guardFailed) {
+        ::unlink(tempPath.c_str());
+        TellTokensChanged(prompter, path, report.partingLine);
         return kOutputFailed;
     }
     // An overwrite that changes nothing leaves the file alone, timestamps included, so that

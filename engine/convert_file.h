@@ -34,6 +34,7 @@ struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
     bool unchanged = false;   // set: an overwrite found nothing to change and left the file
     TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in
+    int commentsLeft = 0; // set: comments left as they were (see ConvertReport)
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -50,10 +51,14 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
                       const ConvertSettings& settings, Prompter& prompter,
                       ConvertExtras* extras = nullptr);
 
+// Shows that a file's output was not placed because its tokens differ from the input's.
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine);
+
 // Converts bytes held in memory (standard input, a file read whole) into output, as a file
 // named path would be (path gives %filename%; may be empty). The encoding is the one the
-// settings force, else the one the bytes show. Returns kConverted, or kTextsUnwritable with the
-// reason told to prompter and nothing converted.
+// settings force, else the one the bytes show. Returns kConverted; kTextsUnwritable, or
+// kOutputFailed when the token check refused the output, with the reason told to prompter and
+// output empty.
 int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
                  const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
                  ConvertExtras* extras = nullptr);

@@ -38,10 +38,11 @@ enum class LineEnds { CrLf, Lf, Keep };
 
 // What the main dialog hands the engine besides the conditions.
 struct ConvertSettings {
-    bool indentOn = true;                       // indent by brace depth
-    int indentSizeIndex = 1;                    // 0: 2 spaces, 1: 4, 2: 8, other: one tab
-    std::string subFolderName = "NewFolder";    // sub-folder output, relative to the file's folder
-    LineEnds lineEnds = LineEnds::CrLf;         // the command line's --eol; always CR LF in the GUI
+    bool indentOn = true;                    // indent by brace depth
+    int indentSizeIndex = 1;                 // 0: 2 spaces, 1: 4, 2: 8, other: one tab
+    std::string subFolderName = "NewFolder"; // sub-folder output, relative to the file's folder
+    LineEnds lineEnds = LineEnds::CrLf;      // the command line's --eol; always CR LF in the GUI
+    bool guard = true; // compare the output's tokens with the input's before it is placed
     std::optional<TextEncoding> forcedEncoding; // every file in this encoding; unset: per file
     TextEncoding asciiEncoding = TextEncoding::Cp932; // taken for files with no byte above 0x7F
 };
