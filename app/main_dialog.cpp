@@ -8,6 +8,7 @@
 #include "app/settings_file.h"
 #include "batch/batch_run.h"
 #include "batch/conversion_preview.h"
+#include "batch/display_name.h"
 #include "batch/file_list.h"
 #include "batch/file_renaming.h"
 #include "batch/folder_navigation.h"
@@ -39,6 +40,12 @@ constexpr const char* kHomePage = "https://orvo.example/";
 
 QString ShowPath(const std::string& bytes) {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// File and folder names are shown decoded as UTF-8 or code page 932, whichever they are; the
+// bytes stay with the item (and in folderPath) for every file operation.
+QString ShowName(const std::string& bytes) {
+    return QString::fromStdString(DisplayName(bytes));
 }
 
 std::string PathBytes(const QString& shown) {
@@ -187,7 +194,7 @@ MainDialog::~MainDialog() = default;
 // Members to controls. Setting a control's value from here does not run the handlers that
 // react to the user's choices (they listen to clicks and activations).
 void MainDialog::display() {
-    const QString folder = ShowPath(folderPath);
+    const QString folder = ShowName(folderPath);
     if (ui->folderEdit->text() != folder)
         ui->folderEdit->setText(folder);
     const QString subFolder = ShowPath(subFolderName);
@@ -249,7 +256,7 @@ void MainDialog::refreshFileList() {
 void MainDialog::showEntries(const std::vector<std::string>& names, int selected) {
     ui->fileList->clear();
     for (const std::string& name : names) {
-        auto* item = new QListWidgetItem(ShowPath(name), ui->fileList);
+        auto* item = new QListWidgetItem(ShowName(name), ui->fileList);
         item->setData(Qt::UserRole, QByteArray::fromStdString(name));
     }
     if (selected >= 0 && selected < ui->fileList->count())

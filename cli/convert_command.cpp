@@ -7,7 +7,6 @@
 #include "cli/progress_line.h"
 #include "cli/rename_command.h"
 #include "engine/convert_file.h"
-#include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -47,7 +46,8 @@ struct Job {
     Outcome outcome = Outcome::Failed;
     int commentsLeft = 0;
     CollectingPrompter prompter;
-    std::string output; // standard output text, when it is held back for ordering
+    std::string output;                   // standard output text, when it is held back for ordering
+    std::optional<TextEncoding> encoding; // the encoding the file was taken in, once known
 };
 
 // The whole of a regular file, or nothing when it cannot be read.
@@ -76,37 +76,41 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return bytes;
 }
 
+// All of standard input (the encoding is decided on the whole before any line is converted),
+// or nothing on a read error.
+std::optional<std::string> ReadStandardInput() {
+    std::string bytes;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(0, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 // --check and --diff: converts in memory and compares; writes nothing.
 void CheckJob(const CliOptions& options, Job& job) {
-    std::optional<std::string> input;
-    if (job.file.path == "-") {
-        input.emplace();
-        LineReader reader(0); // read standard input whole through the same reader
-        std::string line;
-        while (reader.next(line)) {
-            input->append(line);
-            input->append(reader.lineEnd());
-        }
-        if (reader.failed())
-            input.reset();
-    } else {
-        input = ReadWhole(job.file.path);
-    }
+    std::optional<std::string> input =
+        job.file.path == "-" ? ReadStandardInput() : ReadWhole(job.file.path);
     if (!input) {
         job.prompter.messages.emplace_back(text::kInputOpenError);
         return;
     }
     std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
-    FileContext context{name.empty() ? "" : NameOnlyFor(name), TodayText()};
-    ConvertReport report;
-    std::string converted =
-        ConvertText(*input, job.options.format, job.options.settings, context, job.prompter,
-                    &report);
-    job.commentsLeft = report.commentsLeft;
-    if (report.guardFailed) {
-        TellTokensChanged(job.prompter, name.empty() ? job.file.path : name, report.partingLine);
+    std::string converted;
+    ConvertExtras extras;
+    if (ConvertBytes(*input, name, converted, job.options.format, job.options.settings,
+                     job.prompter, &extras) != kConverted) {
+        job.commentsLeft = extras.commentsLeft;
         return;
     }
+    job.commentsLeft = extras.commentsLeft;
+    job.encoding = extras.encoding;
     job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
     if (options.diff && job.outcome == Outcome::Converted)
         job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
@@ -118,33 +122,29 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
         CheckJob(options, job);
         return;
     }
-    bool ok;
+    ConvertExtras extras;
     if (job.file.path == "-") {
-        FileContext file{options.assumeFilename ? NameOnlyFor(*options.assumeFilename) : "",
-                         TodayText()};
-        // The output waits in memory until its tokens have been checked.
-        std::string output;
-        StringSink held(output);
-        ConvertReport report;
-        LineReader reader(0);
-        {
-            LineWriter writer(held, job.options.settings.lineEnds);
-            ok = ConvertLines(reader, writer, job.options.format, job.options.settings, file,
-                              job.prompter, &report);
-        }
-        job.commentsLeft = report.commentsLeft;
-        if (ok && report.guardFailed) {
-            TellTokensChanged(job.prompter, "-", report.partingLine);
+        std::optional<std::string> input = ReadStandardInput();
+        if (!input) {
+            job.prompter.messages.emplace_back(text::kCliReadError);
             return;
         }
-        ok = ok && sink.write(output);
-        if (!ok)
-            job.prompter.messages.emplace_back(reader.failed() ? text::kCliReadError
-                                                               : text::kCliWriteError);
-        job.outcome = ok ? Outcome::Converted : Outcome::Failed;
+        std::string converted;
+        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted,
+                         job.options.format, job.options.settings, job.prompter,
+                         &extras) != kConverted) {
+            job.commentsLeft = extras.commentsLeft;
+            return;
+        }
+        job.commentsLeft = extras.commentsLeft;
+        job.encoding = extras.encoding;
+        if (!sink.write(converted)) {
+            job.prompter.messages.emplace_back(text::kCliWriteError);
+            return;
+        }
+        job.outcome = Outcome::Converted;
         return;
     }
-    ConvertExtras extras;
     extras.outputFolder = job.file.outputFolder;
     const FormatOptions& format = job.options.format;
     const ConvertSettings& settings = job.options.settings;
@@ -154,6 +154,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
                      : ConvertFile(job.file.path, options.overwrite, format, settings, job.prompter,
                                    &extras);
     job.commentsLeft = extras.commentsLeft;
+    if (result == kConverted)
+        job.encoding = extras.encoding;
     job.outcome = result != kConverted ? Outcome::Failed
                   : extras.unchanged   ? Outcome::Unchanged
                                        : Outcome::Converted;
@@ -175,11 +177,13 @@ public:
             line(job.file.path,
                  FormatText(text::kCliCommentsLeft, std::to_string(job.commentsLeft)));
         if (options_.check && job.outcome == Outcome::Converted && !options_.quiet)
-            line(job.file.path, text::kCliWouldChange);
+            line(job.file.path, withEncoding(text::kCliWouldChange, job));
         else if (options_.verbose && !failed)
-            line(job.file.path, job.outcome == Outcome::Unchanged
-                                    ? (options_.check ? text::kCliTidy : text::kCliUnchanged)
-                                    : text::kCliConverted);
+            line(job.file.path,
+                 withEncoding(job.outcome == Outcome::Unchanged
+                                  ? (options_.check ? text::kCliTidy : text::kCliUnchanged)
+                                  : text::kCliConverted,
+                              job));
         ++counts_[static_cast<int>(job.outcome)];
     }
 
@@ -203,6 +207,14 @@ public:
     }
 
 private:
+    // --verbose names the encoding each file was taken in.
+    std::string withEncoding(std::string_view status, const Job& job) const {
+        std::string out(status);
+        if (options_.verbose && job.encoding)
+            out += *job.encoding == TextEncoding::Utf8 ? text::kCliUtf8 : text::kCliCp932;
+        return out;
+    }
+
     void line(const std::string& path, std::string_view text) {
         if (progress_)
             progress_->erase();

@@ -1,6 +1,7 @@
 #include "config/option_table.h"
 
 #include "engine/cp932.h"
+#include "engine/utf8.h"
 
 #include <array>
 
@@ -63,7 +64,8 @@ bool SetBoolean(const OptionValue& value, int& field, std::string& reason) {
     return true;
 }
 
-// A conversion text: UTF-8 in, code page 932 out. false turns the option off (off = true).
+// A conversion text, kept in UTF-8: each file uses it in its own encoding. false turns the
+// option off (off = true).
 bool SetText(const OptionValue& value, std::string& field, bool& off, std::string& reason) {
     off = false;
     if (value.kind == Kind::Boolean && value.text == "false") {
@@ -74,12 +76,11 @@ bool SetText(const OptionValue& value, std::string& field, bool& off, std::strin
         reason = "must be a text";
         return false;
     }
-    auto converted = cp932::FromUtf8(value.text);
-    if (!converted) {
-        reason = "holds a character that code page 932 cannot write";
+    if (!utf8::IsValid(value.text)) {
+        reason = "is not UTF-8";
         return false;
     }
-    field = *converted;
+    field = value.text;
     return true;
 }
 
@@ -178,16 +179,23 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             return "must be auto, cp932 or utf-8";
         o.encoding = kEncodings[i];
         o.byteOrderMark = false;
+        if (i == 0)
+            o.settings.forcedEncoding.reset();
+        else
+            o.settings.forcedEncoding = i == 1 ? TextEncoding::Cp932 : TextEncoding::Utf8;
     } else if (key == "charset") {
         if (value.text != "utf-8" && value.text != "utf-8-bom")
             return "must be utf-8 or utf-8-bom";
         o.encoding = "utf-8";
         o.byteOrderMark = value.text == "utf-8-bom";
+        o.settings.forcedEncoding = TextEncoding::Utf8;
     } else if (key == "delete-lines" || key == "replace") {
+        f.textEncoding = TextEncoding::Utf8;
         std::string search;
         if (SetText(value, search, off, reason)) {
             const bool deleting = key == "delete-lines";
-            if (deleting && !off && search.size() < 3)
+            // Bytes in code page 932 where the text fits it, in UTF-8 otherwise.
+            if (deleting && !off && cp932::FromUtf8(search).value_or(search).size() < 3)
                 return "needs a prefix of at least 3 bytes";
             int& mine = deleting ? f.deleteMatchingLines : f.replaceOrDelete;
             int& other = deleting ? f.replaceOrDelete : f.deleteMatchingLines;
@@ -198,10 +206,12 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             mine = off ? 0 : 1;
         }
     } else if (key == "with") {
+        f.textEncoding = TextEncoding::Utf8;
         if (value.kind != Kind::Text)
             return "must be a text";
         SetText(value, f.replaceText, off, reason);
     } else if (key == "delete-if") {
+        f.textEncoding = TextEncoding::Utf8;
         if (SetText(value, f.conditionText, off, reason))
             f.deleteConditionalBlocks = off ? 0 : 1;
     } else if (key == "template") {

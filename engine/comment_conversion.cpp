@@ -58,8 +58,7 @@ bool LineToBlockComment(ConversionState& state, const LineLex& lex) {
         return false;
     std::string& line = state.line;
     const size_t at = span.begin;
-    if (lex.endsInSplice || lex.endsInByteSplice ||
-        line.find("*/", at + 2) != std::string::npos) {
+    if (lex.endsInSplice || lex.endsInByteSplice || line.find("*/", at + 2) != std::string::npos) {
         ++state.commentsLeft;
         return false;
     }

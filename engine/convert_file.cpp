@@ -1,14 +1,14 @@
 #include "engine/convert_file.h"
 
 #include "engine/comment_conversion.h"
-#include "engine/comment_conversion.h"
-#include "engine/cp932.h"
+#include "engine/encoding_detect.h"
 #include "engine/lexical_state.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
 #include "engine/token_guard.h"
+#include "engine/utf8.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -185,8 +185,8 @@ class LineLoop {
 public:
     LineLoop(LineReader& in, LineWriter& out, const FormatOptions& options,
              const ConvertSettings& settings, const FileContext& file)
-        : in_(in), out_(out), options_(options), file_(file),
-          indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
+        : in_(in), out_(out), options_(options),
+          file_(file), indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
           tracker_(LexOptions{file.encoding, file.cpp || IsCppFileName(file.nameOnly)}),
           comments_(options.commentMode, options.insertFunctionNames,
                     NameMarkerFor(file.encoding)) {
@@ -194,9 +194,16 @@ public:
     }
 
     // Reads the first line: its line end is the one added lines get when line ends are kept.
+    // A UTF-8 mark stays the first thing of the file, before any template; the line goes
+    // through the stages without it.
     bool start() {
         haveLine_ = readNext();
         out_.setAddedLineEnd(haveLine_ ? in_.lineEnd() : "");
+        if (haveLine_ && file_.encoding == TextEncoding::Utf8 &&
+            state_.rawLine.starts_with(utf8::kByteOrderMark)) {
+            out_.writeBytes(utf8::kByteOrderMark);
+            state_.rawLine.remove_prefix(utf8::kByteOrderMark.size());
+        }
         return haveLine_;
     }
     LexicalTracker& tracker() { return tracker_; }
@@ -337,11 +344,65 @@ std::string ConvertText(std::string_view input, const FormatOptions& options,
     return output;
 }
 
-std::string NameOnlyFor(std::string_view path) {
-    size_t slash = path.find_last_of('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return cp932::FromUtf8(name).value_or(std::string(name));
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message) {
+    file.nameOnly = NameOnlyFor(path, encoding);
+    file.dateText = TodayText();
+    file.encoding = encoding;
+    std::string unwritable;
+    if (TextsFor(options, encoding, file.texts, unwritable))
+        return true;
+    message = FormatText(text::kTextNotInCp932, unwritable);
+    return false;
 }
+
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras) {
+    const TextEncoding encoding = EncodingFor(input, settings);
+    if (extras)
+        extras->encoding = encoding;
+    FileContext file;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    ConvertReport report;
+    output = ConvertText(input, options, settings, file, prompter, &report);
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (report.guardFailed) {
+        TellTokensChanged(prompter, path.empty() ? "-" : std::string(path), report.partingLine);
+        output.clear();
+        return kOutputFailed;
+    }
+    return kConverted;
+}
+
+namespace {
+
+// Decides the encoding of an open input (one read pass, then back to its start) and makes the
+// file's context. Tells the user and returns the result when the file cannot go on.
+int PrepareInput(int fd, const std::string& path, const FormatOptions& options,
+                 const ConvertSettings& settings, Prompter& prompter, FileContext& file,
+                 ConvertExtras* extras) {
+    TextEncoding encoding;
+    if (!EncodingOfFile(fd, settings, encoding)) {
+        prompter.tell(FormatText(text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (extras)
+        extras->encoding = encoding;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    return kConverted;
+}
+
+} // namespace
 
 void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine) {
     prompter.tell(
@@ -356,7 +417,10 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
         prompter.tell(text::kInputOpenError);
         return kInputFailed;
     }
-    const FileContext file{NameOnlyFor(path), TodayText()};
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
     // The output waits in memory until its tokens have been checked.
     std::string output;
     StringSink held(output);
@@ -422,6 +486,11 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         return kOutputFailed;
     }
 
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
+
     std::string tempPath;
     Fd output = CreateTemporary(outputFolder, overwrite ? 0600 : 0666, tempPath);
     if (!output.valid()) {
@@ -429,7 +498,6 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         return kOutputFailed;
     }
 
-    const FileContext file{NameOnlyFor(path), TodayText()};
     FdSink fileSink(output.get());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
     ComparingSink sink(fileSink, input.get(), overwrite);

@@ -2,6 +2,7 @@
 
 #include "engine/format_options.h"
 #include "engine/line_filters.h"
+#include "engine/text_encoding.h"
 
 #include <string>
 #include <string_view>
@@ -15,23 +16,25 @@ class ByteSink;
 
 // Results of ConvertFile.
 enum ConvertResult : int {
-    kConverted = 0,    // converted (a missing template included)
-    kInputFailed = 1,  // the input could not be opened
-    kOutputFailed = 2, // the output could not be opened, written or put in place
+    kConverted = 0,       // converted (a missing template included)
+    kInputFailed = 1,     // the input could not be opened
+    kOutputFailed = 2,    // the output could not be opened, written or put in place
+    kTextsUnwritable = 3, // a text of the conditions cannot be written in the file's encoding
 };
 
 // What a conversion found besides its output.
 struct ConvertReport {
-    int commentsLeft = 0;    // comments left as they were: converting them would change tokens
+    int commentsLeft = 0;     // comments left as they were: converting them would change tokens
     bool guardFailed = false; // the output's tokens differ from the input's: not placed
-    long partingLine = 0;    // the input line where they part
+    long partingLine = 0;     // the input line where they part
 };
 
 // Extra inputs and outputs of ConvertFile for the command line.
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
     bool unchanged = false;   // set: an overwrite found nothing to change and left the file
-    int commentsLeft = 0;     // set: comments left as they were (see ConvertReport)
+    TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in
+    int commentsLeft = 0; // set: comments left as they were (see ConvertReport)
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -51,9 +54,24 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
 // Shows that a file's output was not placed because its tokens differ from the input's.
 void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine);
 
-// The line loop over an open input and output: the template (when enabled), then every line
-// through the stages. Shows the template message through prompter. Returns false when the
-// input could not be read to its end.
+// Converts bytes held in memory (standard input, a file read whole) into output, as a file
+// named path would be (path gives %filename%; may be empty). The encoding is the one the
+// settings force, else the one the bytes show. Returns kConverted; kTextsUnwritable, or
+// kOutputFailed when the token check refused the output, with the reason told to prompter and
+// output empty.
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras = nullptr);
+
+// The context of a file converted in encoding: the name of path (for %filename% and the
+// template) and the conditions' texts in that encoding, and today's date. False, with the
+// message for the user in message, when a text that a condition uses cannot be written in it.
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message);
+
+// The line loop over an open input and output: in a UTF-8 file the mark (when the input has
+// one), the template (when enabled), then every line through the stages, in file.encoding. Shows
+// the template message through prompter. Returns false when the input could not be read to its end.
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
                   ConvertReport* report = nullptr);
@@ -62,9 +80,5 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
                         Prompter& prompter, ConvertReport* report = nullptr);
-
-// The name used for %filename% and the template's ".c" line: the last path component,
-// converted from UTF-8 to code page 932 where it can be, its bytes as they are otherwise.
-std::string NameOnlyFor(std::string_view path);
 
 } // namespace srctdy

@@ -16,8 +16,8 @@ bool IsTrail932(unsigned char c) {
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 bool IsWordByte(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           c == '_' || c >= 0x80;
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+           c >= 0x80;
 }
 
 // Width of the character at i: a code page 932 lead byte pairs only with a byte that can be a
@@ -68,8 +68,8 @@ size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing
     size_t begin = quote - 1;
     if (begin >= 2 && text[begin - 2] == 'u' && text[begin - 1] == '8')
         begin -= 2;
-    else if (begin >= 1 && (text[begin - 1] == 'L' || text[begin - 1] == 'u' ||
-                            text[begin - 1] == 'U'))
+    else if (begin >= 1 &&
+             (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
         begin -= 1;
     if (begin > 0 && IsWordByte(static_cast<unsigned char>(text[begin - 1])))
         return std::string_view::npos;
@@ -162,8 +162,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             if (c == '/') {
                 const char next = i + 1 < n ? text[i + 1] : '\0';
                 if (next == '*') {
-                    lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::BlockComment, true,
-                                         false});
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(i), 0, LexKind::BlockComment, true, false});
                     kind = LexKind::BlockComment;
                     i += 2;
                 } else if (next == '/') {
@@ -178,13 +178,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 size_t begin = options_.cpp ? RawStringPrefix(text, i, next_.rawDelimiter)
                                             : std::string_view::npos;
                 if (begin != std::string_view::npos) {
-                    lex.spans.push_back({static_cast<uint32_t>(begin), 0, LexKind::RawString,
-                                         true, false});
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(begin), 0, LexKind::RawString, true, false});
                     kind = LexKind::RawString;
                     i = text.find('(', i) + 1;
                 } else {
-                    lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::String, true,
-                                         false});
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(i), 0, LexKind::String, true, false});
                     kind = LexKind::String;
                     ++i;
                 }

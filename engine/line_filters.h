@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/conversion_state.h"
+#include "engine/file_texts.h"
 #include "engine/format_options.h"
 #include "engine/text_encoding.h"
 
+#include <memory>
 #include <string>
 
 namespace srctdy {
@@ -13,10 +15,12 @@ class LexicalTracker;
 
 // What the filters know about the file being converted.
 struct FileContext {
-    std::string nameOnly; // the file's name with extension, code page 932 where possible
+    std::string nameOnly; // the file's name with extension, in its encoding where possible
     std::string dateText; // today's local date, "YYYY-MM-DD"
-    TextEncoding encoding = TextEncoding::Cp932;
+    TextEncoding encoding = TextEncoding::Cp932; // the file's encoding
     bool cpp = false; // a C++ file: raw strings and digit separators are lexed
+    // The options' texts in the file's encoding; null: the options' own texts, already in it.
+    std::shared_ptr<const FileTexts> texts{};
 };
 
 // Whether a line goes on to the next stage or is dropped.

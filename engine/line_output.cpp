@@ -27,20 +27,19 @@ struct Braces {
 // a double-byte character.
 Braces WalkBraces(std::string_view line) {
     Braces found;
-    for (size_t i = 0; i < line.size(); ++i) {
+    for (size_t i = 0; i < line.size(); i += cp932::CharLength(line, i)) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
         if (c == '{')
             found.open = true;
         else if (c == '}')
             found.close = true;
-        else if (cp932::IsLeadByte(c))
-            ++i; // its second byte may look like a brace
     }
     return found;
 }
 
-// Which braces the line holds.
-Braces FindBraces(std::string_view line) {
+// Which braces the line holds. In UTF-8 every brace byte is a brace; in code page 932 one may
+// be a second byte.
+Braces FindBraces(TextEncoding encoding, std::string_view line) {
 #ifdef __SSE2__
     // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
     // double-byte character. Only a line with both needs the careful walk, and few have.
@@ -66,13 +65,16 @@ Braces FindBraces(std::string_view line) {
     }
     if ((openMask | closeMask) == 0)
         return {};
-    if (highMask == 0)
+    if (highMask == 0 || encoding == TextEncoding::Utf8)
         return {openMask != 0, closeMask != 0};
 #endif
+    if (encoding == TextEncoding::Utf8)
+        return {line.find('{') != std::string_view::npos, line.find('}') != std::string_view::npos};
     return WalkBraces(line);
 }
+
 // Tabs in a preprocessor line become single spaces, in place, except inside a literal.
-// Character-aware: the byte after a lead byte is its second byte even when it is a tab.
+// A tab is never a second byte, not even after a stray lead byte.
 void TabsToSpaces(std::string& line, const ConversionState& state) {
     size_t at = cp932::Find(line, "\t");
     if (at == std::string::npos)
@@ -127,7 +129,7 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     if (indentation.on) {
         const bool preprocessor = !line.empty() && line[0] == '#';
         if (s != 1 && !preprocessor) {
-            const Braces braces = FindBraces(line);
+            const Braces braces = FindBraces(state.lexOptions.encoding, line);
             if (braces.close)
                 --state.braceDepth;
             levels = state.keepLeading ? 0 : state.braceDepth;
@@ -151,8 +153,7 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
         const std::string_view prefix = BuildHead(head, false, indentation, levels);
         if (state.splitPending)
             out.writeLine(prefix, state.splitComment);
-        out.writeInputLine(prefix, line, state.rawLineEnd, state.referenceText(),
-                           state.lineNumber);
+        out.writeInputLine(prefix, line, state.rawLineEnd, state.referenceText(), state.lineNumber);
     }
 
     if (commentMode == 1 && s == 2)

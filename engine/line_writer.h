@@ -72,6 +72,8 @@ public:
     void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd,
                         std::string_view reference, long inputLine);
     void setObserver(LineObserver* observer) { observer_ = observer; }
+    // Writes bytes as they are, with no line end (the UTF-8 mark at the start of a file).
+    void writeBytes(std::string_view bytes) { append({}, bytes, {}); }
     // With LineEnds::Keep: the line end of the input's first line, for added lines ("" when
     // the input has none: CR LF is used).
     void setAddedLineEnd(std::string_view firstInputEnd);

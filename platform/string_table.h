@@ -20,8 +20,12 @@ inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
 // "%s": the path, then the input line where the output's tokens part from the input's.
 inline constexpr std::string_view kTokensWouldChange =
-    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s 行目";
+    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s "
+    "行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
+// Only texts given on the command line (UTF-8) can fail so; the file is left as it is.
+inline constexpr std::string_view kTextNotInCp932 =
+    "not converted: the text \"%s\" cannot be written in code page 932, this file's encoding";
 
 // The definition comments written before the first #include line.
 inline constexpr std::string_view kDefinitionComments[] = {
@@ -109,7 +113,7 @@ inline constexpr std::string_view kProjectConfigError =
 
 // The command line.
 inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
-Tidies C and C++ source files (code page 932 text, written with CR LF line ends).
+Tidies C and C++ source files (code page 932 or UTF-8 text, written with CR LF line ends).
 PATH: a file, a folder, or "-". A folder stands for its files that match --type (files
 only, no recursion, case-insensitive match, sorted case-insensitively). "-" reads standard
 input and writes standard output; --assume-filename=NAME gives the name used for %filename%
@@ -140,6 +144,9 @@ Conversion conditions (defaults: --trim --fullwidth --collapse-empty, comments k
   --type=PATTERN[,PATTERN...]        patterns for folder arguments (default *.c)
   --eol=crlf|lf|keep                 line ends of the output: CR LF (default), LF, or each
                                      line's own (added lines take the first line's)
+  --encoding=auto|cp932|utf-8        the encoding of the files: auto (default) decides per
+                                     file from all of its bytes (a UTF-8 mark, or valid UTF-8
+                                     with a non-ASCII character: UTF-8; else code page 932)
 Checking (write nothing; exit 0 when every file is tidy, 1 when any would change, 2 on an
 error):
   --check               list on standard error each file that would change
@@ -159,7 +166,7 @@ wins over both):
   --print-config PATH   print the options in effect for PATH and where each came from
 Running:
   --quiet               report failures only
-  --verbose             name every file, and end with a summary line
+  --verbose             name every file with its encoding, and end with a summary line
   --fast                skip the token check: by default every output is lexed and compared
                         with the input (with the edits asked for) and is not written when
                         what the compiler sees would change
@@ -172,8 +179,9 @@ Renaming (renames only; no conversion option may stand beside it):
   --help                display this help and exit
   --version             output version information and exit
 
-The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are converted
-to code page 932. Paths are used as they are. Messages go to standard error, each prefixed
+The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are used in
+each file's encoding; a code page 932 file fails when a text cannot be written in it (with
+--encoding=cp932 that is a usage error). Paths are used as they are. Messages go to standard error, each prefixed
 with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
@@ -185,6 +193,8 @@ inline constexpr std::string_view kCliTidy = "tidy";
 inline constexpr std::string_view kCliConverted = "converted";
 inline constexpr std::string_view kCliUnchanged = "unchanged";
 inline constexpr std::string_view kCliReadError = "read error";
+inline constexpr std::string_view kCliCp932 = " (code page 932)"; // after a file's status
+inline constexpr std::string_view kCliUtf8 = " (UTF-8)";
 inline constexpr std::string_view kCliWriteError = "write error";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
 

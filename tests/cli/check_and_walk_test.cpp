@@ -47,8 +47,8 @@ TEST(CliCheck, ExitStatusAndListing) {
     EXPECT_EQ(2, RunCli({"--diff", "--stdout", dir / "tidy.c"}).status);
 
     ProcessResult verbose = RunCli({"--check", "--verbose", dir.path()});
-    EXPECT_EQ(dir / "tidy.c" + ": tidy\n" + dir / "untidy.c" + ": would change\n" +
-                  "1 would change, 1 tidy, 0 failed\n",
+    EXPECT_EQ(dir / "tidy.c" + ": tidy (code page 932)\n" + dir / "untidy.c" +
+                  ": would change (code page 932)\n" + "1 would change, 1 tidy, 0 failed\n",
               verbose.err);
     ProcessResult quiet = RunCli({"--check", "--quiet", dir.path()});
     EXPECT_EQ(1, quiet.status);
@@ -115,7 +115,7 @@ TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
                               "--exclude=b/*.c", dir.path()});
     std::string expected;
     for (const char* file : {"main.c", "z.h", "src/a.c", "src/B.c", "src/net/sock.c"})
-        expected += dir / file + ": would change\n";
+        expected += dir / file + ": would change (code page 932)\n";
     expected += "5 would change, 0 tidy, 0 failed\n";
     EXPECT_EQ(expected, r.err);
 
@@ -163,8 +163,8 @@ TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {
     ::utimensat(AT_FDCWD, (dir / "untidy.c").c_str(), old, 0);
     ProcessResult r = RunCli({"--overwrite", "--verbose", dir.path()});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(dir / "tidy.c" + ": unchanged\n" + dir / "untidy.c" + ": converted\n" +
-                  "1 converted, 1 unchanged, 0 failed\n",
+    EXPECT_EQ(dir / "tidy.c" + ": unchanged (code page 932)\n" + dir / "untidy.c" +
+                  ": converted (code page 932)\n" + "1 converted, 1 unchanged, 0 failed\n",
               r.err);
     struct stat tidy, untidy;
     ::stat((dir / "tidy.c").c_str(), &tidy);

@@ -46,7 +46,10 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {{"--comments=all", a}, "--comments must be keep, line, block or split"},
         {{"--eol=cr", a}, "--eol must be crlf, lf or keep"},
         {{"--encoding=latin1", a}, "--encoding must be auto, cp932 or utf-8"},
-        {{"--replace=\xF0\x9F\x98\x80", a}, "--replace holds a character that code page 932"},
+        // An emoji fits no code page 932 file, and bytes that are not UTF-8 fit no text.
+        {{"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", a},
+         "--replace: the text cannot be written in code page 932"},
+        {{"--replace=\xFF", a}, "--replace is not UTF-8"},
         {{"--trim=yes", a}, "--trim takes no value"},
         {{"--no-definitions", a}, "unknown option --no-definitions"},
         {{"--indent", a}, "--indent needs a value"},
@@ -116,6 +119,51 @@ TEST(Cli, TextsArriveInUtf8AndAreConvertedToCodePage932) {
     EXPECT_EQ("a\x90V"
               "b\r\n",
               rep.out);
+}
+
+// A mixed tree: each file in its own encoding, named with it under --verbose.
+TEST(Cli, ConvertsShiftJisAndUtf8FilesOfOneRunEachInItsEncoding) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "/* \x83\x65\x83\x58\x83\x67 */\n\x81\x40x;\n"); // Shift-JIS
+    WriteFile(dir / "b.c", "/* \xE3\x81\x81@ */\n\xE3\x80\x80x;\n");        // UTF-8 "ぁ@"
+    WriteFile(dir / "c.c", "\xEF\xBB\xBF  x;\n");                           // mark
+    WriteFile(dir / "d.c", "x;\n");                                         // ASCII
+    ProcessResult r = RunCli({"--verbose", "--indent=off", dir.path()});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(dir / "a.c" + ": converted (code page 932)\n" + dir / "b.c" +
+                  ": converted (UTF-8)\n" + dir / "c.c" + ": converted (UTF-8)\n" + dir / "d.c" +
+                  ": converted (code page 932)\n4 converted, 0 unchanged, 0 failed\n",
+              r.err);
+    EXPECT_EQ("/* \x83\x65\x83\x58\x83\x67 */\r\n  x;\r\n", ReadFile(dir / "NewFolder/a.c"));
+    EXPECT_EQ("/* \xE3\x81\x81@ */\r\n  x;\r\n", ReadFile(dir / "NewFolder/b.c"));
+    EXPECT_EQ("\xEF\xBB\xBFx;\r\n", ReadFile(dir / "NewFolder/c.c"));
+
+    // Forced, every file takes that encoding: the UTF-8 file's 81 40 becomes blanks.
+    ProcessResult forced =
+        RunCli({"--encoding=cp932", "--verbose", "--indent=off", "--stdout", dir / "b.c"});
+    EXPECT_EQ("/* \xE3\x81   */\r\n\xE3\x80\x80x;\r\n", forced.out);
+    EXPECT_EQ(dir / "b.c" + ": converted (code page 932)\n1 converted, 0 unchanged, 0 failed\n",
+              forced.err);
+}
+
+// A text code page 932 cannot hold fails its files only; the UTF-8 ones are converted.
+TEST(Cli, TextCodePage932CannotHoldFailsOnlyTheShiftJisFiles) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "\x82\xA0 @\n");
+    WriteFile(dir / "b.c", "\xE3\x81\x82 @\n");
+    ProcessResult r = RunCli({"--replace=@", "--with=😀", "--overwrite", dir.path()});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(dir / "a.c" +
+                  ": not converted: the text \"😀\" cannot be written in code page 932, this "
+                  "file's encoding\n",
+              r.err);
+    EXPECT_EQ("\x82\xA0 @\n", ReadFile(dir / "a.c"));
+    EXPECT_EQ("\xE3\x81\x82 😀\r\n", ReadFile(dir / "b.c"));
+    // --delete-lines counts code page 932 bytes where the text fits: "表x" is 3 bytes there.
+    ProcessResult del =
+        RunCli({"--delete-lines=表x", "--indent=off", "-"}, "\xE8\xA1\xA8x 1\n\xE8\xA1\xA8y\n");
+    EXPECT_EQ(0, del.status) << del.err;
+    EXPECT_EQ("\xE8\xA1\xA8y\r\n", del.out);
 }
 
 TEST(Cli, FailuresAreReportedPerFileAndExitOne) {

@@ -263,7 +263,8 @@ TEST_F(ConfigTree, ErrorsNameFileLineAndKeyAndConvertNothing) {
         {"eol = \"cr\"\n", "1: eol must be crlf, lf or keep"},
         {"encoding = \"latin1\"\n", "1: encoding must be auto, cp932 or utf-8"},
         {"delete-lines = \"ab\"\n", "1: delete-lines needs a prefix of at least 3 bytes"},
-        {"replace = \"\xF0\x9F\x98\x80\"\n", "1: replace holds a character that code page 932"},
+        // One character, two bytes in code page 932.
+        {"delete-lines = \"\xE8\xA1\xA8\"\n", "1: delete-lines needs a prefix of at least 3"},
         {"replace = 1\n", "1: replace must be a text"},
         {"replace = \"a\"\ndelete-lines = \"abc\"\n",
          "2: replace and delete-lines exclude each other"},

@@ -28,6 +28,7 @@ struct Setup {
     bool deleteEmpty = false;
     bool definitions = false;
     const char* fileName = "f.c";
+    TextEncoding encoding = TextEncoding::Cp932;
 };
 
 struct Case {
@@ -37,7 +38,9 @@ struct Case {
     Setup setup;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string Convert(const std::string& input, const Setup& setup, ConvertReport* report) {
     FormatOptions options; // the start-up defaults: trim, full-width spaces, collapse
@@ -49,7 +52,7 @@ std::string Convert(const std::string& input, const Setup& setup, ConvertReport*
     settings.indentOn = setup.indentOn;
     settings.lineEnds = LineEnds::Lf;
     ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
-    FileContext file{setup.fileName, "2026-12-07"};
+    FileContext file{setup.fileName, "2026-12-07", setup.encoding};
     return ConvertText(input, options, settings, file, prompter, report);
 }
 
@@ -70,6 +73,11 @@ TEST_P(CommentConversion, ConvertsWhereTheTokensStayAndOnlyOnce) {
 Setup Mode(int mode) {
     Setup s;
     s.commentMode = mode;
+    return s;
+}
+Setup Utf8(int mode) {
+    Setup s = Mode(mode);
+    s.encoding = TextEncoding::Utf8;
     return s;
 }
 Setup Indented(int mode) {
@@ -98,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Block comments to line comments.
         Case{"WholeCommentAtLineEnd", "x = 1; // one   \n", "x = 1; /* one */\n", Mode(1)},
+        // "*/" after a stray lead byte, or right after UTF-8 text ("なし"), still closes.
+        Case{"CloseAfterStrayLeadByte", "// \x88  \n", "/* \x88*/\n", Mode(1)},
+        Case{"Utf8CloseRightAfterKana", "// \xE3\x81\xAA\xE3\x81\x97  \nx;\n",
+             "/* \xE3\x81\xAA\xE3\x81\x97*/\nx;\n", Utf8(1)},
+        Case{"Utf8OpenRightAfterKana", "x; /* \xE3\x81\x82 */\n", "x; // \xE3\x81\x82   \n",
+             Utf8(2)},
         Case{"CodeAfterCloseKeepsTheComment", "/* a */ x = 0; // b   \n",
              "/* a */ x = 0; /* b */\n", Mode(1)},
         Case{"LineCommentHidesOpening", "a(); // see /* b\n", "a(); // see /* b\n", Mode(1)},
@@ -146,8 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SlashesInsideBlockCommentStay", "/* see http://x */\n/*\n////////\n*/\n",
              "/* see http://x */\n/*\n////////\n*/\n", Mode(2)},
         Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
-        Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n",
-             Mode(2)},
+        Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
 
@@ -203,8 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
              Indented(0)},
         Case{"ContinuedAfterBlankIsIndented", "{\n    a \\\n    b;\n}\n", "{\na \\\n  b;\n}\n",
              Indented(0)},
-        Case{"FullWidthSpaceInLiteralsStays",
-             "s = \"\x81\x40\"; c = '\x81\x40'; x;  //     \n",
+        Case{"FullWidthSpaceInLiteralsStays", "s = \"\x81\x40\"; c = '\x81\x40'; x;  //     \n",
              "s = \"\x81\x40\"; c = '\x81\x40'; x;\x81\x40// \x81\x40\x81\x40\n", Mode(0)},
         Case{"TabInPreprocessorLiteralStays", "#define S \"a\tb\" 'c\t'\n#define X 1\n",
              "#define\tS \"a\tb\" 'c\t'\n#define\tX\t1\n", Indented(0)},

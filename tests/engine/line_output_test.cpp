@@ -213,5 +213,43 @@ TEST(LineOutputPipeline, ConvertsBlockCommentsInsideSwitchWithIndentation) {
               ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
 }
 
+// Whether a "{" on a line counts, as the whole pipeline decides it (the encoding from the
+// bytes): the line after it is indented or not. Each line is tried short and padded past 16
+// bytes, where the brace scan takes sixteen bytes at a time.
+TEST(LineOutputPipeline, BraceCountsOnlyWhereACharacterBegins) {
+    struct Case {
+        std::string line;
+        bool opens;
+    };
+    std::vector<Case> cases = {
+        {"s = \"\x80{\";", true},
+        {"s = \"\x81{\";", false},
+        {"s = \"\x9F{\";", false},
+        {"s = \"\xA0{\";", true},
+        {"s = \"\xDF{\";", true},
+        {"s = \"\xE0{\";", false},
+        {"s = \"\xFD{\";", true},
+        {"s = \"\x88\x7F{\";", true}, // DEL is no second byte
+        {"\x83{", false},
+        {"\x83{{", true},
+        {"s = \"\xE3\x81\x82{\";", true}, // UTF-8 "あ": its last byte leads in code page 932
+        {"\xEF\xBB\xBF\xE3\x81\x82{", true},
+    };
+    for (int lead = 0xF0; lead <= 0xFC; ++lead)
+        cases.push_back({std::string("s = \"") + static_cast<char>(lead) + "{\";", false});
+    FormatOptions options;
+    ConvertSettings settings;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    for (const Case& c : cases) {
+        for (const std::string& line : {c.line, c.line + " /* padding past 16 */"}) {
+            SCOPED_TRACE(testing::PrintToString(line));
+            std::string output;
+            ASSERT_EQ(kConverted,
+                      ConvertBytes(line + "\nx;\n", "f.c", output, options, settings, prompter));
+            EXPECT_EQ(line + "\r\n" + (c.opens ? "    x;" : "x;") + "\r\n", output);
+        }
+    }
+}
+
 } // namespace
 } // namespace srctdy

@@ -148,11 +148,11 @@ TEST(ModuleHeader, LeavesBracesOfHeldLinesUncounted) {
 TEST(ModuleHeader, KeepsTheBlockACommentInBlockToLineCommentMode) {
     // Held lines are written as read, so converting the opening line alone would turn the
     // block into code: the whole block comment stays as it is.
-    EXPECT_EQ(Lines({kOpening, kName, "int f(void)", kSummary, "  text", kClosing, "int f(void)",
-                     "{", "    // x   "}),
-              RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{",
-                         "/* x */"},
-                        1));
+    EXPECT_EQ(
+        Lines({kOpening, kName, "int f(void)", kSummary, "  text", kClosing, "int f(void)", "{",
+               "    // x   "}),
+        RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{", "/* x */"},
+                  1));
 }
 
 TEST(ModuleHeader, ResetsBlankRunOnlyWhenItWritesTheBlock) {
@@ -200,6 +200,32 @@ TEST(ModuleHeaderPipeline, CollapsesEmptyLinesAcrossTheWholeHeldBlock) {
     EXPECT_EQ(Lines({kName, "int f(void)", kSummary, "", "  text  ", kClosing, "int f(void)", "{",
                      "    ", "}"}),
               ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+}
+
+// The markers in the file's encoding, and the name cut at a character boundary: in code page
+// 932 "ボ" (83 7B) holds a "{" byte.
+TEST(ModuleHeaderPipeline, FillsTheNameInUtf8AndCutsOnlyBetweenCharacters) {
+    FormatOptions options;
+    options.insertFunctionNames = 1;
+    ConvertSettings settings;
+    settings.indentOn = false;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    struct Case {
+        std::string name, summary, function, expectedName;
+    };
+    const Case cases[] = {
+        {"[関数名]", "[概要]", "void ボタン(void) { }", "void ボタン(void) "},
+        {kName, kSummary, "void \x83\x7B\x83\x5E\x83\x93(void) /* c */",
+         "void \x83\x7B\x83\x5E\x83\x93(void) "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expectedName);
+        const std::string input =
+            c.name + "\n" + c.summary + "\n" + kClosing + "\n" + c.function + "\n";
+        std::string output;
+        ASSERT_EQ(kConverted, ConvertBytes(input, "f.c", output, options, settings, prompter));
+        EXPECT_EQ(Lines({c.name, c.expectedName, c.summary, kClosing, c.function}), output);
+    }
 }
 
 } // namespace

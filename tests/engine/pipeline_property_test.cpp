@@ -1,4 +1,5 @@
 #include "engine/convert_file.h"
+#include "engine/utf8.h"
 #include "platform/scripted_prompter.h"
 #include "support/c_tokens.h"
 
@@ -359,6 +360,133 @@ TEST(ConversionPipeline, RandomCodeKeepsItsTokensUnderEveryOptionSet) {
                                    << Quoted(Joined(smallest)) << "\n"
                                    << smallestDifference;
         }
+    }
+}
+
+// UTF-8 pieces: CJK, kana (some ending in a byte that leads a pair in code page 932, some in a
+// byte that looks like a brace or "@" there), emoji, U+3000, comment marks and braces right
+// after multi-byte characters, the markers in UTF-8, and the ASCII pieces of every stage.
+const std::string_view kUtf8Pieces[] = {
+    "漢字",
+    "ぁ@",
+    "テスト",
+    "なし*/",
+    "あ{",
+    "い}",
+    "/*ア",
+    "う//",
+    "\"え\"",
+    "'お'",
+    "😀",
+    "😀{",
+    "é",
+    "\xE3\x80\x80",
+    "\xE3\x80\x80\xE3\x80\x80",
+    "[関数名]",
+    "[概要]",
+    "a",
+    "int x = 1;",
+    " ",
+    "\t",
+    "{",
+    "}",
+    "/*",
+    "*/",
+    "//",
+    "\"",
+    "#if DEBUG",
+    "#endif",
+    "#include <a.h>",
+    "case 1:",
+    "default:",
+    "TODO",
+    "DEBUG",
+    "\n",
+    "\n",
+    "\r\n",
+    "\r\n",
+    "/********************************************************************",
+    "********************************************************************/",
+};
+
+// Random UTF-8 text from a seed, with at least one multi-byte character.
+std::string RandomUtf8Input(unsigned seed) {
+    std::mt19937 random(seed);
+    std::string text = random() % 2 ? "\xEF\xBB\xBF" : "";
+    text += "漢";
+    const size_t pieces = random() % 200;
+    for (size_t i = 0; i < pieces; ++i) {
+        if (random() % 20 == 0)
+            text.append(random() % 120, 'x');
+        else
+            text += kUtf8Pieces[random() % std::size(kUtf8Pieces)];
+    }
+    return text;
+}
+
+// The input with only the full-width spaces and the line ends changed.
+std::string WithAsciiSpaces(std::string text) {
+    for (size_t at; (at = text.find("\xE3\x80\x80")) != std::string::npos;)
+        text.replace(at, 3, "  ");
+    return WithCrlfLineEnds(text);
+}
+
+TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
+    const std::string_view replacements[] = {"%filename%", "%date%", "", "置換😀"};
+    ConvertSettings settings;
+    RecordingPrompter prompter;
+    for (unsigned seed = 1; seed <= 600; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        std::mt19937 random(seed * 7919u);
+        auto flag = [&] { return static_cast<int>(random() % 2); };
+        FormatOptions options;
+        options.insertFunctionNames = flag();
+        options.deleteConditionalBlocks = flag();
+        options.replaceOrDelete = flag();
+        options.deleteMatchingLines = options.replaceOrDelete ? 0 : flag();
+        options.insertHeaderTemplate = random() % 8 == 0;
+        options.templatePath = "/nonexistent/srctdy-template.txt";
+        options.insertDefinitionComments = flag();
+        options.collapseEmptyLines = flag();
+        options.deleteEmptyLines = flag();
+        options.fullWidthToHalfWidth = flag();
+        options.trimBlanks = flag();
+        options.commentMode = static_cast<int>(random() % 4);
+        // The command line's UTF-8 texts, or the options dialog's code page 932 ones.
+        if (flag()) {
+            options.textEncoding = TextEncoding::Utf8;
+            options.searchText = random() % 2 ? "テスト" : "TODO";
+            options.replaceText = replacements[random() % std::size(replacements)];
+            options.conditionText = "漢";
+        } else {
+            options.searchText = "\x83\x65\x83\x58\x83\x67";                    // テスト
+            options.replaceText = random() % 2 ? "%date%" : "\x92\x75\x8A\xB7"; // 置換
+            options.conditionText = "DEBUG";
+        }
+        settings.indentOn = flag();
+        settings.indentSizeIndex = static_cast<int>(random() % 4);
+        settings.lineEnds = random() % 3 == 0 ? LineEnds::Keep : LineEnds::CrLf;
+        const std::string input = RandomUtf8Input(seed);
+        std::string output;
+        ASSERT_EQ(kConverted, ConvertBytes(input, "名前.c", output, options, settings, prompter));
+        EXPECT_TRUE(utf8::IsValid(output)) << output;
+        const bool mark = input.starts_with(utf8::kByteOrderMark);
+        EXPECT_EQ(mark, output.starts_with(utf8::kByteOrderMark));
+        EXPECT_EQ(output.find(utf8::kByteOrderMark, mark ? 3 : 0), std::string::npos);
+    }
+    // With only the full-width conversion on, that is the only change (with no quotes: inside
+    // a literal a full-width space is the program's text and stays).
+    FormatOptions fullWidthOnly;
+    fullWidthOnly.collapseEmptyLines = fullWidthOnly.trimBlanks = 0;
+    settings = ConvertSettings{};
+    settings.indentOn = false;
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        std::string input = RandomUtf8Input(seed);
+        std::erase_if(input, [](char c) { return c == '"' || c == '\''; });
+        std::string output;
+        ASSERT_EQ(kConverted,
+                  ConvertBytes(input, "f.c", output, fullWidthOnly, settings, prompter));
+        ASSERT_EQ(WithAsciiSpaces(input), output) << "seed " << seed;
     }
 }
 

@@ -31,7 +31,10 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace srctdy;
 using srctdy::testing::Control;
@@ -300,6 +303,36 @@ private slots:
         QCOMPARE(listed(), (QStringList{"A.c", "b.c"}));
         QCOMPARE(selectedRow(), -1);
         QCOMPARE(QDir::currentPath(), QDir(project->path()).canonicalPath());
+    }
+
+    // Shift-JIS and UTF-8 names side by side are shown decoded; every file operation and the
+    // settings file keep the bytes.
+    void showsShiftJisAndUtf8NamesDecodedAndKeepsTheirBytes() {
+        const QByteArray sjis = "\x83\x65\x83\x58\x83\x67"; // "テスト" in code page 932
+        const QByteArray folder = QFile::encodeName(project->path()) + "/" + sjis;
+        QVERIFY(::mkdir(folder.constData(), 0755) == 0);
+        for (const QByteArray& name :
+             {QByteArray("sjis_") + sjis + ".c", QByteArray("utf8_\xE3\x83\x86.c")}) {
+            const QByteArray path = folder + "/" + name;
+            FILE* file = std::fopen(path.constData(), "wb");
+            QVERIFY(file);
+            std::fwrite(kSource.constData(), 1, static_cast<size_t>(kSource.size()), file);
+            std::fclose(file);
+        }
+        Write(settingsPath(), folder + "\r\n");
+        open();
+        QCOMPARE(control<QLineEdit>(kFolder)->text(), project->path() + "/テスト");
+        QCOMPARE(listed(), (QStringList{"sjis_テスト.c", "utf8_テ.c"}));
+        click(kAllFiles);
+        prompter->expectMessage(text::kAllConverted);
+        click(kStart);
+        const QByteArray converted = folder + "/NewFolder/sjis_" + sjis + ".c";
+        FILE* file = std::fopen(converted.constData(), "rb");
+        QVERIFY(file);
+        std::fclose(file);
+        click(kExit);
+        QCOMPARE(Read(settingsPath()), folder + "\r\n");
+        std::filesystem::remove_all(folder.toStdString()); // a name Qt could not decode
     }
 
     void writesTheSettingsFileWhenClosed_data() {
