@@ -2,7 +2,8 @@
 
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
-            clang-format clang libclang-rt-14-dev
+            clang-format clang libclang-rt-14-dev \
+            gettext locales qt6-translations-l10n dpkg-dev file lintian man-db
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
@@ -20,6 +21,8 @@ deps:
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+	@# The tests of the Japanese messages need the locale; a fresh machine has only C.
+	@locale -a | grep -qix 'ja_JP.utf8' || $(SUDO) localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 
 configure: deps
 	cmake --preset debug

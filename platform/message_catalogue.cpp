@@ -13,6 +13,8 @@ namespace {
 constexpr const char* kDomain = "srctdy";
 
 std::string Translate(std::string_view msgid) {
+    if (msgid.empty())
+        return {}; // gettext's empty id stands for the catalogue's header
     const std::string id(msgid);
     return dgettext(kDomain, id.c_str());
 }
