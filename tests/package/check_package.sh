@@ -40,8 +40,8 @@ dpkg-deb -f "$deb" Maintainer | grep -qx 'SRCTDY developers <srctdy@example.org>
 # The installed command line converts a file, and speaks the locale's language from the
 # catalogue it installed.
 cli=$usr/bin/srctdy-cli
-printf '  int a;\n{\n\n\nb();\n}\n' > "$scratch/a.c"
-expected=$(printf 'int a;\r\n{\r\n\r\n    b();\r\n}\r\n' | od -c)
+printf '  int a;\n\n\n{\nb();\n}\n' > "$scratch/a.c"
+expected=$(printf 'int a;\r\n\r\n{\r\n    b();\r\n}\r\n' | od -c)
 actual=$(LC_ALL=C "$cli" --stdout "$scratch/a.c" | od -c)
 [ "$actual" = "$expected" ] || fail "converted bytes differ:"$'\n'"$actual"
 [ "$(env -u LC_ALL -u LANGUAGE LANG=C "$cli" --help | head -n 1)" = \
