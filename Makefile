@@ -3,7 +3,8 @@
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
             clang-format clang libclang-rt-14-dev \
-            gettext locales qt6-translations-l10n dpkg-dev file lintian man-db bash-completion
+            gettext locales qt6-translations-l10n dpkg-dev file lintian man-db bash-completion \
+            pre-commit
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run

@@ -56,15 +56,24 @@ page C srctdy-cli | grep -q 'tidy C and C++ source files in bulk' || fail "man s
 page ja_JP.UTF-8 srctdy-cli | grep -q '一括して整形する' || fail "man srctdy-cli (Japanese)"
 page C srctdy | grep -q 'desktop program' || fail "man srctdy"
 
-# The pre-commit framework's hooks, run as it runs them: the entry and the staged files.
-entry() { sed -n "/^- id: $1\$/,/^- id:/s/^  entry: //p" "$source_dir/.pre-commit-hooks.yaml"; }
-printf '  x;\n' > "$scratch/hooked.c"
-export PATH="$usr/bin:$PATH"
-status=0
-$(entry srctdy-check) "$scratch/hooked.c" > /dev/null 2>&1 || status=$?
-[ "$status" = 1 ] || fail "check hook on an untidy file: exit $status"
-$(entry srctdy-fix) "$scratch/hooked.c" || fail "fix hook"
-$(entry srctdy-check) "$scratch/hooked.c" || fail "check hook on the fixed file"
+# The pre-commit framework's hooks (.pre-commit-hooks.yaml), run by the framework itself on a
+# scratch repository, with the installed srctdy-cli on the PATH.
+export PATH="$usr/bin:$PATH" PRE_COMMIT_HOME=$scratch/pre-commit
+export GIT_AUTHOR_NAME=check GIT_AUTHOR_EMAIL=check@example.org
+export GIT_COMMITTER_NAME=check GIT_COMMITTER_EMAIL=check@example.org
+hook() { (cd "$scratch/repo" && pre-commit try-repo "$source_dir" "$1" --files a.c notes.txt \
+    > "$scratch/hook.log" 2>&1); }
+mkdir "$scratch/repo"
+git -C "$scratch/repo" init -q
+printf '  x;\n' > "$scratch/repo/a.c"
+printf '  not C\n' > "$scratch/repo/notes.txt"
+git -C "$scratch/repo" add a.c notes.txt
+! hook srctdy-check || fail "check hook passed an untidy file"
+grep -q '^+x;' "$scratch/hook.log" || fail "check hook shows no diff: $(cat "$scratch/hook.log")"
+! hook srctdy-fix || fail "fix hook did not report its change"
+[ "$(cat "$scratch/repo/a.c")" = $'x;\r' ] || fail "fix hook did not tidy a.c"
+[ "$(cat "$scratch/repo/notes.txt")" = '  not C' ] || fail "fix hook touched a text file"
+hook srctdy-check || fail "check hook refused a tidy file: $(cat "$scratch/hook.log")"
 
 # Bash completion: option names from the program's help, and the values of a list option.
 complete_words() {
