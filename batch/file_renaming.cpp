@@ -2,6 +2,7 @@
 
 #include "batch/file_list.h"
 #include "batch/folder_navigation.h"
+#include "batch/run_control.h"
 #include "engine/cp932.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -160,7 +161,8 @@ RenameOutcome RenameFile(RenameKind kind, const std::string& folder, const std::
     return RenameOutcome::Failed;
 }
 
-RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter) {
+RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
+                               const RunControl* control) {
     if (request.folderPath.empty()) {
         prompter.tell(text::kNoFolder, PromptIcon::Stop);
         return {};
@@ -171,8 +173,14 @@ RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Pr
     }
     const int selected = request.selectedIndex;
     if (request.allFiles) {
-        for (const std::string& entry : request.entries) {
-            if (RenameFile(kind, request.folderPath, entry, true, prompter) == RenameOutcome::Stop)
+        const size_t count = request.entries.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (control != nullptr && control->cancelled())
+                break;
+            if (control != nullptr)
+                control->report(i, count, request.entries[i]);
+            if (RenameFile(kind, request.folderPath, request.entries[i], true, prompter) ==
+                RenameOutcome::Stop)
                 break;
         }
     } else if (selected < 0 || static_cast<size_t>(selected) >= request.entries.size() ||

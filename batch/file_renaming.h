@@ -8,6 +8,7 @@
 namespace srctdy {
 
 class Prompter;
+struct RunControl;
 
 // The four rename commands, in two families: the case commands change only the letter case
 // of the whole name and go through the temporary name "fnswap_temp_name.tmp" (so they also
@@ -59,7 +60,9 @@ struct RenameResult {
 
 // A rename button: renames the selected entry or every entry in list order, then refills
 // the list. A case command selects the entry at the position selected before; an extension
-// command leaves none selected.
-RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter);
+// command leaves none selected. control reports each entry of an all-files walk and may stop
+// it between entries.
+RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
+                               const RunControl* control = nullptr);
 
 } // namespace srctdy

@@ -205,6 +205,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
                 error = "--eol must be crlf, lf or keep";
                 ok = false;
             }
+        } else if (a.name == "--fast") {
+            ok = noValue();
+            o.settings.guard = false;
+            conversion = false;
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;

@@ -1,9 +1,9 @@
 #include "cli/convert_command.h"
 
+#include "batch/unified_diff.h"
 #include "cli/file_walk.h"
 #include "cli/message_line.h"
 #include "cli/rename_command.h"
-#include "cli/unified_diff.h"
 #include "engine/convert_file.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
@@ -42,6 +42,7 @@ enum class Outcome { Converted, Unchanged, Failed };
 struct Job {
     FileEntry file;
     Outcome outcome = Outcome::Failed;
+    int commentsLeft = 0;
     CollectingPrompter prompter;
     std::string output; // standard output text, when it is held back for ordering
 };
@@ -94,8 +95,14 @@ void CheckJob(const CliOptions& options, Job& job) {
     }
     std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
     FileContext context{name.empty() ? "" : NameOnlyFor(name), TodayText()};
+    ConvertReport report;
     std::string converted =
-        ConvertText(*input, options.format, options.settings, context, job.prompter);
+        ConvertText(*input, options.format, options.settings, context, job.prompter, &report);
+    job.commentsLeft = report.commentsLeft;
+    if (report.guardFailed) {
+        TellTokensChanged(job.prompter, name.empty() ? job.file.path : name, report.partingLine);
+        return;
+    }
     job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
     if (options.diff && job.outcome == Outcome::Converted)
         job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
@@ -111,10 +118,22 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
     if (job.file.path == "-") {
         FileContext file{options.assumeFilename ? NameOnlyFor(*options.assumeFilename) : "",
                          TodayText()};
+        // The output waits in memory until its tokens have been checked.
+        std::string output;
+        StringSink held(output);
+        ConvertReport report;
         LineReader reader(0);
-        LineWriter writer(sink, options.settings.lineEnds);
-        ok = ConvertLines(reader, writer, options.format, options.settings, file, job.prompter);
-        ok = writer.flush() && ok;
+        {
+            LineWriter writer(held, options.settings.lineEnds);
+            ok = ConvertLines(reader, writer, options.format, options.settings, file,
+                              job.prompter, &report);
+        }
+        job.commentsLeft = report.commentsLeft;
+        if (ok && report.guardFailed) {
+            TellTokensChanged(job.prompter, "-", report.partingLine);
+            return;
+        }
+        ok = ok && sink.write(output);
         if (!ok)
             job.prompter.messages.emplace_back(reader.failed() ? text::kCliReadError
                                                                : text::kCliWriteError);
@@ -124,9 +143,10 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
     ConvertExtras extras;
     extras.outputFolder = job.file.outputFolder;
     int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, options.format,
-                                                      options.settings, job.prompter)
+                                                      options.settings, job.prompter, &extras)
                                   : ConvertFile(job.file.path, options.overwrite, options.format,
                                                 options.settings, job.prompter, &extras);
+    job.commentsLeft = extras.commentsLeft;
     job.outcome = result != kConverted ? Outcome::Failed
                   : extras.unchanged   ? Outcome::Unchanged
                                        : Outcome::Converted;
@@ -143,6 +163,9 @@ public:
             for (const std::string& message : job.prompter.messages)
                 line(job.file.path, message);
         }
+        if (options_.verbose && job.commentsLeft > 0)
+            line(job.file.path,
+                 FormatText(text::kCliCommentsLeft, std::to_string(job.commentsLeft)));
         if (options_.check && job.outcome == Outcome::Converted && !options_.quiet)
             line(job.file.path, text::kCliWouldChange);
         else if (options_.verbose && !failed)

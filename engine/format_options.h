@@ -36,6 +36,7 @@ struct ConvertSettings {
     int indentSizeIndex = 1;                 // 0: 2 spaces, 1: 4, 2: 8, other: one tab
     std::string subFolderName = "NewFolder"; // sub-folder output, relative to the file's folder
     LineEnds lineEnds = LineEnds::CrLf;      // the command line's --eol; always CR LF in the GUI
+    bool guard = true; // compare the output's tokens with the input's before it is placed
 };
 
 } // namespace srctdy

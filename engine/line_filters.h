@@ -2,17 +2,21 @@
 
 #include "engine/conversion_state.h"
 #include "engine/format_options.h"
+#include "engine/text_encoding.h"
 
 #include <string>
 
 namespace srctdy {
 
 class LineWriter;
+class LexicalTracker;
 
 // What the filters know about the file being converted.
 struct FileContext {
     std::string nameOnly; // the file's name with extension, code page 932 where possible
     std::string dateText; // today's local date, "YYYY-MM-DD"
+    TextEncoding encoding = TextEncoding::Cp932;
+    bool cpp = false; // a C++ file: raw strings and digit separators are lexed
 };
 
 // Whether a line goes on to the next stage or is dropped.
@@ -20,9 +24,10 @@ enum class LineFate { Continue, Drop };
 
 // The filters and insertions that run first on every line: conditional-block and
 // matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,
-// the definition comments (written to out) and the replacement of searchText.
+// the definition comments (written to out) and the replacement of searchText. tracker
+// analyses the line (it is accepted by the caller); no change here alters the tokens.
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
-                          ConversionState& state, LineWriter& out);
+                          ConversionState& state, LineWriter& out, LexicalTracker& tracker);
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();

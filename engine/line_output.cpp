@@ -71,12 +71,19 @@ Braces FindBraces(std::string_view line) {
 #endif
     return WalkBraces(line);
 }
-// Tabs in a preprocessor line become single spaces, in place. Character-aware: the byte after
-// a lead byte is its second byte even when it is a tab.
-void TabsToSpaces(std::string& line) {
-    for (size_t at = cp932::Find(line, "\t"); at != std::string::npos;
-         at = cp932::Find(line, "\t", at + 1))
-        line[at] = ' ';
+// Tabs in a preprocessor line become single spaces, in place, except inside a literal.
+// Character-aware: the byte after a lead byte is its second byte even when it is a tab.
+void TabsToSpaces(std::string& line, const ConversionState& state) {
+    size_t at = cp932::Find(line, "\t");
+    if (at == std::string::npos)
+        return;
+    if (state.startKind != LexKind::Code)
+        return; // begins inside a comment or a literal: leave the line as it is
+    LexicalTracker lexer(state.lexOptions);
+    const LineLex& lex = lexer.analyse(line);
+    for (; at != std::string::npos; at = cp932::Find(line, "\t", at + 1))
+        if (!lex.inLiteral(at))
+            line[at] = ' ';
 }
 
 // The text written before a line: an optional "//" and `levels` indentation units. Without
@@ -123,14 +130,15 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
             const Braces braces = FindBraces(line);
             if (braces.close)
                 --state.braceDepth;
-            levels = state.braceDepth;
+            levels = state.keepLeading ? 0 : state.braceDepth;
             if (braces.open)
                 ++state.braceDepth;
         }
         if (preprocessor)
-            TabsToSpaces(line);
+            TabsToSpaces(line, state);
         // Labels go one level out from the depth after this line's own "{".
-        if (s == 0 && (StartsWith(line, "case") || StartsWith(line, "default")))
+        if (s == 0 && !state.keepLeading &&
+            (StartsWith(line, "case") || StartsWith(line, "default")))
             levels = state.braceDepth - 1;
     }
 
@@ -138,12 +146,13 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     if ((s == 1 || s == 2) && commentMode == 1) {
         // A line inside or closing a converted block comment becomes a line comment.
         out.writeInputLine(BuildHead(head, !cp932::Contains(line, "//"), indentation, levels), line,
-                           state.rawLineEnd);
+                           state.rawLineEnd, state.referenceText(), state.lineNumber);
     } else {
         const std::string_view prefix = BuildHead(head, false, indentation, levels);
         if (state.splitPending)
             out.writeLine(prefix, state.splitComment);
-        out.writeInputLine(prefix, line, state.rawLineEnd);
+        out.writeInputLine(prefix, line, state.rawLineEnd, state.referenceText(),
+                           state.lineNumber);
     }
 
     if (commentMode == 1 && s == 2)

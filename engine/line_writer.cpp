@@ -17,7 +17,13 @@ struct SpareBuffer {
     size_t capacity = 0;
 };
 thread_local SpareBuffer spare;
+
+thread_local LineFault plantedFault = nullptr;
 } // namespace
+
+void SetLineFaultForTesting(LineFault fault) {
+    plantedFault = fault;
+}
 
 bool FdSink::write(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -53,11 +59,32 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
+    if (observer_)
+        observer_->outputLine(head, text);
     append(head, text, addedEnd_);
 }
 
+void LineWriter::writeInsertedLine(std::string_view text) {
+    if (observer_) {
+        observer_->referenceLine(text, 0);
+        observer_->outputLine({}, text);
+    }
+    append({}, text, addedEnd_);
+}
+
 void LineWriter::writeInputLine(std::string_view head, std::string_view text,
-                                std::string_view inputEnd) {
+                                std::string_view inputEnd, std::string_view reference,
+                                long inputLine) {
+    thread_local std::string faulty;
+    if (plantedFault) {
+        faulty.assign(text);
+        plantedFault(faulty);
+        text = faulty;
+    }
+    if (observer_) {
+        observer_->referenceLine(reference, inputLine);
+        observer_->outputLine(head, text);
+    }
     append(head, text, keep_ ? inputEnd : addedEnd_);
 }
 

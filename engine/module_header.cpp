@@ -27,7 +27,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     if (raw == kClosingLine) {
         if (headerLineCount_ == 0)
             return Action::Pass;
-        hold(raw, state.rawLineEnd);
+        hold(raw, state.rawLineEnd, state.lineNumber);
         return Action::BlockClosed;
     }
     if (raw.starts_with(kNameMarker)) {
@@ -38,7 +38,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     }
     if (headerLineCount_ == 0)
         return Action::Pass;
-    hold(raw, state.rawLineEnd);
+    hold(raw, state.rawLineEnd, state.lineNumber);
     if (headerLineCount_ - 1 >= kMaxHeldLines)
         writeBlock(!raw.empty(), commentMode, state, out);
     return Action::Hold;
@@ -50,7 +50,7 @@ void ModuleHeaderStage::closeBlock(const std::string_view* nextRawLine, int comm
     // over the same file inserts nothing.
     if (nextRawLine != nullptr && headerLineCount_ >= 2 && held_[0] == kSummaryMarker) {
         std::string_view name = *nextRawLine;
-        out.writeLine(name.substr(0, name.find_first_of("{/")));
+        out.writeInsertedLine(name.substr(0, name.find_first_of("{/")));
     }
     // The closing line, never empty, is what causes this write.
     writeBlock(true, commentMode, state, out);
@@ -62,14 +62,17 @@ void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWrite
     headerLineCount_ = 0;
 }
 
-void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd) {
+void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd,
+                             long lineNumber) {
     const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
     if (slot < held_.size()) {
         held_[slot].assign(rawLine);
         heldEnds_[slot] = lineEnd;
+        heldNumbers_[slot] = lineNumber;
     } else {
         held_.emplace_back(rawLine);
         heldEnds_.push_back(lineEnd);
+        heldNumbers_.push_back(lineNumber);
     }
     ++headerLineCount_;
 }
@@ -77,7 +80,8 @@ void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd)
 void ModuleHeaderStage::writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state,
                                    LineWriter& out) {
     for (int i = 0; i + 1 < headerLineCount_; ++i)
-        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)]);
+        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)],
+                           held_[static_cast<size_t>(i)], heldNumbers_[static_cast<size_t>(i)]);
     headerLineCount_ = 0;
     if (commentMode == 1 && state.commentState == 2)
         state.commentState = 0;

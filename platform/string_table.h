@@ -18,6 +18,9 @@ inline constexpr std::string_view kWriteError = "出力ファイル・書き込�
 inline constexpr std::string_view kReplaceError = "ファイルを置き換えられませんでした。\n[ %s ]";
 inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
+// "%s": the path, then the input line where the output's tokens part from the input's.
+inline constexpr std::string_view kTokensWouldChange =
+    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s 行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
 
 // The definition comments written before the first #include line.
@@ -41,6 +44,27 @@ inline constexpr std::string_view kSelectedConverted = "指定のファイルを
 inline constexpr std::string_view kEditorFailed = "ｴﾃﾞｨﾀが起動できませんでした。";
 inline constexpr std::string_view kNoSubFolder = "指定のサブフォルダが存在しません。";
 inline constexpr std::string_view kBrowseFolderTitle = "ﾌｫﾙﾀﾞを選択して下さい";
+
+// Runs off the interface thread, the preview and undo.
+inline constexpr std::string_view kRunCancelled = "処理を中断しました。";
+inline constexpr std::string_view kProgressTitle = "処理中";
+// "%1" the file's number, "%2" the run's length, "%3" its name.
+inline constexpr std::string_view kProgressLabel = "%1 / %2 ファイル\n%3";
+inline constexpr std::string_view kProgressCancel = "ｷｬﾝｾﾙ";
+inline constexpr std::string_view kPreviewItem = "変換結果のプレビュー";
+inline constexpr std::string_view kPreviewTitle = "変換結果のプレビュー - %s";
+inline constexpr std::string_view kPreviewUnchanged = "変換しても内容は変わりません。\n[ %s ]";
+inline constexpr std::string_view kPreviewClose = "閉じる";
+inline constexpr std::string_view kUndoItem = "元に戻す";
+inline constexpr std::string_view kUndoUnavailable =
+    "元に戻すための控えを保存できません。\n元に戻せないまま上書きを続けますか？";
+inline constexpr std::string_view kNothingToUndo = "元に戻せる上書き出力がありません。";
+inline constexpr std::string_view kUndoQuestion =
+    "最後の上書き出力（%s ファイル）を元に戻しますか？";
+inline constexpr std::string_view kUndoDone = "%s ファイルを元に戻しました。";
+inline constexpr std::string_view kUndoChangedSince =
+    "次のファイルは上書き出力の後で変更されているため、元に戻しませんでした。\n%s";
+inline constexpr std::string_view kUndoFailed = "次のファイルを元に戻せませんでした。\n%s";
 
 // Renaming.
 inline constexpr std::string_view kRenameFailed = "リネームできませんでした。\n[ %s ]";
@@ -128,6 +152,9 @@ Walking folders:
 Running:
   --quiet               report failures only
   --verbose             name every file, and end with a summary line
+  --fast                skip the token check: by default every output is lexed and compared
+                        with the input (with the edits asked for) and is not written when
+                        what the compiler sees would change
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
 Renaming (renames only; no conversion option may stand beside it):
@@ -144,6 +171,7 @@ Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 (with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
 )";
 inline constexpr std::string_view kCliWouldChange = "would change";
+inline constexpr std::string_view kCliCommentsLeft = "comments left as they were: %s";
 inline constexpr std::string_view kCliTidy = "tidy";
 inline constexpr std::string_view kCliConverted = "converted";
 inline constexpr std::string_view kCliUnchanged = "unchanged";

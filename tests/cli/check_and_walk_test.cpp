@@ -190,7 +190,7 @@ TEST(CliLineEnds, EachEolValueWithMixedInput) {
 } // namespace
 } // namespace srctdy
 
-#include "cli/unified_diff.h"
+#include "batch/unified_diff.h"
 
 #include <random>
 

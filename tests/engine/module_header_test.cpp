@@ -1,4 +1,3 @@
-#include "engine/comment_conversion.h"
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
 #include "engine/line_output.h"
@@ -30,46 +29,26 @@ std::string Lines(const std::vector<std::string>& lines) {
     return bytes;
 }
 
-// Runs lines through the comment, module-header and output stages (indentation on, four
-// spaces) the way the driver does with the filters off: after a closed block the next line
-// is handed to closeBlock and then goes through the stages itself.
-std::string RunStages(const std::vector<std::string>& input, int commentMode,
-                      ConversionState& state) {
-    std::string bytes;
-    StringSink sink(bytes);
-    LineWriter out(sink);
-    ModuleHeaderStage stage;
-    const Indentation indentation{true, "    "};
-    for (size_t i = 0; i < input.size(); ++i) {
-        state.rawLine = input[i];
-        state.line = input[i];
-        state.splitComment.clear();
-        state.splitPending = false;
-        ConvertComments(commentMode, state);
-        switch (stage.process(commentMode, state, out)) {
-        case ModuleHeaderStage::Action::Pass:
-            WriteOutputLine(indentation, commentMode, state, out);
-            break;
-        case ModuleHeaderStage::Action::Hold:
-            break;
-        case ModuleHeaderStage::Action::BlockClosed: {
-            const std::string_view next =
-                i + 1 < input.size() ? std::string_view(input[i + 1]) : std::string_view();
-            stage.closeBlock(i + 1 < input.size() ? &next : nullptr, commentMode, state, out);
-        } break;
-        }
-    }
-    stage.flush(commentMode, state, out);
-    out.flush();
-    return bytes;
+// Runs lines through the whole pipeline with function names on, the filters off and
+// indentation on (four spaces).
+std::string RunStages(const std::vector<std::string>& input, int commentMode) {
+    FormatOptions options;
+    options.trimBlanks = options.fullWidthToHalfWidth = options.collapseEmptyLines = 0;
+    options.commentMode = commentMode;
+    options.insertFunctionNames = 1;
+    std::string text;
+    for (const std::string& line : input)
+        text += line + "\n";
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    return ConvertText(text, options, ConvertSettings{}, FileContext{"f.c", "2026-12-07"},
+                       prompter);
 }
 
 void VerifyHeaders(const std::vector<std::string>& expected, const std::vector<std::string>& input,
                    int commentMode = 0,
                    std::source_location where = std::source_location::current()) {
     testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    EXPECT_EQ(Lines(expected), RunStages(input, commentMode, state));
+    EXPECT_EQ(Lines(expected), RunStages(input, commentMode));
 }
 
 // n filler lines.
@@ -166,13 +145,14 @@ TEST(ModuleHeader, LeavesBracesOfHeldLinesUncounted) {
     VerifyHeaders({"{", "    " + kClosing}, {"{", kClosing});
 }
 
-TEST(ModuleHeader, KeepsHeldLinesAsReadInBlockToLineCommentMode) {
-    ConversionState state;
-    EXPECT_EQ(
-        Lines({"//" + std::string(67, '*'), "//" + kName, "int f(void)", kSummary, "  text",
-               kClosing, "int f(void)", "{"}),
-        RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{"}, 1, state));
-    EXPECT_EQ(0, state.commentState);
+TEST(ModuleHeader, KeepsTheBlockACommentInBlockToLineCommentMode) {
+    // Held lines are written as read, so converting the opening line alone would turn the
+    // block into code: the whole block comment stays as it is.
+    EXPECT_EQ(Lines({kOpening, kName, "int f(void)", kSummary, "  text", kClosing, "int f(void)",
+                     "{", "    // x   "}),
+              RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{",
+                         "/* x */"},
+                        1));
 }
 
 TEST(ModuleHeader, ResetsBlankRunOnlyWhenItWritesTheBlock) {
