@@ -5,6 +5,7 @@
 #include <clocale>
 #include <libintl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace srctdy {
 
@@ -19,17 +20,42 @@ std::string Translate(std::string_view msgid) {
     return dgettext(kDomain, id.c_str());
 }
 
-// Whether told is the table text pattern, its "%s" (if any) filled in; arg receives the
-// filling.
-bool Matches(std::string_view told, std::string_view pattern, std::string& arg) {
-    const size_t at = pattern.find("%s");
-    if (at == std::string_view::npos)
+// Whether told is pattern with each "%s" filled in (FormatText, one after the other); args
+// receive the fillings. The first filling is a path and takes what is ambiguous: the fixed
+// parts between the fillings are sought from the end.
+bool Matches(std::string_view told, std::string_view pattern, std::vector<std::string>& args) {
+    std::vector<std::string_view> parts; // the fixed text around and between the "%s"
+    for (size_t from = 0;;) {
+        const size_t at = pattern.find("%s", from);
+        parts.push_back(pattern.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos)
+            break;
+        from = at + 2;
+    }
+    if (parts.size() == 1)
         return told == pattern;
-    const std::string_view head = pattern.substr(0, at), tail = pattern.substr(at + 2);
+    const std::string_view head = parts.front(), tail = parts.back();
     if (told.size() < head.size() + tail.size() || !told.starts_with(head) || !told.ends_with(tail))
         return false;
-    arg = told.substr(head.size(), told.size() - head.size() - tail.size());
+    size_t begin = head.size(), end = told.size() - tail.size();
+    args.assign(parts.size() - 1, {});
+    for (size_t i = parts.size() - 2; i > 0; --i) {
+        const std::string_view part = parts[i];
+        const size_t at = end - begin < part.size() ? std::string_view::npos
+                                                    : told.rfind(part, end - part.size());
+        if (at == std::string_view::npos || at < begin)
+            return false;
+        args[i] = told.substr(at + part.size(), end - at - part.size());
+        end = at;
+    }
+    args.front() = told.substr(begin, end - begin);
     return true;
+}
+
+std::string Fill(std::string text, const std::vector<std::string>& args) {
+    for (const std::string& arg : args)
+        text = FormatText(text, arg);
+    return text;
 }
 
 } // namespace
@@ -52,10 +78,14 @@ void OpenMessageCatalogue(const std::string& localeFolder) {
 }
 
 std::string CliText(std::string_view text) {
-    std::string arg;
+    std::vector<std::string> args;
     for (const text::CliWording& wording : text::kCliWordings) {
-        if (Matches(text, wording.table, arg))
-            return FormatText(Translate(wording.cli), arg);
+        if (Matches(text, wording.table, args))
+            return Fill(Translate(wording.cli), args);
+    }
+    for (std::string_view pattern : text::kCliFilledTexts) {
+        if (Matches(text, pattern, args))
+            return Fill(Translate(pattern), args);
     }
     return Translate(text);
 }

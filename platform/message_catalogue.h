@@ -19,7 +19,8 @@ void OpenMessageCatalogue(const std::string& localeFolder);
 
 // The text srctdy-cli shows for a table text, in the language of the locale. A shared
 // text of the desktop program (kReadError, filled in with FormatText or not) is shown in
-// the command line's wording of it (kCliWordings); any other text is its own message id.
+// the command line's wording of it (kCliWordings); a command-line text is found again after
+// it was filled in (kCliFilledTexts); any other text is its own message id.
 std::string CliText(std::string_view text);
 
 } // namespace srctdy

@@ -20,7 +20,8 @@ inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
 // "%s": the path, then the input line where the output's tokens part from the input's.
 inline constexpr std::string_view kTokensWouldChange =
-    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s 行目";
+    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s "
+    "行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
 
 // The definition comments written before the first #include line.
@@ -178,6 +179,8 @@ inline constexpr std::string_view kCliUnchanged = "unchanged";
 inline constexpr std::string_view kCliReadError = "read error";
 inline constexpr std::string_view kCliWriteError = "write error";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
+// The texts above that have a "%s": the command line fills them in before it shows them.
+inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
 
 // The command line's wording of the texts above that reach it from the engine and the
 // renaming. Under a Japanese locale the catalogue gives back the table text itself.
@@ -193,6 +196,8 @@ inline constexpr CliWording kCliWordings[] = {
     {kWriteError, "cannot write the output file\n[ %s ]"},
     {kReplaceError, "cannot replace the file\n[ %s ]"},
     {kReadOnlyInput, "a read-only file is not overwritten\n[ %s ]"},
+    {kTokensWouldChange,
+     "not written: the tokens the compiler reads would change\n[ %s ]\nat input line %s"},
     {kEmptySubFolderName, "no sub-folder name given"},
     {kRenameFailed, "cannot rename\n[ %s ]"},
     {kRenameFailedStop, "cannot rename\n[ %s ]\nStop?"},

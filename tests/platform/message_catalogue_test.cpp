@@ -26,27 +26,33 @@ private:
 #define ASSERT_JAPANESE_LOCALE(guard)                                                              \
     ASSERT_TRUE((guard).ok()) << "no ja_JP.UTF-8 locale on this machine: `make deps` makes it"
 
+// The text filled in as the engine fills it: the path first, then (if asked) a line number.
+std::string Filled(std::string_view pattern, const std::string& path) {
+    return FormatText(FormatText(pattern, path), "12");
+}
+
 TEST(MessageCatalogue, SharedTextsReadAsTheTableUnderJapaneseAndInCliWordsOtherwise) {
-    // Paths at the edges of the "%s" filling: empty, holding the marks of the pattern itself.
-    const std::string paths[] = {"dir/a.c", "", "[ x ]", "%s", "\xe9\x9b\x9b.c"};
+    // Paths at the edges of the "%s" filling: empty, holding the fixed parts of the patterns.
+    const std::string paths[] = {"dir/a.c", "", "[ x ]", "%s", "雛.c", "a ]\n入力の b.c"};
     for (const text::CliWording& row : text::kCliWordings) {
         for (const std::string& path : paths) {
-            const std::string told = FormatText(row.table, path);
+            const std::string told = Filled(row.table, path);
             {
                 MessagesLocale japanese("ja_JP.UTF-8");
                 ASSERT_JAPANESE_LOCALE(japanese);
                 EXPECT_EQ(told, CliText(told)) << row.cli;
             }
             MessagesLocale c("C");
-            EXPECT_EQ(FormatText(row.cli, path), CliText(told)) << row.cli;
+            EXPECT_EQ(Filled(row.cli, path), CliText(told)) << row.cli;
         }
     }
 }
 
 TEST(MessageCatalogue, EveryCommandLineTextHasItsJapanese) {
     const std::string_view ids[] = {
-        text::kCliUsage,     text::kCliWouldChange, text::kCliTidy,       text::kCliConverted,
-        text::kCliUnchanged, text::kCliReadError,   text::kCliWriteError, text::kCliTryHelp};
+        text::kCliUsage,      text::kCliWouldChange, text::kCliTidy,
+        text::kCliConverted,  text::kCliUnchanged,   text::kCliReadError,
+        text::kCliWriteError, text::kCliTryHelp,     text::kCliCommentsLeft};
     MessagesLocale japanese("ja_JP.UTF-8");
     ASSERT_JAPANESE_LOCALE(japanese);
     for (std::string_view id : ids) {
@@ -54,6 +60,17 @@ TEST(MessageCatalogue, EveryCommandLineTextHasItsJapanese) {
         EXPECT_NE(std::string(id), shown) << "missing from po/ja.po (or out of date): " << id;
         EXPECT_FALSE(shown.empty());
     }
+}
+
+TEST(MessageCatalogue, CommandLineTextsAreTranslatedAfterTheyAreFilledIn) {
+    const std::string told = FormatText(text::kCliCommentsLeft, "3");
+    {
+        MessagesLocale c("C");
+        EXPECT_EQ("comments left as they were: 3", CliText(told));
+    }
+    MessagesLocale japanese("ja_JP.UTF-8");
+    ASSERT_JAPANESE_LOCALE(japanese);
+    EXPECT_EQ("そのままにしたコメント: 3", CliText(told));
 }
 
 TEST(MessageCatalogue, OtherTextsPassUnchanged) {
