@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {
-        std::cerr << "srctdy-cli: " << error << "\n" << CliText(text::kCliTryHelp) << "\n";
+        std::cerr << "srctdy-cli: " << CliText(error) << "\n" << CliText(text::kCliTryHelp) << "\n";
         return 2;
     }
     if (options.help) {
