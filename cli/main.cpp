@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/convert_command.h"
 #include "cli/file_options.h"
+#include "platform/message_catalogue.h"
 #include "platform/string_table.h"
 
 #include <iostream>
@@ -11,15 +12,16 @@
 
 int main(int argc, char** argv) {
     using namespace srctdy;
+    OpenMessageCatalogue(LocaleFolderBesideProgram());
     std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {
-        std::cerr << "srctdy-cli: " << error << "\n" << text::kCliTryHelp << "\n";
+        std::cerr << "srctdy-cli: " << CliText(error) << "\n" << CliText(text::kCliTryHelp) << "\n";
         return 2;
     }
     if (options.help) {
-        std::cout << text::kCliUsage;
+        std::cout << CliText(text::kCliUsage);
         return 0;
     }
     if (options.version) {

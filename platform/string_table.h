@@ -112,6 +112,8 @@ inline constexpr std::string_view kProjectConfigError =
     "ﾌｫﾙﾀﾞの設定ﾌｧｲﾙ .srctdy.toml に誤りがあります。起動時の変換条件を使います。";
 
 // The command line.
+// The command line. Its texts are English: they are the message ids of the catalogue that
+// srctdy-cli shows them through (CliText, platform/message_catalogue.h; po/ja.po).
 inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
 Tidies C and C++ source files (code page 932 or UTF-8 text, written with CR LF line ends).
 PATH: a file, a folder, or "-". A folder stands for its files that match --type (files
@@ -197,6 +199,34 @@ inline constexpr std::string_view kCliCp932 = " (code page 932)"; // after a fil
 inline constexpr std::string_view kCliUtf8 = " (UTF-8)";
 inline constexpr std::string_view kCliWriteError = "write error";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
+// The texts above that have a "%s": the command line fills them in before it shows them.
+inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
+
+// The command line's wording of the texts above that reach it from the engine and the
+// renaming. Under a Japanese locale the catalogue gives back the table text itself.
+struct CliWording {
+    std::string_view table; // the desktop program's text
+    std::string_view cli;   // the command line's message id, "%s" where the table has one
+};
+inline constexpr CliWording kCliWordings[] = {
+    {kInputOpenError, "cannot open the file"},
+    {kOutputOpenError, "cannot open the output file"},
+    {kTemplateMissing, "the template file does not exist;\nno template is inserted"},
+    {kReadError, "cannot read the file\n[ %s ]"},
+    {kWriteError, "cannot write the output file\n[ %s ]"},
+    {kReplaceError, "cannot replace the file\n[ %s ]"},
+    {kReadOnlyInput, "a read-only file is not overwritten\n[ %s ]"},
+    {kTokensWouldChange,
+     "not written: the tokens the compiler reads would change\n[ %s ]\nat input line %s"},
+    {kEmptySubFolderName, "no sub-folder name given"},
+    {kRenameFailed, "cannot rename\n[ %s ]"},
+    {kRenameFailedStop, "cannot rename\n[ %s ]\nStop?"},
+    {kRenameError, "rename error"},
+    {kRenameRestored, "cannot rename; the old name was restored\n[ %s ]"},
+    {kRenameRestoredStop, "cannot rename; the old name was restored\n[ %s ]\nStop?"},
+    {kRenameStranded, "cannot rename; the file is left as fnswap_temp_name.tmp\n[ %s ]"},
+    {kRenameStrandedStop, "cannot rename; the file is left as fnswap_temp_name.tmp\n[ %s ]\nStop?"},
+};
 
 } // namespace srctdy::text
 

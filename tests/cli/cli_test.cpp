@@ -171,7 +171,7 @@ TEST(Cli, FailuresAreReportedPerFileAndExitOne) {
     WriteFile(dir / "ok.c", "ok\n");
     ProcessResult r = RunCli({"--overwrite", dir / "missing.c", dir / "ok.c"});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(dir / "missing.c" + ": ファイルが選択されていません。\n", r.err);
+    EXPECT_EQ(dir / "missing.c" + ": cannot open the file\n", r.err);
     EXPECT_EQ("ok\r\n", ReadFile(dir / "ok.c"));
 }
 
@@ -180,7 +180,7 @@ TEST(Cli, MissingTemplateIsReportedButSucceeds) {
     WriteFile(dir / "a.c", "a\n");
     ProcessResult r = RunCli({"--template=" + (dir / "none.txt"), "--stdout", dir / "a.c"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(dir / "a.c" + ": 雛形ファイルが存在しません。 雛形挿入処理は無視されます。\n", r.err);
+    EXPECT_EQ(dir / "a.c" + ": the template file does not exist; no template is inserted\n", r.err);
     EXPECT_EQ("a\r\n", r.out);
 }
 
@@ -225,7 +225,7 @@ TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
         EXPECT_EQ(one.err, many.err);
     }
     EXPECT_EQ(1, one.status);
-    EXPECT_NE(std::string::npos, one.err.find("missing9.c: ファイルが選択されていません。"));
+    EXPECT_NE(std::string::npos, one.err.find("missing9.c: cannot open the file"));
 
     ProcessResult subOne = run({"-j1", "--subfolder=one"});
     ProcessResult subMany = run({"-j4", "--subfolder=many"});
