@@ -55,10 +55,10 @@ bench:
 	bash bench/run_bench.sh
 
 format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' ':!tests/data/**' | xargs clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	git ls-files '*.cpp' '*.h' ':!tests/data/**' | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build

@@ -1,12 +1,16 @@
 #include "engine/convert_file.h"
 #include "engine/utf8.h"
 #include "platform/scripted_prompter.h"
+#include "support/c_tokens.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace srctdy {
 namespace {
@@ -152,7 +156,7 @@ TEST(ConversionPipeline, SurvivesRandomInputWithEveryConditionOn) {
     const FileContext file{"f.c", "2024-01-02"};
     const std::string_view replacements[] = {"%filename%", "%date%", "", "FIXME"};
     for (unsigned seed = 1; seed <= 400; ++seed) {
-        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
         options.commentMode = static_cast<int>(seed % 4);
         options.replaceText = replacements[seed / 4 % 4];
         options.insertHeaderTemplate = static_cast<int>(seed / 16 % 2);
@@ -164,6 +168,197 @@ TEST(ConversionPipeline, SurvivesRandomInputWithEveryConditionOn) {
         // Whatever was written is whole lines.
         if (!output.empty()) {
             EXPECT_EQ("\r\n", output.substr(output.size() - 2));
+        }
+    }
+}
+
+// Pieces of real-looking C for the token property: literals that fool a quote flag, comment
+// marks inside literals and comments, full-width spaces and double-byte characters (0x95 0x5C
+// is one whose second byte is a backslash).
+// clang-format off
+const std::string_view kCodePieces[] = {
+    "x", "name_2", "42", "0x1F", "1.5e-3", "=", "+", "(", ")", "{", "}", ";", ",", "*", "/",
+    "&&", "->",
+    "\"a\\\"b\"", "\"/*\"", "\"//\"", "\"*/\"", "'\"'", "'\\''", "'/'", "\"\\\\\"",
+    "\"\x81\x40\"", "'\x81\x40'", "\"\x95\x5C\"", "\"a\tb\"",
+    "/* c */", "/**/", "/* \x95\x5C*/", "/*\x81\x40*/", "\x81\x40", "\t"};
+const std::string_view kCommentWords[] = {
+    "text", "see https://host/x", "*/", "//", "/*", "\x95\x5C", "C:\\", "\x81\x40", "'", "\"",
+    "////////", "\\"};
+// clang-format on
+
+std::string Pick(std::mt19937& random, const auto& table) {
+    return std::string(table[random() % std::size(table)]);
+}
+
+std::string CodeRun(std::mt19937& random, size_t pieces) {
+    std::string code;
+    for (size_t i = 0; i < pieces; ++i)
+        code += Pick(random, kCodePieces) + (random() % 2 ? " " : "");
+    return code;
+}
+
+std::string CommentText(std::mt19937& random) {
+    std::string text;
+    for (size_t i = random() % 4; i > 0; --i)
+        text += " " + Pick(random, kCommentWords);
+    return text;
+}
+
+// One construct of random C-like code: one line or a few that belong together.
+std::string RandomConstruct(std::mt19937& random) {
+    const std::string indent = random() % 3 ? std::string(random() % 3, '\t') : "\x81\x40 ";
+    switch (random() % 9) {
+    case 0:
+        return "";
+    case 1: // code, perhaps with a comment after it, perhaps with code after the comment
+        return indent + CodeRun(random, 1 + random() % 6) +
+               (random() % 2 ? "//" + CommentText(random) : "") + (random() % 4 ? "" : " \t");
+    case 2: // a block comment over several lines, code before it and after it
+    {
+        std::string text =
+            indent + (random() % 2 ? CodeRun(random, 2) : "") + "/*" + CommentText(random);
+        for (size_t i = random() % 3; i > 0; --i)
+            text += "\n *" + CommentText(random);
+        return text + "\n" + CommentText(random) + " */" + (random() % 2 ? " f();" : "");
+    }
+    case 3: // a macro continued over lines, with comments in it
+    {
+        std::string text = "#define M(a) \\";
+        for (size_t i = random() % 3; i > 0; --i)
+            text += "\n  " + CodeRun(random, 2) + (random() % 2 ? " /* c */" : "") +
+                    (random() % 4 ? " \\" : " \\ ");
+        return text + (random() % 4 ? "\n" : "\n\n") + "  " + CodeRun(random, 2);
+    }
+    case 4: // a string continued over two lines
+        return indent + "s = \"abc" + Pick(random, kCodePieces) + "\\\n  def\";";
+    case 5: // a preprocessor line with tabs, inside literals too
+        return "#define\tT\t\"a\tb\"\t'\t'" + (random() % 2 ? "\t/*\tc\t*/" : std::string());
+    case 6: // a long line, with or without a comment
+    {
+        std::string text = indent;
+        const size_t length = 81 + random() % 175;
+        while (text.size() < length)
+            text += CodeRun(random, 1) + " ";
+        return text + (random() % 2 ? "// long" + CommentText(random) : "");
+    }
+    case 7: // a line comment that may end in a backslash or a character ending in 0x5C
+        return indent + "//" + CommentText(random) + (random() % 2 ? "\x95\x5C" : "");
+    default: // a block comment on one line with the last word right before its end
+        return indent + "/*" + CommentText(random) + Pick(random, kCommentWords) + "*/" +
+               (random() % 2 ? " y = 2;" : "");
+    }
+}
+
+std::vector<std::string> RandomCLines(unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::string> lines;
+    for (size_t i = 1 + random() % 12; i > 0; --i) {
+        const std::string construct = RandomConstruct(random);
+        size_t from = 0;
+        for (size_t end; (end = construct.find('\n', from)) != std::string::npos; from = end + 1)
+            lines.push_back(construct.substr(from, end - from));
+        lines.push_back(construct.substr(from));
+    }
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+// Bytes as a C string literal, for a failure message.
+std::string Quoted(std::string_view bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += c == '\n'               ? std::string("\\n\"\n\"")
+               : c == '"' || c == '\\' ? std::string("\\") + static_cast<char>(c)
+               : c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c))
+                                       : std::string(hex);
+    }
+    out += "\"";
+    return out.ends_with("\n\"\"") ? out.substr(0, out.size() - 3) : out;
+}
+
+// Drops lines, then words, while fails(lines) still holds: a short input to show.
+std::vector<std::string> Shrunk(std::vector<std::string> lines,
+                                const std::function<bool(const std::vector<std::string>&)>& fails) {
+    // Removes count bytes of line at from (npos: the whole line) when it still fails.
+    const auto tryWithout = [&](size_t line, size_t from, size_t count) {
+        std::vector<std::string> fewer = lines;
+        if (count == std::string::npos)
+            fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(line));
+        else
+            fewer[line].erase(from, count);
+        if (fails(fewer))
+            lines = fewer;
+    };
+    for (size_t i = lines.size(); i-- > 0;)
+        tryWithout(i, 0, std::string::npos);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t end = lines[i].size(); end > 0;) {
+            const size_t space = lines[i].rfind(' ', end - 1);
+            const size_t start = space == std::string::npos ? 0 : space;
+            tryWithout(i, start, end - start);
+            end = start;
+        }
+    }
+    return lines;
+}
+
+TEST(ConversionPipeline, RandomCodeKeepsItsTokensUnderEveryOptionSet) {
+    struct OptionSet {
+        const char* name;
+        int commentMode;
+        int indentSizeIndex;
+    };
+    const OptionSet sets[] = {
+        {"defaults", 0, 1},         {"--indent=tab", 0, 3},     {"--comments=line", 1, 1},
+        {"--comments=block", 2, 1}, {"--comments=split", 3, 1},
+    };
+    const unsigned kSeed = 20261207;
+    const FileContext file{"f.c", "2024-01-02"};
+    for (const OptionSet& base : sets) {
+        for (const bool deleteEmpty : {false, true}) {
+            FormatOptions options;
+            options.commentMode = base.commentMode;
+            options.deleteEmptyLines = deleteEmpty;
+            options.collapseEmptyLines = !deleteEmpty;
+            ConvertSettings settings;
+            settings.indentSizeIndex = base.indentSizeIndex;
+            const auto difference = [&](const std::vector<std::string>& lines) {
+                const std::string input = Joined(lines);
+                RecordingPrompter prompter;
+                const std::string output = ConvertText(input, options, settings, file, prompter);
+                return testing::FirstTokenDifference(testing::TokenizeC(input, false),
+                                                     testing::TokenizeC(output, false));
+            };
+            int failures = 0;
+            std::vector<std::string> smallest;
+            std::string smallestDifference;
+            unsigned firstSeed = 0;
+            for (unsigned seed = kSeed; seed < kSeed + 300; ++seed) {
+                const std::vector<std::string> lines = RandomCLines(seed);
+                if (difference(lines).empty())
+                    continue;
+                if (failures++ > 0)
+                    continue;
+                smallest = Shrunk(lines, [&](const std::vector<std::string>& fewer) {
+                    return !difference(fewer).empty();
+                });
+                smallestDifference = difference(smallest);
+                firstSeed = seed;
+            }
+            EXPECT_EQ(0, failures) << base.name << (deleteEmpty ? " --delete-empty" : "") << ": "
+                                   << failures << " of 300 inputs changed their tokens (seeds from "
+                                   << kSeed << "); seed " << firstSeed << " reduced to\n"
+                                   << Quoted(Joined(smallest)) << "\n"
+                                   << smallestDifference;
         }
     }
 }
