@@ -13,6 +13,7 @@
 #include "batch/file_renaming.h"
 #include "batch/folder_navigation.h"
 #include "batch/run_control.h"
+#include "config/option_resolver.h"
 #include "engine/format_options.h"
 #include "options/options_dialog.h"
 #include "platform/desktop.h"
@@ -182,6 +183,7 @@ MainDialog::MainDialog(FormatOptions& options, std::string startupFolder, std::s
 
     folderPath = LoadSettings(settingsPath_);
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
     ui->exitButton->setFocus();
@@ -313,6 +315,7 @@ void MainDialog::onBrowseFolder() {
     folderPath = BrowseFolder(folderPath, desktop_);
     // A cancelled browse still reads the folder again.
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
@@ -402,6 +405,7 @@ void MainDialog::onFolderDown() {
         return;
     folderPath = *below;
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
@@ -409,6 +413,7 @@ void MainDialog::onFolderDown() {
 void MainDialog::onFolderUp() {
     folderPath = FolderUp(folderPath.empty() ? CurrentFolder() : folderPath);
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
@@ -499,6 +504,7 @@ void MainDialog::dropEvent(QDropEvent* event) {
 void MainDialog::chooseFolder(const std::string& folder) {
     folderPath = folder;
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
@@ -540,6 +546,30 @@ void MainDialog::watchFolder() {
         watcher_.removePaths(watcher_.directories());
     if (!folderPath.empty())
         watcher_.addPath(ShowPath(folderPath));
+}
+
+// The chosen folder's .srctdy.toml (the nearest from the folder upward) gives the starting
+// conversion options, read again at every change of folder and never written. Leaving a
+// configured folder for one without goes back to the start-up defaults; between folders
+// without one, the options the user set stay.
+void MainDialog::readFolderOptions() {
+    if (folderPath.empty())
+        return;
+    FormatOptions options;
+    ConvertSettings settings;
+    std::string from;
+    const std::string error = LoadFolderOptions(folderPath, StartupFormatOptions(startupFolder_),
+                                                options, settings, from);
+    if (!error.empty())
+        prompter_.tell(std::string(text::kProjectConfigError) + "\n" + error);
+    if (from.empty() && folderConfig.empty())
+        return;
+    folderConfig = from;
+    options_ = options;
+    ui->indentOnRadio->setChecked(settings.indentOn);
+    ui->indentOffRadio->setChecked(!settings.indentOn);
+    indentSizeIndex = settings.indentSizeIndex;
+    onIndentMode();
 }
 
 } // namespace srctdy

@@ -82,6 +82,7 @@ private:
     void chooseFolder(const std::string& folder);
     void refreshKeepingSelection();
     void watchFolder();
+    void readFolderOptions();
 
     std::unique_ptr<Ui::MainDialog> ui;
     FormatOptions& options_;
@@ -101,6 +102,7 @@ private:
     QTimer followDisk_; // gathers a burst of changes into one refresh
     bool changedDuringRun_ = false;
     bool closeAfterRun_ = false;
+    std::string folderConfig;                // the .srctdy.toml the options came from; "" none
 };
 
 } // namespace srctdy

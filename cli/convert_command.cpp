@@ -1,8 +1,10 @@
 #include "cli/convert_command.h"
 
 #include "batch/unified_diff.h"
+#include "cli/file_options.h"
 #include "cli/file_walk.h"
 #include "cli/message_line.h"
+#include "cli/progress_line.h"
 #include "cli/rename_command.h"
 #include "engine/convert_file.h"
 #include "engine/line_writer.h"
@@ -40,6 +42,7 @@ enum class Outcome { Converted, Unchanged, Failed };
 // One file's work and everything it has to say.
 struct Job {
     FileEntry file;
+    ConversionOptions options; // the command line over the file's configuration
     Outcome outcome = Outcome::Failed;
     int commentsLeft = 0;
     CollectingPrompter prompter;
@@ -101,8 +104,8 @@ void CheckJob(const CliOptions& options, Job& job) {
     std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
     std::string converted;
     ConvertExtras extras;
-    if (ConvertBytes(*input, name, converted, options.format, options.settings, job.prompter,
-                     &extras) != kConverted) {
+    if (ConvertBytes(*input, name, converted, job.options.format, job.options.settings,
+                     job.prompter, &extras) != kConverted) {
         job.commentsLeft = extras.commentsLeft;
         return;
     }
@@ -127,8 +130,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
             return;
         }
         std::string converted;
-        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted, options.format,
-                         options.settings, job.prompter, &extras) != kConverted) {
+        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted, job.options.format,
+                         job.options.settings, job.prompter, &extras) != kConverted) {
             job.commentsLeft = extras.commentsLeft;
             return;
         }
@@ -142,10 +145,12 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
         return;
     }
     extras.outputFolder = job.file.outputFolder;
-    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, options.format,
-                                                      options.settings, job.prompter, &extras)
-                                  : ConvertFile(job.file.path, options.overwrite, options.format,
-                                                options.settings, job.prompter, &extras);
+    const FormatOptions& format = job.options.format;
+    const ConvertSettings& settings = job.options.settings;
+    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, format, settings,
+                                                      job.prompter, &extras)
+                                  : ConvertFile(job.file.path, options.overwrite, format, settings,
+                                                job.prompter, &extras);
     job.commentsLeft = extras.commentsLeft;
     if (result == kConverted)
         job.encoding = extras.encoding;
@@ -156,7 +161,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
 
 class Reporter {
 public:
-    Reporter(const CliOptions& options, std::ostream& err) : options_(options), err_(err) {}
+    Reporter(const CliOptions& options, std::ostream& err, ProgressLine* progress)
+        : options_(options), err_(err), progress_(progress) {}
 
     void report(Job& job) {
         const bool failed = job.outcome == Outcome::Failed;
@@ -180,6 +186,8 @@ public:
     }
 
     void summary() {
+        if (progress_)
+            progress_->erase();
         if (!options_.verbose)
             return;
         const int changed = counts_[0], unchanged = counts_[1], failed = counts_[2];
@@ -206,31 +214,61 @@ private:
     }
 
     void line(const std::string& path, std::string_view text) {
+        if (progress_)
+            progress_->erase();
         WriteMessageLine(err_, path, text);
     }
 
     const CliOptions& options_;
     std::ostream& err_;
+    ProgressLine* progress_;
     int counts_[3] = {0, 0, 0};
 };
 
+// The size of a file, for the progress line; 0 when it cannot be looked at.
+uint64_t FileSize(const std::string& path) {
+    struct stat st;
+    return path != "-" && ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
 } // namespace
 
-int RunConversion(const CliOptions& options, std::ostream& err) {
+int RunConversion(const CliOptions& options, std::ostream& err, unsigned progressWidth) {
+    FileOptions fileOptions(options);
     WalkOptions walk;
     walk.fileTypes = options.fileTypes;
     walk.recursive = options.recursive;
     walk.excludes = options.excludes;
     walk.subFolderName = options.settings.subFolderName;
+    walk.rulesFor = [&](const std::string& folder) { return fileOptions.rulesFor(folder); };
     std::vector<FileEntry> files = ExpandPaths(options.paths, walk);
     std::vector<Job> jobs(files.size());
-    for (size_t i = 0; i < files.size(); ++i)
+    // Every file's options are settled before the first is converted: a bad configuration
+    // converts nothing.
+    for (size_t i = 0; i < files.size() && fileOptions.error().empty(); ++i) {
         jobs[i].file = std::move(files[i]);
+        ResolvedOptions resolved;
+        if (fileOptions.resolve(jobs[i].file.path, resolved))
+            jobs[i].options = std::move(resolved.options);
+    }
+    if (!fileOptions.error().empty()) {
+        err << "srctdy-cli: " << fileOptions.error() << "\n";
+        return 2;
+    }
     unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(jobs.size())));
 
     FdSink stdoutSink(1);
-    Reporter reporter(options, err);
+    std::optional<ProgressLine> progress;
+    if (options.progress)
+        progress.emplace(err, jobs.size(), progressWidth);
+    Reporter reporter(options, err, progress ? &*progress : nullptr);
+    size_t done = 0;
+    uint64_t bytesDone = 0;
+    auto showProgress = [&](size_t next) {
+        if (progress)
+            progress->update(done, bytesDone, next < jobs.size() ? jobs[next].file.path : "");
+    };
     auto finish = [&](Job& job) {
         if (!job.output.empty() && !stdoutSink.write(job.output)) {
             job.prompter.messages.emplace_back(text::kCliWriteError);
@@ -239,12 +277,16 @@ int RunConversion(const CliOptions& options, std::ostream& err) {
         job.output.clear();
         job.output.shrink_to_fit();
         reporter.report(job);
+        ++done;
+        if (progress)
+            bytesDone += FileSize(job.file.path);
     };
 
     if (threads <= 1) {
-        for (Job& job : jobs) {
-            RunJob(options, job, stdoutSink); // streams straight to standard output
-            finish(job);
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            showProgress(i);
+            RunJob(options, jobs[i], stdoutSink); // streams straight to standard output
+            finish(jobs[i]);
         }
     } else {
         // Workers take files in order; this thread writes each file's results as soon as it
@@ -271,6 +313,7 @@ int RunConversion(const CliOptions& options, std::ostream& err) {
                 finished.wait(lock, [&] { return done[i] != 0; });
             }
             finish(jobs[i]);
+            showProgress(i + 1);
         }
         for (auto& worker : workers)
             worker.join();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +15,23 @@ struct FileEntry {
     std::string outputFolder;
 };
 
+// What decides which entries of one walked folder are taken.
+struct FolderRules {
+    std::vector<std::string> fileTypes;     // the folder's files must match one
+    std::vector<std::string> excludes;      // globs of paths, relative to the folder argument ...
+    std::optional<std::string> excludeBase; // ... or to the folder this path names (the
+                                            // folder's path relative to the globs' base)
+};
+
 // How PATH arguments turn into files.
 struct WalkOptions {
     std::vector<std::string> fileTypes = {"*.c"}; // a folder's files must match one
     bool recursive = false;
     std::vector<std::string> excludes; // globs of paths relative to the folder argument
     std::string subFolderName = "NewFolder";
+    // When set, gives each walked folder its own rules (a project configuration) instead of
+    // fileTypes and excludes; it decides on the folder's files and sub-folders alike.
+    std::function<FolderRules(const std::string& folder)> rulesFor;
 };
 
 // Whether a relative path matches an exclude glob: case-sensitive, "*" and "?" stop at "/",

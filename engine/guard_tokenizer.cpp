@@ -1,138 +1,13 @@
 #include "engine/guard_tokenizer.h"
 
-#include <array>
+#include "engine/guard_chars.h"
+
 #include <cstring>
 
 namespace srctdy {
 namespace {
 
-// Character classes of the code reading. The rules are this file's own on purpose: nothing
-// here is shared with the engine's lexical tracker or its double-byte helpers.
-enum : unsigned char { kOther, kBlank, kIdent, kDigit, kHigh, kQuote };
-
-constexpr std::array<unsigned char, 256> MakeClasses() {
-    std::array<unsigned char, 256> t{};
-    for (int c = 0; c < 256; ++c) {
-        if (c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r')
-            t[c] = kBlank;
-        else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$')
-            t[c] = kIdent;
-        else if (c >= '0' && c <= '9')
-            t[c] = kDigit;
-        else if (c >= 0x80)
-            t[c] = kHigh;
-        else if (c == '"' || c == '\'')
-            t[c] = kQuote;
-    }
-    return t;
-}
-constexpr std::array<unsigned char, 256> kClass = MakeClasses();
-
-enum HighKind { kHighIdent, kHighSpace, kHighOther };
-
-inline unsigned char At(const char* p, size_t i) {
-    return static_cast<unsigned char>(p[i]);
-}
-inline bool IsBlank(unsigned char c) {
-    return kClass[c] == kBlank;
-}
-inline bool IsWordChar(unsigned char c) {
-    return kClass[c] == kIdent || kClass[c] == kDigit;
-}
-
-// Code page 932: a lead byte pairs with the next byte only when that byte can be a second byte.
-inline bool IsLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-inline bool IsSecond(unsigned char c) {
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-inline bool IsContinuation(unsigned char c) {
-    return c >= 0x80 && c <= 0xBF;
-}
-
-// Length of a valid UTF-8 sequence at p[i] (a byte 0x80 or above), 0 if it is not one.
-size_t Utf8Length(const char* p, size_t i, size_t n) {
-    unsigned char c = At(p, i);
-    size_t len = c >= 0xC2 && c <= 0xDF   ? 2
-                 : c >= 0xE0 && c <= 0xEF ? 3
-                 : c >= 0xF0 && c <= 0xF4 ? 4
-                                          : 0;
-    if (len == 0 || i + len > n)
-        return 0;
-    unsigned char c1 = At(p, i + 1);
-    unsigned char lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-    unsigned char hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    if (c1 < lo || c1 > hi)
-        return 0;
-    for (size_t k = 2; k < len; ++k)
-        if (!IsContinuation(At(p, i + k)))
-            return 0;
-    return len;
-}
-
-size_t FindCommentEnd(const char* p, size_t i, size_t n) {
-    while (i < n) {
-        const void* star = std::memchr(p + i, '*', n - i);
-        if (!star)
-            return std::string_view::npos;
-        size_t j = static_cast<const char*>(star) - p;
-        if (j + 1 < n && p[j + 1] == '/')
-            return j + 2;
-        i = j + 1;
-    }
-    return std::string_view::npos;
-}
-
-// Longest punctuator at p[i]; C++'s own ones (->*, .*, <=>) only in C++. Digraphs count as
-// punctuators of their own; a byte that starts none is a token of one byte.
-size_t PunctuatorLength(const char* p, size_t i, size_t n, bool cpp) {
-    char c1 = i + 1 < n ? p[i + 1] : 0;
-    char c2 = i + 2 < n ? p[i + 2] : 0;
-    switch (p[i]) {
-    case '-':
-        if (c1 == '>')
-            return cpp && c2 == '*' ? 3 : 2;
-        return c1 == '-' || c1 == '=' ? 2 : 1;
-    case '+':
-        return c1 == '+' || c1 == '=' ? 2 : 1;
-    case '&':
-        return c1 == '&' || c1 == '=' ? 2 : 1;
-    case '|':
-        return c1 == '|' || c1 == '=' ? 2 : 1;
-    case '<':
-        if (c1 == '<')
-            return c2 == '=' ? 3 : 2;
-        if (c1 == '=')
-            return cpp && c2 == '>' ? 3 : 2;
-        return c1 == ':' || c1 == '%' ? 2 : 1;
-    case '>':
-        if (c1 == '>')
-            return c2 == '=' ? 3 : 2;
-        return c1 == '=' ? 2 : 1;
-    case '*':
-    case '/':
-    case '!':
-    case '^':
-    case '=':
-        return c1 == '=' ? 2 : 1;
-    case '#':
-        return c1 == '#' ? 2 : 1;
-    case '%':
-        if (c1 == ':')
-            return c2 == '%' && i + 3 < n && p[i + 3] == ':' ? 4 : 2;
-        return c1 == '=' || c1 == '>' ? 2 : 1;
-    case ':':
-        return c1 == '>' || c1 == ':' ? 2 : 1;
-    case '.':
-        if (c1 == '.' && c2 == '.')
-            return 3;
-        return cpp && c1 == '*' ? 2 : 1;
-    default:
-        return 1;
-    }
-}
+using namespace guard;
 
 bool IsEncodingPrefix(std::string_view id) {
     return id == "L" || id == "u" || id == "U" || id == "u8";
@@ -294,13 +169,16 @@ size_t GuardTokenizer::scanNumber(const char* p, size_t i, size_t n) const {
 // A string or character literal from its opening quote at p[i]; one not closed ends at the end
 // of the logical line, less its trailing blanks: the literal is ill-formed anyway, and trimming
 // a line must not count as a change of it.
-size_t GuardTokenizer::scanQuoted(const char* p, size_t i, size_t n) const {
+size_t GuardTokenizer::scanQuoted(const char* p, size_t i, size_t n, bool* closed) const {
     const size_t open = i;
     char quote = p[i++];
     while (i < n) {
         unsigned char c = At(p, i);
-        if (c == static_cast<unsigned char>(quote))
+        if (c == static_cast<unsigned char>(quote)) {
+            if (closed)
+                *closed = true;
             return i + 1;
+        }
         if (c == '\\') {
             if (++i == n)
                 break;
@@ -311,8 +189,10 @@ size_t GuardTokenizer::scanQuoted(const char* p, size_t i, size_t n) const {
         else
             ++i;
     }
+    if (closed)
+        *closed = false;
     size_t end = n;
-    while (end > open + 1 && (p[end - 1] == ' ' || (p[end - 1] >= '\t' && p[end - 1] <= '\r')))
+    while (end > open + 1 && IsBlank(At(p, end - 1)))
         --end;
     return end;
 }
@@ -339,7 +219,9 @@ void GuardTokenizer::lexLogical(const char* p, size_t n, char finalBreak) {
         size_t s = i;
         switch (kClass[c]) {
         case kBlank:
-            ++i;
+            do
+                ++i;
+            while (i < n && IsBlank(At(p, i)));
             space_ = true;
             continue;
         case kIdent:
@@ -487,11 +369,13 @@ void GuardTokenizer::token(size_t s, size_t e, std::string_view bytes) {
 void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplices) {
     if (markLines_ && (marks_.empty() || marks_.back().line != line))
         marks_.push_back({base_ + enc_.size(), line});
-    enc_ += gap_;
-    gap_.clear();
+    if (!gap_.empty()) {
+        enc_ += gap_;
+        gap_.clear();
+    }
     bool first = newline_;
     newline_ = false;
-    bool hash = bytes == "#" || bytes == "%:";
+    bool hash = bytes.size() <= 2 && (bytes == "#" || bytes == "%:");
     unsigned char header = kHeader;
     // Where a line starts matters only where a directive starts or ends.
     if (first && (hash || inDirective_))
@@ -500,25 +384,27 @@ void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplic
         inDirective_ = false;
         step_ = Step::None;
     }
-    switch (step_) {
-    case Step::AfterHash:
-        step_ = bytes == "define" ? Step::AfterDefine
-                : bytes == "include" || bytes == "include_next" || bytes == "import"
-                    ? Step::HeaderName
-                    : Step::None;
-        break;
-    case Step::AfterDefine:
-        step_ = Step::AfterName;
-        break;
-    case Step::AfterName:
-        if (bytes == "(" && space_)
-            header |= kSpaceBeforeParen;
-        step_ = Step::None;
-        break;
-    case Step::HeaderName:
-    case Step::None:
-        step_ = Step::None;
-        break;
+    if (step_ != Step::None) {
+        switch (step_) {
+        case Step::AfterHash:
+            step_ = bytes == "define" ? Step::AfterDefine
+                    : bytes == "include" || bytes == "include_next" || bytes == "import"
+                        ? Step::HeaderName
+                        : Step::None;
+            break;
+        case Step::AfterDefine:
+            step_ = Step::AfterName;
+            break;
+        case Step::AfterName:
+            if (bytes == "(" && space_)
+                header |= kSpaceBeforeParen;
+            step_ = Step::None;
+            break;
+        case Step::HeaderName:
+        case Step::None:
+            step_ = Step::None;
+            break;
+        }
     }
     if (hash && first) {
         inDirective_ = true;
@@ -526,8 +412,15 @@ void GuardTokenizer::emit(std::string_view bytes, long line, unsigned innerSplic
     }
     if (innerSplices)
         header |= kInnerSplices;
-    enc_.push_back(static_cast<char>(header));
-    PutVarint(enc_, bytes.size());
+    char head[1 + 10];
+    head[0] = static_cast<char>(header);
+    size_t headSize = 1;
+    for (uint64_t v = bytes.size();; v >>= 7) {
+        head[headSize++] = static_cast<char>(v >= 0x80 ? 0x80 | (v & 0x7F) : v);
+        if (v < 0x80)
+            break;
+    }
+    enc_.append(head, headSize);
     enc_.append(bytes);
     if (innerSplices)
         PutVarint(enc_, innerSplices);

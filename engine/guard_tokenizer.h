@@ -42,9 +42,31 @@ public:
     // Marks of input lines, in stream order (only when markLines); the owner trims them.
     std::vector<LineMark>& marks() { return marks_; }
 
+    // The quick way for a pair of lines, output and reference, when both tokenizers stand in
+    // the same state at a line start: quickScan tells, without producing records, whether the
+    // two (trimmed) lines make the same records, being alike but for runs of blanks outside
+    // literals and the text of comments, and what lexing them would leave behind (false: only
+    // lexing can tell). skipLine applies that to each side (marks no line).
+    struct Skip;
+    bool canSkip(const GuardTokenizer& other) const;
+    bool quickScan(std::string_view a, std::string_view b, Skip* skip) const;
+    void skipLine(const Skip& skip);
+
 private:
     enum class State { Code, Block, Raw };
     enum class Step { None, AfterHash, AfterDefine, AfterName, HeaderName };
+
+public:
+    struct Skip {
+        bool tokens = false; // the line has a token
+        bool hash = false;   // its first token is "#"
+        bool splice = false; // it ends in a splice
+        State end = State::Code;
+        Step step = Step::None; // of a directive going on past the splice
+    };
+
+private:
+    bool directiveStep(const char* p, size_t i, size_t n, Step* step) const;
     struct Splice {
         size_t offset;    // in join_: the splice lies before join_[offset]
         size_t tailStart; // its backslash and blanks in tails_
@@ -60,7 +82,7 @@ private:
     size_t highChar(const char* p, size_t i, size_t n, int* kind) const;
     size_t scanIdentifier(const char* p, size_t i, size_t n) const;
     size_t scanNumber(const char* p, size_t i, size_t n) const;
-    size_t scanQuoted(const char* p, size_t i, size_t n) const;
+    size_t scanQuoted(const char* p, size_t i, size_t n, bool* closed = nullptr) const;
     bool realBackslash(std::string_view text, size_t from, size_t at) const;
 
     bool utf8_;

@@ -171,8 +171,18 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
         shift = AssignTrimmed(state.line, state.rawLine, state.keepLeading, keepTrailing);
     else
         state.line.assign(state.rawLine);
-    if (options.fullWidthToHalfWidth)
+    if (options.fullWidthToHalfWidth) {
+        // A full-width space after a backslash at the line's end would turn it into a splice.
+        thread_local std::string before;
+        const bool mayMakeSplice = state.line.find('\\') != std::string::npos &&
+                                   !lex.endsInSplice && !lex.endsInByteSplice;
+        if (mayMakeSplice)
+            before = state.line;
         FullWidthSpacesToAscii(file.encoding, state.line, lex, shift);
+        if (mayMakeSplice && (EndsInSplice(state.line, state.lexOptions.encoding, false) ||
+                              EndsInSplice(state.line, state.lexOptions.encoding, true)))
+            state.line.swap(before);
+    }
     if (droppable && options.deleteEmptyLines && state.line.empty())
         return LineFate::Drop;
     if (droppable && options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)

@@ -94,6 +94,25 @@ void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
 }
 
 void LineWriter::append(std::string_view head, std::string_view text, std::string_view end) {
+    // A text put into a line (a replacement, a file name) may hold line breaks; each one is
+    // written as a line end of the file's own style, never as a bare LF.
+    if (!text.empty() && std::memchr(text.data(), '\n', text.size())) {
+        // A last line without a line end keeps none; its inner breaks take the added lines'.
+        const std::string_view inner = end.empty() ? addedEnd_ : end;
+        size_t newline;
+        while ((newline = text.find('\n')) != std::string_view::npos) {
+            std::string_view piece = text.substr(0, newline);
+            if (!piece.empty() && piece.back() == '\r')
+                piece.remove_suffix(1);
+            appendBytes(head, piece, inner);
+            head = {};
+            text.remove_prefix(newline + 1);
+        }
+    }
+    appendBytes(head, text, end);
+}
+
+void LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
     const size_t length = head.size() + text.size() + end.size();
     if (capacity_ - size_ < length)
         grow(length);

@@ -83,6 +83,7 @@ public:
 
 private:
     void append(std::string_view head, std::string_view text, std::string_view end);
+    void appendBytes(std::string_view head, std::string_view text, std::string_view end);
     void grow(size_t needed);
 
     ByteSink& sink_;

@@ -107,6 +107,10 @@ inline constexpr std::string_view kVersionMenuItem = "SRCTDH のﾊﾞｰｼﾞ�
 inline constexpr std::string_view kNoDisplay =
     "srctdy: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 
+// A chosen folder's .srctdy.toml that cannot be used; the file's own message follows.
+inline constexpr std::string_view kProjectConfigError =
+    "ﾌｫﾙﾀﾞの設定ﾌｧｲﾙ .srctdy.toml に誤りがあります。起動時の変換条件を使います。";
+
 // The command line.
 inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
 Tidies C and C++ source files (code page 932 or UTF-8 text, written with CR LF line ends).
@@ -155,6 +159,11 @@ Walking folders:
   --exclude=GLOB        skip files and folders whose path relative to the folder argument
                         matches GLOB ("*" and "?" stop at "/", "**" spans folders);
                         may be given several times
+Configuration (each file's nearest .srctdy.toml and its .editorconfig; the command line
+wins over both):
+  --config=FILE         use FILE as the .srctdy.toml of every file
+  --no-config           read no .srctdy.toml and no .editorconfig
+  --print-config PATH   print the options in effect for PATH and where each came from
 Running:
   --quiet               report failures only
   --verbose             name every file with its encoding, and end with a summary line
@@ -163,6 +172,7 @@ Running:
                         what the compiler sees would change
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
+  (on a terminal, a run that lasts over a second shows a progress line, erased at the end)
 Renaming (renames only; no conversion option may stand beside it):
   --rename=upper|lower|c-to-cpp|cpp-to-c
                                      names to upper or lower case, .c to .cpp, .cpp to .c
@@ -171,8 +181,8 @@ Renaming (renames only; no conversion option may stand beside it):
 
 The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are used in
 each file's encoding; a code page 932 file fails when a text cannot be written in it (with
---encoding=cp932 that is a usage error). Paths are used as they are. Messages go to standard error, each prefixed
-with the path of the file it concerns.
+--encoding=cp932 that is a usage error). Paths are used as they are. Messages go to
+standard error, each prefixed with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 (with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).

@@ -37,6 +37,11 @@ TEST(CliCheck, ExitStatusAndListing) {
 
     ProcessResult missing = RunCli({"--check", dir / "tidy.c", dir / "gone.c"});
     EXPECT_EQ(2, missing.status);
+    // A file that cannot be read outranks one that would change.
+    ProcessResult both = RunCli({"--check", dir / "untidy.c", dir / "gone.c"});
+    EXPECT_EQ(2, both.status);
+    EXPECT_NE(std::string::npos, both.err.find(dir / "untidy.c: would change\n")) << both.err;
+    EXPECT_NE(std::string::npos, both.err.find(dir / "gone.c: ")) << both.err;
 
     EXPECT_EQ(2, RunCli({"--check", "--overwrite", dir / "tidy.c"}).status);
     EXPECT_EQ(2, RunCli({"--diff", "--stdout", dir / "tidy.c"}).status);

@@ -27,27 +27,41 @@ TEST(Cli, HelpAndVersionSucceed) {
 TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
     TempDir dir;
     WriteFile(dir / "a.c", "  a\n");
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus", dir / "a.c"},
-        {"--delete-lines=ab", dir / "a.c"},
-        {"--delete-lines=\xE8\xA1\xA8", dir / "a.c"}, // one double-byte character: 2 bytes
-        {"--replace=abc", "--delete-lines=abc", dir / "a.c"},
-        {"--with=x", dir / "a.c"},
-        {"--overwrite", "--stdout", dir / "a.c"},
-        {"--overwrite", "--subfolder=x", dir / "a.c"},
-        {"--indent=3", dir / "a.c"},
-        {"--comments=all", dir / "a.c"},
-        {"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", dir / "a.c"}, // not in cp932
-        {"--replace=\xFF", dir / "a.c"},                                 // not UTF-8
-        {"--encoding=latin1", dir / "a.c"},
-        {"--trim"}, // no PATH
-        {"--rename=upper", "--trim", dir / "a.c"},
-        {"--subfolder=", dir / "a.c"},
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason; // the message after "srctdy-cli: "
     };
-    for (const auto& args : cases) {
-        ProcessResult r = RunCli(args);
-        EXPECT_EQ(2, r.status) << args[0];
-        EXPECT_NE(std::string::npos, r.err.find("srctdy-cli: ")) << args[0];
+    const std::string a = dir / "a.c";
+    const Case cases[] = {
+        {{"--bogus", a}, "unknown option --bogus"},
+        {{"--delete-lines=ab", a}, "--delete-lines needs a prefix of at least 3 bytes"},
+        // one double-byte character: 2 bytes
+        {{"--delete-lines=\xE8\xA1\xA8", a}, "--delete-lines needs a prefix of at least 3"},
+        {{"--replace=x", "--delete-lines=abc", a}, "--replace and --delete-lines exclude each"},
+        {{"--delete-lines=abc", "--replace=x", a}, "--replace and --delete-lines exclude each"},
+        {{"--with=x", a}, "--with needs --replace"},
+        {{"--overwrite", "--stdout", a}, "--overwrite cannot be used together with --stdout"},
+        {{"--overwrite", "--subfolder=x", a}, "--overwrite cannot be used together"},
+        {{"--indent=3", a}, "--indent must be 2, 4, 8, tab or off"},
+        {{"--comments=all", a}, "--comments must be keep, line, block or split"},
+        {{"--eol=cr", a}, "--eol must be crlf, lf or keep"},
+        {{"--encoding=latin1", a}, "--encoding must be auto, cp932 or utf-8"},
+        {{"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", a},
+         "--replace holds a character that code page 932"},
+        {{"--replace=\xFF", a}, "--replace is not UTF-8"},
+        {{"--trim=yes", a}, "--trim takes no value"},
+        {{"--no-definitions", a}, "unknown option --no-definitions"},
+        {{"--indent", a}, "--indent needs a value"},
+        {{"--trim"}, "no PATH given"},
+        {{"--rename=upper", "--trim", a}, "--rename renames only"},
+        {{"--subfolder=", a}, "--subfolder needs a name"},
+        {{"--config=x.toml", "--no-config", a}, "--config and --no-config cannot be used"},
+        {{"--print-config"}, "--print-config needs a PATH"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunCli(c.args);
+        EXPECT_EQ(2, r.status) << c.reason;
+        EXPECT_EQ(0u, r.err.find("srctdy-cli: " + c.reason)) << r.err;
     }
     EXPECT_EQ("a.c", ListFolder(dir.path()));
     EXPECT_EQ("  a\n", ReadFile(dir / "a.c"));

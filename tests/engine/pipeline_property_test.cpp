@@ -436,7 +436,7 @@ TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
     ConvertSettings settings;
     RecordingPrompter prompter;
     for (unsigned seed = 1; seed <= 600; ++seed) {
-        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
         std::mt19937 random(seed * 7919u);
         auto flag = [&] { return static_cast<int>(random() % 2); };
         FormatOptions options;

@@ -39,10 +39,14 @@ class TokenGuardRows : public ::testing::TestWithParam<GuardCase> {};
 
 TEST_P(TokenGuardRows, ComparesTokens) {
     const GuardCase& c = GetParam();
-    long parting = -1;
-    EXPECT_EQ(c.same, SameTokens(c.output, c.reference, c.options, &parting));
-    if (!c.same) {
-        EXPECT_EQ(c.parting, parting);
+    for (bool quick : {true, false}) {
+        GuardOptions options = c.options;
+        options.quickLines = quick;
+        long parting = -1;
+        EXPECT_EQ(c.same, SameTokens(c.output, c.reference, options, &parting)) << quick;
+        if (!c.same) {
+            EXPECT_EQ(c.parting, parting) << quick;
+        }
     }
 }
 
@@ -73,6 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"#define A \\  \t", "  1"}), kC, true, 0},
         GuardCase{"DirectiveEndsInsideComment", Lf({"#define A 1 // x", "// */", "int y;"}),
                   Lf({"#define A 1 /* x", "*/", "int y;"}), kC, true, 0},
+        GuardCase{"CommentAfterDirectiveEnd", Lf({"#define A 1", "/* c", "*/ x;"}),
+                  Lf({"#define A 1", "/* c */ x;"}), kC, true, 0},
         GuardCase{"NewlineOutsideDirectivesFree", Lf({"f(a, // c", "  b);"}),
                   Lf({"f(a, /* c", "*/ b);"}), kC, true, 0},
         GuardCase{"ObjectLikeStaysObjectLike", Lf({"#define F  (x)"}), Lf({"#define F /**/(x)"}),
@@ -90,6 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"s = R\"x(a", "  )\" b)x\";   "}), kCpp, true, 0},
         GuardCase{"HeaderNameIndented", Lf({"  #  include <a b.h>"}), Lf({"#include <a b.h>"}), kC,
                   true, 0},
+        GuardCase{"BlankRunsBetweenTokens", Lf({"#define A  (1 +  2) // x"}),
+                  Lf({"#define A\t(1 + 2) /* x */"}), kC, true, 0},
+        GuardCase{"ContinuationsReindentedAfterBlank",
+                  Lf({"#define M(a) \\", "    f(a); \\", "    g(a)"}),
+                  Lf({"#define M(a) \\", "\tf(a); \\", "\t\tg(a)"}), kC, true, 0},
+        GuardCase{"ObjectLikeDefineContinued", Lf({"#define F \\", "(x) x"}),
+                  Lf({"#define F \\", "  (x) x"}), kC, true, 0},
         GuardCase{"CrLf", "a;\r\n\r\nb;\r\n", "a;\nb;", kC, true, 0}));
 
 // Lead byte edges: "L\" is one character when L is a lead byte, so the quote closes the string
@@ -116,6 +129,13 @@ std::vector<GuardCase> LeadByteRows() {
         rows.push_back(
             {name, Lf({"a = b\x88 " + ch + ";"}), Lf({"a = b\x88" + ch + ";"}), kC, !pair, 1});
     }
+    // UTF-8: a valid sequence is one identifier character, a stray byte a token of its own.
+    rows.push_back(
+        {"Utf8CharacterSplit", Lf({"a = b\xC3 \xA9;"}), Lf({"a = b\xC3\xA9;"}), kUtf8, false, 1});
+    rows.push_back(
+        {"Utf8StrayBytesApart", Lf({"a = b\xFF \xA9;"}), Lf({"a = b\xFF\xA9;"}), kUtf8, true, 0});
+    rows.push_back({"Utf8OverlongIsNoCharacter", Lf({"a = b\xE0 \x80\x80;"}),
+                    Lf({"a = b\xE0\x80\x80;"}), kUtf8, true, 0});
     // The byte reading: a line ending in a second byte 0x5C splices as gcc reads it, so a
     // line after it may not be joined to it or parted from it.
     rows.push_back({"ByteSpliceKeptBeforeEmptyLine", Lf({"// " + kHyo, "", "x;"}),
@@ -170,6 +190,20 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"UnclosedStringChanged", Lf({"s = \"ab c   "}), Lf({"s = \"abc"}), kC, false, 1},
         GuardCase{"DirectiveSwallowsNextLine", Lf({"#define A 1 int x;"}),
                   Lf({"#define A 1", "int x;"}), kC, false, 2},
+        GuardCase{"CommentHidesDirectiveEnd", Lf({"#define A 1 /* c", "*/ x;"}),
+                  Lf({"#define A 1 /* c */", "x;"}), kC, false, 2},
+        GuardCase{"HashAfterCommentStartsDirective", Lf({"x; /* c", "*/", "# define A"}),
+                  Lf({"x; /* c", "*/ # define A"}), kC, false, 2},
+        GuardCase{"SpliceIsNoSpaceBeforeParen", Lf({"#define F \\", "(x) x"}),
+                  Lf({"#define F\\", "(x) x"}), kC, false, 2},
+        GuardCase{"DigraphStartsDirective", Lf({"%:define A 1 x"}), Lf({"%:define A 1", "x"}), kC,
+                  false, 2},
+        GuardCase{"HeaderNameIsOneToken", Lf({"#include <a  b.h>"}), Lf({"#include <a b.h>"}), kC,
+                  false, 1},
+        GuardCase{"BlankRunInString", Lf({"s = \"a  b\"; t;"}), Lf({"s = \"a b\"; t;"}), kC, false,
+                  1},
+        GuardCase{"BlankRunInCharAfterComment", Lf({"x; /* a */ c = ' ';"}),
+                  Lf({"x; /* a  */ c = '  ';"}), kC, false, 1},
         GuardCase{"HashStartsDirective", Lf({"a", "# b"}), Lf({"a # b"}), kC, false, 1},
         GuardCase{"PunctuatorsLongestMatch", Lf({"x <<= 1; p->*q; f(...);"}),
                   Lf({"x << = 1; p->*q; f(...);"}), kCpp, false, 1},
@@ -206,6 +240,7 @@ TEST(TokenGuard, OutputMayLagTheReferenceByAWholeFile) {
 // Random C-like text: tokens always apart, strings closed, sometimes spliced lines.
 struct Sample {
     std::vector<std::string> lines;
+    std::vector<std::string> respaced; // the same with other blanks between the tokens
     std::vector<std::pair<size_t, size_t>> tokenBytes; // (line, byte) of ASCII letters/digits
 };
 
@@ -263,15 +298,18 @@ Sample RandomText(std::mt19937& rng) {
                 inComment = false;
             }
             s.lines.push_back(line);
+            s.respaced.push_back(line);
             continue;
         }
         if (pick(6) == 0)
             line = "#define M(a) ";
+        std::string respaced = line;
         size_t tokens = pick(8);
         for (size_t t = 0; t < tokens; ++t) {
             std::string piece = kPieces[pick(std::size(kPieces))];
             size_t at = line.size();
             line += piece;
+            respaced += piece;
             bool literal = piece[0] == '\'' || piece[0] == '"' || piece[0] == 'L';
             bool comment = piece[0] == '/' && piece.size() > 1;
             if (!comment)
@@ -281,8 +319,12 @@ Sample RandomText(std::mt19937& rng) {
                     if (letterOrDigit && !(literal && b == 0) && !(b > 0 && piece[b - 1] == '\\'))
                         s.tokenBytes.emplace_back(s.lines.size(), at + b);
                 }
-            line += kGaps[pick(std::size(kGaps))];
+            std::string gap = kGaps[pick(std::size(kGaps))];
+            line += gap;
+            // Blanks for blanks only: a full-width space after a backslash is no splice.
+            respaced += gap == "\x81\x40" ? gap : kGaps[pick(std::size(kGaps)) % 3];
         }
+        size_t common = line.size();
         switch (pick(8)) {
         case 0:
             line += "\\"; // splice
@@ -298,9 +340,12 @@ Sample RandomText(std::mt19937& rng) {
             break;
         }
         s.lines.push_back(line);
+        s.respaced.push_back(respaced + line.substr(common));
     }
-    if (inComment)
+    if (inComment) {
         s.lines.push_back("*/");
+        s.respaced.push_back("*/");
+    }
     return s;
 }
 
@@ -316,6 +361,34 @@ bool EndsInBackslashByte(const std::string& line) {
     return end != std::string::npos && line[end] == '\\';
 }
 
+// Compares with lines compared as lines where they can be and with every line tokenized; the
+// two ways must give the same verdict and parting line.
+bool Same(const std::string& output, const std::string& reference, long* parting) {
+    GuardOptions slow = kC;
+    slow.quickLines = false;
+    long slowParting = -1;
+    bool same = SameTokens(output, reference, kC, parting);
+    EXPECT_EQ(same, SameTokens(output, reference, slow, &slowParting)) << reference;
+    EXPECT_EQ(*parting, slowParting) << reference;
+    return same;
+}
+
+// Feeds line pairs (as many lines on both sides) through linePair, the output line's leading
+// blanks as its head.
+bool SameByPairs(const std::vector<std::string>& output, const std::vector<std::string>& reference,
+                 long* parting) {
+    TokenGuard guard(kC);
+    for (size_t l = 0; l < output.size(); ++l) {
+        size_t head = output[l].find_first_not_of(" \t");
+        head = head == std::string::npos ? output[l].size() : head;
+        std::string_view line = output[l];
+        guard.linePair(line.substr(0, head), line.substr(head), reference[l], long(l + 1));
+    }
+    bool same = guard.finish();
+    *parting = guard.partingLine();
+    return same;
+}
+
 TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte) {
     std::mt19937 rng(20261207);
     static const char* const kIndents[] = {"", " ", "    ", "\t", "\t\t  "};
@@ -323,7 +396,7 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
         Sample s = RandomText(rng);
         std::string reference = Join(s.lines);
 
-        std::vector<std::string> edited = s.lines;
+        std::vector<std::string> edited = s.respaced;
         for (size_t l = 0; l < edited.size(); ++l) {
             if (l > 0 && EndsInBackslashByte(s.lines[l - 1]))
                 continue;
@@ -334,7 +407,16 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
             line = kIndents[rng() % 5] + line + kIndents[rng() % 5];
         }
         long parting = -1;
-        ASSERT_TRUE(SameTokens(Join(edited), reference, kC, &parting)) << reference;
+        ASSERT_TRUE(Same(Join(edited), reference, &parting)) << reference;
+        ASSERT_TRUE(SameByPairs(edited, s.lines, &parting)) << reference;
+
+        // Any line put in another's place: whatever the verdict, both ways agree on it.
+        std::vector<std::string> moved = edited;
+        moved[rng() % moved.size()] = s.lines[rng() % s.lines.size()];
+        long pairParting = -1;
+        EXPECT_EQ(Same(Join(moved), reference, &parting),
+                  SameByPairs(moved, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
 
         if (s.tokenBytes.empty())
             continue;
@@ -345,9 +427,11 @@ TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte
                                                         : (c == 'z'   ? 'a'
                                                            : c == 'Z' ? 'A'
                                                                       : c + 1);
-        ASSERT_FALSE(SameTokens(Join(changed), reference, kC, &parting))
+        ASSERT_FALSE(Same(Join(changed), reference, &parting))
             << reference << "\nline " << l + 1 << " byte " << b;
         EXPECT_GT(parting, 0);
+        EXPECT_FALSE(SameByPairs(changed, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
     }
 }
 

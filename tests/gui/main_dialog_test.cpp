@@ -524,6 +524,34 @@ private slots:
         QCOMPARE(QDir::currentPath(), QDir(project->path()).canonicalPath());
     }
 
+    // The chosen folder's .srctdy.toml gives the starting options, read again at every change
+    // of folder and never written; leaving it goes back to the start-up defaults.
+    void folderConfigurationGivesTheStartingOptions() {
+        QDir(project->path()).mkdir("NewFolder");
+        const QByteArray config = "comments = \"line\"\nindent = \"off\"\ntrim = false\n";
+        Write(project->filePath("NewFolder/.srctdy.toml"), config);
+        openProject({"outer.c"});
+        QCOMPARE(options.commentMode, 0);
+        click(kFolderDown);
+        QCOMPARE(options.commentMode, 1);
+        QCOMPARE(options.trimBlanks, 0);
+        QCOMPARE(options.fullWidthToHalfWidth, 1);
+        QVERIFY(control<QRadioButton>(kIndentOff)->isChecked());
+        QCOMPARE(pairs(), QString("eedd"));
+        click(kFolderUp);
+        QCOMPARE(options.commentMode, 0);
+        QCOMPARE(options.trimBlanks, 1);
+        QVERIFY(control<QRadioButton>(kIndentOn)->isChecked());
+        QCOMPARE(pairs(), QString("eeee"));
+        QCOMPARE(Read(project->filePath("NewFolder/.srctdy.toml")), config);
+
+        Write(project->filePath("NewFolder/.srctdy.toml"), "comments = \"line\"\nindent = 3\n");
+        prompter->expectMessage(std::string(text::kProjectConfigError) + "\n" + projectPath() +
+                                "/NewFolder/.srctdy.toml:2: indent must be 2, 4, 8, tab or off");
+        click(kFolderDown);
+        QCOMPARE(options.commentMode, 0);
+    }
+
     void folderDownIntoAMissingFolderChangesNothing() {
         openProject({"outer.c"});
         prompter->expectMessage(text::kNoSubFolder);
