@@ -188,7 +188,10 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             return "must be utf-8 or utf-8-bom";
         o.encoding = "utf-8";
         o.byteOrderMark = value.text == "utf-8-bom";
-        o.settings.forcedEncoding = TextEncoding::Utf8;
+        // A hint shared by every editor: ASCII files are taken as UTF-8, and each other file is
+        // still taken as its bytes show, so that a Shift-JIS file in the tree is never read as
+        // UTF-8.
+        o.settings.asciiEncoding = TextEncoding::Utf8;
     } else if (key == "delete-lines" || key == "replace") {
         std::string search;
         if (SetText(value, search, off, reason)) {
