@@ -130,9 +130,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
             return;
         }
         std::string converted;
-        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted,
-                         job.options.format, job.options.settings, job.prompter,
-                         &extras) != kConverted) {
+        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted, job.options.format,
+                         job.options.settings, job.prompter, &extras) != kConverted) {
             job.commentsLeft = extras.commentsLeft;
             return;
         }
@@ -148,11 +147,10 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
     extras.outputFolder = job.file.outputFolder;
     const FormatOptions& format = job.options.format;
     const ConvertSettings& settings = job.options.settings;
-    int result = options.toStdout
-                     ? ConvertFileToSink(job.file.path, sink, format, settings, job.prompter,
-                                         &extras)
-                     : ConvertFile(job.file.path, options.overwrite, format, settings, job.prompter,
-                                   &extras);
+    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, format, settings,
+                                                      job.prompter, &extras)
+                                  : ConvertFile(job.file.path, options.overwrite, format, settings,
+                                                job.prompter, &extras);
     job.commentsLeft = extras.commentsLeft;
     if (result == kConverted)
         job.encoding = extras.encoding;

@@ -183,8 +183,8 @@ Renaming (renames only; no conversion option may stand beside it):
 
 The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are used in
 each file's encoding; a code page 932 file fails when a text cannot be written in it (with
---encoding=cp932 that is a usage error). Paths are used as they are. Messages go to standard error, each prefixed
-with the path of the file it concerns.
+--encoding=cp932 that is a usage error). Paths are used as they are. Messages go to
+standard error, each prefixed with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 (with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
