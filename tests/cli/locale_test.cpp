@@ -62,8 +62,8 @@ TEST(CliLocale, MessagesAndHelpFollowTheLocale) {
          "詳しくは 'srctdy-cli --help' を実行してください。\n"},
         {c, {missing}, missing + ": cannot open the file\n"},
         {ja, {missing}, missing + ": ファイルが選択されていません。\n"},
-        {c, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": tidy\n"},
-        {ja, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": 整形済み\n"},
+        {c, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": tidy (code page 932)\n"},
+        {ja, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": 整形済み（シフトJIS）\n"},
         {c, {"--rename=upper", missing}, missing + ": cannot rename [ missing.c ]\n"},
         {ja, {"--rename=upper", missing}, missing + ": リネームできませんでした。 [ missing.c ]\n"},
     };

@@ -52,7 +52,8 @@ TEST(MessageCatalogue, EveryCommandLineTextHasItsJapanese) {
     const std::string_view ids[] = {
         text::kCliUsage,      text::kCliWouldChange, text::kCliTidy,
         text::kCliConverted,  text::kCliUnchanged,   text::kCliReadError,
-        text::kCliWriteError, text::kCliTryHelp,     text::kCliCommentsLeft};
+        text::kCliWriteError, text::kCliTryHelp,     text::kCliCommentsLeft,
+        text::kCliCp932,      text::kCliUtf8};
     MessagesLocale japanese("ja_JP.UTF-8");
     ASSERT_JAPANESE_LOCALE(japanese);
     for (std::string_view id : ids) {
