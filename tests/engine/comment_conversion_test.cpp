@@ -203,6 +203,12 @@ INSTANTIATE_TEST_SUITE_P(
              WithLength("a/**/b", "", 100) + "\n", Mode(3)},
         Case{"CutWouldMakeFunctionMacro", WithLength("#define F/**/(x) ", "", 100) + "\n",
              WithLength("#define F/**/(x) ", "", 100) + "\n", Mode(3)},
+        // Cut before its comment, the code would end in a backslash and splice.
+        Case{"CodeBeforeCommentEndsInBackslash", WithLength("x = 1; ", "\\ // c", 100) + "\n",
+             WithLength("x = 1; ", "\\ // c", 100) + "\n", Mode(3)},
+        Case{"CodeBeforeCommentEndsInSecondByteBackslash",
+             WithLength("x = 1; ", "\x95\x5C/* c */", 100) + "\n",
+             WithLength("x = 1; ", "\x95\x5C/* c */", 100) + "\n", Mode(3)},
         Case{"LineCommentEndsInBackslash", WithLength("x = 1; // C:", "\\", 100) + "\ny;\n",
              WithLength("x = 1; // C:", "\\", 100) + "\ny;\n", Mode(3)},
         Case{"LineCommentEndsInSecondByteBackslash",

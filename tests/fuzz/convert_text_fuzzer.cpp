@@ -124,6 +124,16 @@ std::string WithLineEnds(std::string_view input, std::string_view end) {
                        const std::string& actual) {
     std::fprintf(stderr, "%s: input %zu bytes, expected %zu bytes, got %zu bytes\n", what,
                  input.size(), expected.size(), actual.size());
+    // The texts themselves, escaped, so that a finding can be read without a debugger.
+    const auto show = [](const char* label, std::string_view text) {
+        std::fprintf(stderr, "%s: \"", label);
+        for (unsigned char c : text)
+            std::fprintf(stderr, c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? "%c" : "\\x%02X",
+                         c);
+        std::fprintf(stderr, "\"\n");
+    };
+    show("input", input);
+    show("got", actual);
     std::abort();
 }
 
