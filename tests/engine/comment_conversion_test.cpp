@@ -53,7 +53,13 @@ std::string Convert(const std::string& input, const Setup& setup, ConvertReport*
     settings.lineEnds = LineEnds::Lf;
     ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
     FileContext file{setup.fileName, "2026-12-07", setup.encoding};
-    return ConvertText(input, options, settings, file, prompter, report);
+    // Every row also passes the token check: the rules alone keep the tokens.
+    ConvertReport own;
+    ConvertReport& checked = report ? *report : own;
+    std::string output = ConvertText(input, options, settings, file, prompter, &checked);
+    EXPECT_FALSE(checked.guardFailed) << "token check refused it at input line "
+                                      << checked.partingLine;
+    return output;
 }
 
 class CommentConversion : public ::testing::TestWithParam<Case> {};
