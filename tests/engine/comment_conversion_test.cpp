@@ -168,6 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
         Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
+        Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
+             Mode(2)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
 
         // Long lines split into comment and code.
