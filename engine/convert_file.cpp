@@ -173,6 +173,10 @@ public:
     void referenceLine(std::string_view text, long inputLine) override {
         guard_.referenceLine(text, inputLine);
     }
+    void linePair(std::string_view head, std::string_view text, std::string_view reference,
+                  long inputLine) override {
+        guard_.linePair(head, text, reference, inputLine);
+    }
     TokenGuard& guard() { return guard_; }
 
 private:

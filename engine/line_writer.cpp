@@ -81,10 +81,8 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
         plantedFault(faulty);
         text = faulty;
     }
-    if (observer_) {
-        observer_->referenceLine(reference, inputLine);
-        observer_->outputLine(head, text);
-    }
+    if (observer_)
+        observer_->linePair(head, text, reference, inputLine);
     append(head, text, keep_ ? inputEnd : addedEnd_);
 }
 

@@ -46,6 +46,12 @@ public:
     virtual void outputLine(std::string_view head, std::string_view text) = 0;
     // inputLine: the 1-based input line the reference text comes from; 0 for inserted text.
     virtual void referenceLine(std::string_view text, long inputLine) = 0;
+    // An output line and the reference line it stands for, together (the usual case).
+    virtual void linePair(std::string_view head, std::string_view text,
+                          std::string_view reference, long inputLine) {
+        referenceLine(reference, inputLine);
+        outputLine(head, text);
+    }
 };
 
 // Changes a line's text before it is written; a seam for tests that plant a fault.

@@ -1,9 +1,24 @@
 #include "engine/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace srctdy::utf8 {
 
 void Validator::feed(std::string_view bytes) {
     for (size_t i = 0; ok_ && i < bytes.size(); ++i) {
+        // Source text is mostly ASCII: eight bytes at a time while no high bit is set.
+        if (pending_ == 0) {
+            uint64_t word;
+            while (i + 8 <= bytes.size()) {
+                std::memcpy(&word, bytes.data() + i, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                i += 8;
+            }
+            if (i >= bytes.size())
+                break;
+        }
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
         if (pending_ > 0) {
             if (c < low_ || c > high_) {

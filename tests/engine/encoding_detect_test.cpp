@@ -38,6 +38,10 @@ TEST(EncodingDetect, DecidesFromAllTheBytesWhateverThePieces) {
         {"surrogate", "\xED\xA0\x80", kCp932, true},
         {"above U+10FFFF", "\xF4\x90\x80\x80", kCp932, true},
         {"byte never in UTF-8", "a\xFF", kCp932, true},
+        // ASCII is passed over eight bytes at a time: what follows a run is still read.
+        {"UTF-8 after a long ASCII run", "int x = 1; int y = 2; /* \xC3\xA9 */", kUtf8, false},
+        {"broken after a long ASCII run", "int x = 1; int y = 2; /* \xC3 */", kCp932, true},
+        {"cut at the end of a long ASCII run", "int x = 1; int y = 2;\xE3\x81", kCp932, false},
     };
     for (const DetectCase& c : cases) {
         SCOPED_TRACE(c.name);
