@@ -202,15 +202,13 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     state.referenceEdited = false;
     if (options.replaceOrDelete && !texts.search.empty() &&
         ReplaceSearchText(texts, file, state.rawLine, state.line)) {
-        // The reference is the line as read with the same replacement, made in the part that
-        // trimming left, where the line's own matches stood; the line is lexed again, since
-        // the new text may open or close a comment or a literal.
-        thread_local std::string middle;
-        middle.assign(state.rawLine.substr(shift, trimmedLength));
-        ReplaceSearchText(texts, file, state.rawLine, middle);
+        // The reference is the line as read with the part that trimming left replaced by the
+        // line as the replacement made it: the matches stand where they were found, also
+        // where a full-width space (white space to the compiler) had become two blanks.
         state.reference.assign(state.rawLine.substr(0, shift));
-        state.reference.append(middle);
-        state.reference.append(state.rawLine.substr(std::min(state.rawLine.size(), shift + trimmedLength)));
+        state.reference.append(state.line);
+        state.reference.append(
+            state.rawLine.substr(std::min(state.rawLine.size(), shift + trimmedLength)));
         state.referenceEdited = true;
         tracker.analyse(state.line);
     }

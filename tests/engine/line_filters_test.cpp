@@ -149,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         // matches that are left are replaced.
         FilterCase{"ReplacesOnlyWhatTrimmingLeaves", Crlf({"int X;"}), Lf({"\t\tint\t\t;\t\t"}),
                    Texts(With({&F::replaceOrDelete, &F::trimBlanks}), "\t\t", " X")},
+        FilterCase{"ReplacesBlanksMadeOfAFullWidthSpace", Crlf({"a=b;"}), Lf({"a\x81\x40" "b;"}),
+                   Texts(With({&F::replaceOrDelete, &F::fullWidthToHalfWidth}), "  ", "=")},
         FilterCase{"EmptyReplacementDeletes", Crlf({"x = 1; "}), Lf({"x = 1; /*TODO*/"}),
                    Texts(kReplace, "/*TODO*/")},
         FilterCase{"ReplacementIsNotSearchedAgain", Crlf({"aaaa"}), Lf({"aa"}),
