@@ -309,7 +309,8 @@ size_t GuardTokenizer::lexRaw(const char* p, size_t s, size_t quote, size_t n) {
     for (; d < n && d <= quote + 17 && p[d] != '('; ++d)
         if (p[d] == ')' || p[d] == '\\' || p[d] == '"' || IsBlank(At(p, d)))
             return std::string_view::npos;
-    if (d >= n || p[d] != '(')
+    // At most 16 characters of delimiter.
+    if (d >= n || p[d] != '(' || d - quote - 1 > 16)
         return std::string_view::npos;
     rawEnd_.assign(1, ')');
     rawEnd_.append(p + quote + 1, d - quote - 1);
