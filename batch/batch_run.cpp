@@ -9,6 +9,16 @@ namespace srctdy {
 
 namespace {
 
+// Converts one entry of the chosen folder, which links may not lead out of.
+int ConvertEntry(const BatchRequest& request, const std::string& entry,
+                 const FormatOptions& options, const ConvertSettings& settings,
+                 Prompter& prompter) {
+    ConvertExtras extras;
+    extras.treeRoot = request.folderPath;
+    return ConvertFile(JoinPath(request.folderPath, entry), request.overwrite, options, settings,
+                       prompter, &extras);
+}
+
 void SetBusy(const BusyHook& busy, bool on) {
     if (busy)
         busy(on);
@@ -23,8 +33,7 @@ BatchOutcome RunAll(const BatchRequest& request, const FormatOptions& options,
     SetBusy(busy, true);
     bool anyFailed = false;
     for (const std::string& entry : request.entries) {
-        if (ConvertFile(JoinPath(request.folderPath, entry), request.overwrite, options, settings,
-                        prompter) != kConverted)
+        if (ConvertEntry(request, entry, options, settings, prompter) != kConverted)
             anyFailed = true;
     }
     BatchOutcome outcome = BatchOutcome::Converted;
@@ -51,8 +60,8 @@ BatchOutcome RunSelected(const BatchRequest& request, const FormatOptions& optio
         return BatchOutcome::NoSelection;
     }
     SetBusy(busy, true);
-    int result = ConvertFile(JoinPath(request.folderPath, request.entries[index]),
-                             request.overwrite, options, settings, prompter);
+    int result = ConvertEntry(request, request.entries[static_cast<size_t>(index)], options,
+                              settings, prompter);
     SetBusy(busy, false);
     if (result != kConverted)
         return BatchOutcome::Failed;
@@ -62,11 +71,30 @@ BatchOutcome RunSelected(const BatchRequest& request, const FormatOptions& optio
 
 } // namespace
 
+bool IsValidSubFolderName(std::string_view name) {
+    if (name.empty() || name.front() == '/')
+        return false;
+    for (;;) {
+        const size_t slash = name.find('/');
+        const std::string_view part = name.substr(0, slash);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        name.remove_prefix(slash + 1);
+    }
+}
+
 BatchOutcome RunBatch(const BatchRequest& request, const FormatOptions& options,
                       const ConvertSettings& settings, Prompter& prompter, const BusyHook& busy) {
     if (request.folderPath.empty()) {
         prompter.tell(text::kNoFolder, PromptIcon::Stop);
         return BatchOutcome::NoFolder;
+    }
+    if (!request.overwrite && !IsValidSubFolderName(settings.subFolderName)) {
+        prompter.tell(settings.subFolderName.empty() ? text::kEmptySubFolderName
+                                                     : text::kBadSubFolderName);
+        return BatchOutcome::BadSubFolder;
     }
     if (request.allFiles)
         return RunAll(request, options, settings, prompter, busy);

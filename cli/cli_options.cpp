@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "batch/batch_run.h"
 #include "engine/cp932.h"
 
 #include <string_view>
@@ -193,6 +194,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             ok = needValue();
             o.excludes.emplace_back(a.value);
             conversion = false;
+        } else if (a.name == "--follow-links") {
+            ok = noValue();
+            o.followLinks = true;
+            conversion = false;
+        } else if (a.name == "--fsync" || a.name == "--no-fsync") {
+            ok = noValue();
+            o.sync = a.name == "--fsync";
         } else if (a.name == "--eol") {
             ok = needValue();
             if (a.value == "crlf")
@@ -286,6 +294,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     }
     if (!o.overwrite && !o.toStdout && o.settings.subFolderName.empty()) {
         error = "--subfolder needs a name";
+        return false;
+    }
+    if (!o.overwrite && !o.toStdout && !IsValidSubFolderName(o.settings.subFolderName)) {
+        error = "--subfolder must be a relative path whose parts are neither empty, \".\" nor "
+                "\"..\"";
         return false;
     }
     if (o.paths.empty()) {

@@ -101,8 +101,40 @@ void CheckJob(const CliOptions& options, Job& job) {
         job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
 }
 
+// The file standard output writes to, when it is a regular file: writing a file into itself
+// would feed on its own output.
+std::optional<std::pair<dev_t, ino_t>> StdoutFile() {
+    struct stat st;
+    if (::fstat(1, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return std::make_pair(st.st_dev, st.st_ino);
+}
+
+bool IsStdoutFile(const CliOptions& options, const std::string& path) {
+    static const std::optional<std::pair<dev_t, ino_t>> output = StdoutFile();
+    struct stat st;
+    if ((!options.toStdout && path != "-") || !output ||
+        (path == "-" ? ::fstat(0, &st) : ::stat(path.c_str(), &st)) != 0)
+        return false;
+    return st.st_dev == output->first && st.st_ino == output->second;
+}
+
 // Converts one file. Text meant for standard output goes to sink.
 void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
+    if (!job.file.error.empty()) {
+        job.prompter.messages.push_back(job.file.error);
+        return;
+    }
+    if (IsStdoutFile(options, job.file.path)) {
+        job.prompter.messages.emplace_back(text::kCliOutputIsInput);
+        return;
+    }
+    // Reading counts too: a link out of the tree would show another file's text.
+    if ((options.check || options.toStdout) && !job.file.treeRoot.empty() &&
+        LeadsOutOf(job.file.path, job.file.treeRoot)) {
+        job.prompter.messages.push_back(FormatText(text::kOutsideFolder, job.file.path));
+        return;
+    }
     if (options.check) {
         CheckJob(options, job);
         return;
@@ -123,6 +155,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
     }
     ConvertExtras extras;
     extras.outputFolder = job.file.outputFolder;
+    extras.treeRoot = job.file.treeRoot;
+    extras.sync = options.sync;
     int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, options.format,
                                                       options.settings, job.prompter)
                                   : ConvertFile(job.file.path, options.overwrite, options.format,
@@ -187,6 +221,7 @@ int RunConversion(const CliOptions& options, std::ostream& err) {
     walk.recursive = options.recursive;
     walk.excludes = options.excludes;
     walk.subFolderName = options.settings.subFolderName;
+    walk.followLinks = options.followLinks;
     std::vector<FileEntry> files = ExpandPaths(options.paths, walk);
     std::vector<Job> jobs(files.size());
     for (size_t i = 0; i < files.size(); ++i)

@@ -2,12 +2,14 @@
 
 #include "cli/cli_options.h"
 #include "cli/convert_command.h"
+#include "engine/temporary_file.h"
 #include "platform/string_table.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace srctdy;
+    RemoveTemporariesOnInterrupt(); // before any worker thread starts
     std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;
     std::string error;

@@ -6,6 +6,7 @@
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
+#include "engine/temporary_file.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -15,7 +16,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <random>
+#include <new>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,21 +79,56 @@ std::string ResolveLinks(const std::string& path) {
     return path;
 }
 
-// Creates a new, empty temporary file in folder; never opens an existing file. The name never
-// carries a source extension, so no file list shows it.
-Fd CreateTemporary(const std::string& folder, mode_t mode, std::string& pathOut) {
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = "srctdy_temp.";
-        for (int i = 0; i < 8; ++i)
-            name += kChars[random() % (sizeof kChars - 1)];
-        pathOut = Join(folder, name);
-        int fd = ::open(pathOut.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return Fd(fd);
+// Whether resolved (a path without links) is base or lies below it.
+bool IsWithin(const std::string& resolved, const std::string& base) {
+    if (base == "/")
+        return true;
+    return resolved.compare(0, base.size(), base) == 0 &&
+           (resolved.size() == base.size() || resolved[base.size()] == '/');
+}
+
+// The longest existing part of folder, resolved: a folder that is still to be created lies
+// where its existing part does.
+std::string ResolveExistingPart(std::string folder) {
+    char resolved[PATH_MAX];
+    for (;;) {
+        if (::realpath(folder.c_str(), resolved))
+            return resolved;
+        if (folder == "." || folder == "/")
+            return folder; // nothing of it exists: compare it as it is
+        const size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos)
+            folder = ".";
+        else if (slash == 0)
+            folder = "/";
+        else
+            folder.resize(slash);
     }
-    return Fd(-1);
+}
+
+// Whether two stats show the same file with the same contents, as far as a stat can tell.
+bool SameFileState(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Whether the file opened as fd is, after the conversion, still the file the path names
+// (no rename put another in its place), unchanged since opened (no rewrite in place) and read
+// to its end.
+bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
+                        uint64_t bytesRead) {
+    struct stat now, named;
+    return ::fstat(fd, &now) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           SameFileState(opened, now) && SameFileState(opened, named) &&
+           bytesRead == static_cast<uint64_t>(opened.st_size);
+}
+
+// Flushes a folder's entries to disk, so that a rename in it survives a power loss.
+void SyncFolder(const std::string& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::fsync(fd.get());
 }
 
 // Passes bytes on to another sink and compares them with a file's bytes at the same offset,
@@ -133,15 +170,33 @@ private:
     std::string buffer_;
 };
 
+// A template is a small text: anything else (a device, a pipe, a huge file) counts as missing
+// rather than being read without end.
+constexpr size_t kMaxTemplateSize = 1 << 20;
+
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
                   Prompter& prompter) {
     Fd fd(OpenForReading(options.templatePath));
     struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::string bytes;
+    bool ok = fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<uint64_t>(st.st_size) <= kMaxTemplateSize;
+    while (ok && bytes.size() <= kMaxTemplateSize) { // the file may grow meanwhile
+        char buffer[16384];
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    if (!ok || bytes.size() > kMaxTemplateSize) {
         prompter.tell(text::kTemplateMissing);
         return;
     }
-    LineReader reader(fd.get());
+    LineReader reader(bytes);
     std::string line;
     while (reader.next(line)) {
         if (line.compare(0, 2, ".c") == 0)
@@ -149,6 +204,11 @@ void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWri
         else
             out.writeLine(line);
     }
+}
+
+// The message for a conversion whose input did not read to its end.
+std::string ReadFailure(const LineReader& reader, const std::string& path) {
+    return FormatText(reader.lineTooLong() ? text::kLineTooLong : text::kReadError, path);
 }
 
 } // namespace
@@ -223,8 +283,28 @@ std::string NameOnlyFor(std::string_view path) {
     return cp932::FromUtf8(name).value_or(std::string(name));
 }
 
-int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter) {
+bool LeadsOutOf(const std::string& path, const std::string& folder) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, ResolveExistingPart(folder));
+}
+
+namespace {
+
+// Runs a conversion, turning an allocation failure (a huge file) into a failure of the file:
+// the batch goes on, and the temporary file goes with the unwinding.
+template <typename Body>
+int FailOnAllocation(const std::string& path, Prompter& prompter, Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    prompter.tell(FormatText(text::kOutOfMemory, path));
+    return kOutputFailed;
+}
+
+int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                  const ConvertSettings& settings, Prompter& prompter) {
     Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
@@ -237,19 +317,29 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
     bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
     bool writeOk = writer.flush();
     if (!readOk || !writeOk) {
-        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
+        return kOutputFailed;
+    }
+    // What was written cannot be taken back, but a file that changed meanwhile still fails.
+    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+        prompter.tell(FormatText(text::kChangedWhileConverting, path));
         return kOutputFailed;
     }
     return kConverted;
 }
 
-int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
-                const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& options,
+                  const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     if (extras)
         extras->unchanged = false;
     if (!overwrite && settings.subFolderName.empty()) {
         prompter.tell(text::kEmptySubFolderName);
         return kOutputFailed;
+    }
+    const std::string treeRoot = extras ? extras->treeRoot : std::string();
+    if (!treeRoot.empty() && LeadsOutOf(path, treeRoot)) {
+        prompter.tell(FormatText(text::kOutsideFolder, path));
+        return kInputFailed;
     }
 
     std::string outputFolder;
@@ -259,13 +349,24 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         outputFolder = FolderOf(target);
         finalPath = target;
     } else {
-        if (extras && !extras->outputFolder.empty()) {
-            outputFolder = extras->outputFolder;
-            std::error_code ignored; // a failure shows when the output cannot be created
-            std::filesystem::create_directories(outputFolder, ignored);
-        } else {
-            outputFolder = Join(FolderOf(path), settings.subFolderName);
-            ::mkdir(outputFolder.c_str(), 0777); // an existing folder is simply used
+        outputFolder = extras && !extras->outputFolder.empty()
+                           ? extras->outputFolder
+                           : Join(FolderOf(path), settings.subFolderName);
+        // A sub-folder that a link leads out of the tree is not even created.
+        if (!treeRoot.empty() &&
+            !IsWithin(ResolveExistingPart(outputFolder), ResolveExistingPart(treeRoot))) {
+            prompter.tell(FormatText(text::kOutsideFolder, path));
+            return kOutputFailed;
+        }
+        std::error_code ignored; // a failure shows when the output cannot be created
+        std::filesystem::create_directories(outputFolder, ignored);
+        // Output into the file's own folder or above it would replace sources (this one or
+        // others) without any of overwrite mode's care.
+        char resolved[PATH_MAX];
+        if (::realpath(outputFolder.c_str(), resolved) &&
+            IsWithin(ResolveExistingPart(FolderOf(path)), resolved)) {
+            prompter.tell(FormatText(text::kSubFolderIsSource, path));
+            return kOutputFailed;
         }
         finalPath = Join(outputFolder, BaseNameOf(path));
     }
@@ -284,21 +385,20 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         return kOutputFailed;
     }
 
-    std::string tempPath;
-    Fd output = CreateTemporary(outputFolder, overwrite ? 0600 : 0666, tempPath);
+    TemporaryFile output(outputFolder, overwrite ? 0600 : 0666);
     if (!output.valid()) {
         prompter.tell(text::kOutputOpenError);
         return kOutputFailed;
     }
 
     const FileContext file{NameOnlyFor(path), TodayText()};
-    FdSink fileSink(output.get());
+    FdSink fileSink(output.fd());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
     ComparingSink sink(fileSink, input.get(), overwrite);
+    LineReader reader(input.get());
     bool readOk;
     bool writeOk;
     {
-        LineReader reader(input.get());
         LineWriter writer(sink, settings.lineEnds);
         readOk = ConvertLines(reader, writer, options, settings, file, prompter);
         writeOk = writer.flush();
@@ -306,30 +406,52 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
-            (void)!::fchown(output.get(), inputStat.st_uid, inputStat.st_gid);
-        writeOk = ::fchmod(output.get(), inputStat.st_mode & 07777) == 0;
+            (void)!::fchown(output.fd(), inputStat.st_uid, inputStat.st_gid);
+        writeOk = ::fchmod(output.fd(), inputStat.st_mode & 07777) == 0;
     }
-    writeOk = output.reset() && writeOk;
+    const bool sync = extras ? extras->sync : kSyncByDefault;
+    if (sync && writeOk)
+        writeOk = ::fsync(output.fd()) == 0;
+    writeOk = output.close() && writeOk;
 
     if (!readOk || !writeOk) {
-        ::unlink(tempPath.c_str());
-        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
+        return kOutputFailed; // the temporary file goes with output
+    }
+    // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
+    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+        prompter.tell(FormatText(text::kChangedWhileConverting, path));
         return kOutputFailed;
     }
     // An overwrite that changes nothing leaves the file alone, timestamps included, so that
     // build tools see no change.
     if (overwrite && sink.matched(inputStat.st_size)) {
-        ::unlink(tempPath.c_str());
         if (extras)
             extras->unchanged = true;
         return kConverted;
     }
-    if (::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
-        ::unlink(tempPath.c_str());
+    if (!output.placeAs(finalPath)) {
         prompter.tell(FormatText(text::kReplaceError, path));
         return kOutputFailed;
     }
+    if (sync)
+        SyncFolder(outputFolder);
     return kConverted;
+}
+
+} // namespace
+
+int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                      const ConvertSettings& settings, Prompter& prompter) {
+    return FailOnAllocation(path, prompter,
+                            [&] { return ConvertToSink(path, sink, options, settings, prompter); });
+}
+
+int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
+                const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+    return FailOnAllocation(path, prompter, [&] {
+        return ConvertToFile(path, overwrite, options, settings, prompter, extras);
+    });
 }
 
 } // namespace srctdy

@@ -20,10 +20,18 @@ enum ConvertResult : int {
     kOutputFailed = 2, // the output could not be opened, written or put in place
 };
 
-// Extra inputs and outputs of ConvertFile for the command line.
+// Whether a converted file reaches the disk before it replaces the old one (fsync), unless
+// the caller says otherwise.
+inline constexpr bool kSyncByDefault = false;
+
+// Extra inputs and outputs of ConvertFile.
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
-    bool unchanged = false;   // set: an overwrite found nothing to change and left the file
+    // When set, the file (links followed) and its sub-folder output must lie inside this
+    // folder, or the file fails: a link in a tree must not lead the conversion out of it.
+    std::string treeRoot;
+    bool sync = kSyncByDefault; // flush the file to disk before its rename, its folder after
+    bool unchanged = false;     // set: an overwrite found nothing to change and left the file
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -49,6 +57,10 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
                         Prompter& prompter);
+
+// Whether path, links followed, names something outside folder (folder links followed too).
+// False when path cannot be resolved (a missing file, a dangling link): opening it fails.
+bool LeadsOutOf(const std::string& path, const std::string& folder);
 
 // The name used for %filename% and the template's ".c" line: the last path component,
 // converted from UTF-8 to code page 932 where it can be, its bytes as they are otherwise.

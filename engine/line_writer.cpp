@@ -68,6 +68,15 @@ void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
 
 void LineWriter::append(std::string_view head, std::string_view text, std::string_view end) {
     const size_t length = head.size() + text.size() + end.size();
+    if (length > kFlushAt) {
+        // A line longer than the buffer goes to the sink as it is: copying it would double
+        // the memory a huge line takes.
+        flush();
+        for (std::string_view part : {head, text, end})
+            if (ok_ && !part.empty())
+                ok_ = sink_.write(part);
+        return;
+    }
     if (capacity_ - size_ < length)
         grow(length);
     // std::copy, not memcpy: an empty view may hold a null pointer.

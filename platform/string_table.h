@@ -19,6 +19,17 @@ inline constexpr std::string_view kReplaceError = "ファイルを置き換え�
 inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
+inline constexpr std::string_view kBadSubFolderName =
+    "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が正しくありません。\n空の部分、「.」、「..」を含まない相対パスを指定して下さい。";
+inline constexpr std::string_view kSubFolderIsSource =
+    "ｻﾌﾞ・ﾌｫﾙﾀﾞが変換元のフォルダ自身か、その上のフォルダです。\n[ %s ]";
+inline constexpr std::string_view kOutsideFolder =
+    "リンク先が変換するフォルダの外にあるため、変換しません。\n[ %s ]";
+inline constexpr std::string_view kChangedWhileConverting =
+    "変換中にファイルが変更されたため、変換結果を書き込みませんでした。\n[ %s ]";
+inline constexpr std::string_view kLineTooLong =
+    "64 MiB を超える行があるため、変換できません。\n[ %s ]";
+inline constexpr std::string_view kOutOfMemory = "メモリが足りないため、変換できません。\n[ %s ]";
 
 // The definition comments written before the first #include line.
 inline constexpr std::string_view kDefinitionComments[] = {
@@ -148,6 +159,9 @@ inline constexpr std::string_view kCliConverted = "converted";
 inline constexpr std::string_view kCliUnchanged = "unchanged";
 inline constexpr std::string_view kCliReadError = "read error";
 inline constexpr std::string_view kCliWriteError = "write error";
+inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read";
+inline constexpr std::string_view kCliPathTooLong = "path too long";
+inline constexpr std::string_view kCliOutputIsInput = "input file is the output file";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
 
 } // namespace srctdy::text
