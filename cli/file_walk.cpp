@@ -153,19 +153,22 @@ bool MatchesGlob(std::string_view path, std::string_view glob, size_t* steps) {
     size_t count = 0;
     for (size_t g = m; g-- > 0;) {
         const bool twoStars = glob[g] == '*' && g + 1 < m && glob[g + 1] == '*';
+        const bool noFolder = twoStars && g + 2 < m && glob[g + 2] == '/';
+        bool spans = false; // "**" spans the path from p on to where the rest matches
         for (size_t p = n + 1; p-- > 0;) {
             ++count;
             const bool more = p < n;
             char& cell = at(g, p);
-            if (twoStars) // "**" spans folders; "**/" also stands for no folder at all
-                cell = at(g + 2, p) || (more && at(g, p + 1)) ||
-                       (g + 2 < m && glob[g + 2] == '/' && at(g + 3, p));
-            else if (glob[g] == '*')
+            if (twoStars) { // "**" spans folders; "**/" also stands for no folder at all
+                spans = spans || at(g + 2, p);
+                cell = spans || (noFolder && at(g + 3, p));
+            } else if (glob[g] == '*') {
                 cell = at(g + 1, p) || (more && path[p] != '/' && at(g, p + 1));
-            else if (glob[g] == '?')
+            } else if (glob[g] == '?') {
                 cell = more && path[p] != '/' && at(g + 1, p + 1);
-            else
+            } else {
                 cell = more && glob[g] == path[p] && at(g + 1, p + 1);
+            }
         }
     }
     if (steps)
