@@ -99,7 +99,8 @@ input and writes standard output; --assume-filename=NAME gives the name used for
 and the template's ".c" line there (empty when not given).
 
 Output (default: sub-folder output):
-  --subfolder=NAME      sub-folder name, relative to each file's folder (default NewFolder)
+  --subfolder=NAME      sub-folder name, relative to each file's folder (default NewFolder);
+                        a relative path without empty, "." or ".." parts
   --overwrite           replace each file in place
   --stdout              write the converted text to standard output instead (files in order)
 Indentation:
@@ -135,11 +136,16 @@ Walking folders:
   --exclude=GLOB        skip files and folders whose path relative to the folder argument
                         matches GLOB ("*" and "?" stop at "/", "**" spans folders);
                         may be given several times
+  --follow-links        convert files that links in a folder argument lead out of it, and
+                        write through a sub-folder link that leads out of it (refused by
+                        default; a link named as a PATH is always followed)
 Running:
   --quiet               report failures only
   --verbose             name every file, and end with a summary line
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
+  --fsync | --no-fsync  flush each file to disk before it is renamed into place, and its
+                        folder after (default: --no-fsync)
 Renaming (renames only; no conversion option may stand beside it):
   --rename=upper|lower|c-to-cpp|cpp-to-c
                                      names to upper or lower case, .c to .cpp, .cpp to .c
@@ -151,7 +157,8 @@ to code page 932. Paths are used as they are. Messages go to standard error, eac
 with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
-(with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
+(with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure);
+128 + the signal when interrupted by SIGINT, SIGTERM or SIGHUP (temporary files are removed).
 )";
 inline constexpr std::string_view kCliWouldChange = "would change";
 inline constexpr std::string_view kCliTidy = "tidy";
