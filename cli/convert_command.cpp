@@ -72,44 +72,16 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return bytes;
 }
 
-// Compares the converted bytes with the file's own as they come, holding neither text.
-class ComparingSink : public ByteSink {
-public:
-    explicit ComparingSink(int fd) : fd_(fd) {}
-    bool write(std::string_view bytes) override {
-        buffer_.resize(bytes.size());
-        size_t got = 0;
-        while (same_ && got < bytes.size()) {
-            const ssize_t n = ::pread(fd_, buffer_.data() + got, bytes.size() - got,
-                                      offset_ + static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            same_ = n > 0;
-            got += n > 0 ? static_cast<size_t>(n) : 0;
-        }
-        same_ = same_ && std::equal(bytes.begin(), bytes.end(), buffer_.begin());
-        offset_ += static_cast<off_t>(bytes.size());
-        return true;
-    }
-    bool same(off_t size) const { return same_ && offset_ == size; }
-
-private:
-    int fd_;
-    off_t offset_ = 0;
-    bool same_ = true;
-    std::string buffer_;
-};
-
 // --check without --diff on a file: streams the conversion past the file's bytes, so that
 // memory follows the longest line, not the file.
 void CheckFileJob(const CliOptions& options, Job& job) {
     const int fd = ::open(job.file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    ComparingSink sink(fd);
+    ComparingSink sink(nullptr, fd); // compares only: holds neither text
     const int result =
         ConvertFileToSink(job.file.path, sink, options.format, options.settings, job.prompter);
     struct stat st;
     if (result == kConverted && fd >= 0 && ::fstat(fd, &st) == 0)
-        job.outcome = sink.same(st.st_size) ? Outcome::Unchanged : Outcome::Converted;
+        job.outcome = sink.matched(st.st_size) ? Outcome::Unchanged : Outcome::Converted;
     if (fd >= 0)
         ::close(fd);
 }

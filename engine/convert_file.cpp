@@ -131,45 +131,6 @@ void SyncFolder(const std::string& folder) {
         ::fsync(fd.get());
 }
 
-// Passes bytes on to another sink and compares them with a file's bytes at the same offset,
-// read with pread so that the file's own read position is untouched.
-class ComparingSink : public ByteSink {
-public:
-    ComparingSink(ByteSink& inner, int fd, bool compare) : inner_(inner), fd_(fd), same_(compare) {}
-
-    bool write(std::string_view bytes) override {
-        if (same_)
-            same_ = matches(bytes);
-        offset_ += static_cast<off_t>(bytes.size());
-        return inner_.write(bytes);
-    }
-
-    // Whether everything written equals the file, whose size is size.
-    bool matched(off_t size) const { return same_ && offset_ == size; }
-
-private:
-    bool matches(std::string_view bytes) {
-        buffer_.resize(bytes.size());
-        size_t got = 0;
-        while (got < bytes.size()) {
-            ssize_t n = ::pread(fd_, buffer_.data() + got, bytes.size() - got,
-                                offset_ + static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            got += static_cast<size_t>(n);
-        }
-        return std::memcmp(buffer_.data(), bytes.data(), bytes.size()) == 0;
-    }
-
-    ByteSink& inner_;
-    int fd_;
-    off_t offset_ = 0;
-    bool same_;
-    std::string buffer_;
-};
-
 // A template is a small text: anything else (a device, a pipe, a huge file) counts as missing
 // rather than being read without end.
 constexpr size_t kMaxTemplateSize = 1 << 20;
@@ -394,7 +355,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     const FileContext file{NameOnlyFor(path), TodayText()};
     FdSink fileSink(output.fd());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
-    ComparingSink sink(fileSink, input.get(), overwrite);
+    ComparingSink sink(&fileSink, input.get(), overwrite);
     LineReader reader(input.get());
     bool readOk;
     bool writeOk;
