@@ -5,6 +5,7 @@
 #include "cli/rename_command.h"
 #include "cli/unified_diff.h"
 #include "engine/convert_file.h"
+#include "engine/file_checks.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "platform/prompter.h"

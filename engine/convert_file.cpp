@@ -2,6 +2,7 @@
 
 #include "engine/comment_conversion.h"
 #include "engine/cp932.h"
+#include "engine/file_checks.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
@@ -77,51 +78,6 @@ std::string ResolveLinks(const std::string& path) {
     if (::realpath(path.c_str(), resolved))
         return resolved;
     return path;
-}
-
-// Whether resolved (a path without links) is base or lies below it.
-bool IsWithin(const std::string& resolved, const std::string& base) {
-    if (base == "/")
-        return true;
-    return resolved.compare(0, base.size(), base) == 0 &&
-           (resolved.size() == base.size() || resolved[base.size()] == '/');
-}
-
-// The longest existing part of folder, resolved: a folder that is still to be created lies
-// where its existing part does.
-std::string ResolveExistingPart(std::string folder) {
-    char resolved[PATH_MAX];
-    for (;;) {
-        if (::realpath(folder.c_str(), resolved))
-            return resolved;
-        if (folder == "." || folder == "/")
-            return folder; // nothing of it exists: compare it as it is
-        const size_t slash = folder.find_last_of('/');
-        if (slash == std::string::npos)
-            folder = ".";
-        else if (slash == 0)
-            folder = "/";
-        else
-            folder.resize(slash);
-    }
-}
-
-// Whether two stats show the same file with the same contents, as far as a stat can tell.
-bool SameFileState(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-// Whether the file opened as fd is, after the conversion, still the file the path names
-// (no rename put another in its place), unchanged since opened (no rewrite in place) and read
-// to its end.
-bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
-                        uint64_t bytesRead) {
-    struct stat now, named;
-    return ::fstat(fd, &now) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           SameFileState(opened, now) && SameFileState(opened, named) &&
-           bytesRead == static_cast<uint64_t>(opened.st_size);
 }
 
 // Flushes a folder's entries to disk, so that a rename in it survives a power loss.
@@ -242,11 +198,6 @@ std::string NameOnlyFor(std::string_view path) {
     size_t slash = path.find_last_of('/');
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     return cp932::FromUtf8(name).value_or(std::string(name));
-}
-
-bool LeadsOutOf(const std::string& path, const std::string& folder) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, ResolveExistingPart(folder));
 }
 
 namespace {

@@ -58,10 +58,6 @@ std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
                         Prompter& prompter);
 
-// Whether path, links followed, names something outside folder (folder links followed too).
-// False when path cannot be resolved (a missing file, a dangling link): opening it fails.
-bool LeadsOutOf(const std::string& path, const std::string& folder);
-
 // The name used for %filename% and the template's ".c" line: the last path component,
 // converted from UTF-8 to code page 932 where it can be, its bytes as they are otherwise.
 std::string NameOnlyFor(std::string_view path);
