@@ -53,13 +53,21 @@ TemporaryFile::TemporaryFile(const std::string& folder, mode_t mode) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         path_ = prefix + RandomName();
         std::lock_guard lock(registry.mutex);
+        // Known before it exists: running out of memory cannot leave an unknown file.
+        auto [known, inserted] = registry.paths.insert(path_);
+        if (!inserted)
+            continue;
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ >= 0) {
-            registered_ = registry.paths.insert(path_).second;
+            registered_ = true;
             return;
         }
-        if (errno != EEXIST)
+        const int error = errno;
+        registry.paths.erase(known);
+        if (error != EEXIST) {
+            errno = error;
             return;
+        }
     }
 }
 

@@ -78,7 +78,7 @@ TEST(CliLinks, LinksOutOfAFolderArgumentFailUnlessFollowed) {
         {{"--stdout"}, false},
         {{"--check"}, false},
         {{"--diff", "-r"}, false},
-        {{"--overwrite", "--follow-links"}, true},
+        {{"--overwrite", "--follow-links", "--fsync"}, true},
         {{"-r", "--follow-links"}, true},
     };
     for (const Case& c : cases) {
