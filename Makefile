@@ -2,7 +2,7 @@
 
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
-            clang-format clang libclang-rt-14-dev
+            clang-format clang libclang-rt-14-dev libtomlplusplus-dev libeditorconfig-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
@@ -55,10 +55,10 @@ bench:
 	bash bench/run_bench.sh
 
 format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' ':!tests/data/**' | xargs clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	git ls-files '*.cpp' '*.h' ':!tests/data/**' | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build

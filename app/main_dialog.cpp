@@ -1,13 +1,19 @@
 #include "app/main_dialog.h"
 
+#include "app/background_run.h"
 #include "app/current_folder.h"
 #include "app/dialog_units.h"
 #include "app/manual_dialog.h"
+#include "app/preview_dialog.h"
 #include "app/settings_file.h"
 #include "batch/batch_run.h"
+#include "batch/conversion_preview.h"
+#include "batch/display_name.h"
 #include "batch/file_list.h"
 #include "batch/file_renaming.h"
 #include "batch/folder_navigation.h"
+#include "batch/run_control.h"
+#include "config/option_resolver.h"
 #include "engine/format_options.h"
 #include "options/options_dialog.h"
 #include "platform/desktop.h"
@@ -17,8 +23,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QIcon>
+#include <QMimeData>
+
+#include <sys/stat.h>
 
 namespace srctdy {
 
@@ -28,6 +40,12 @@ constexpr const char* kHomePage = "https://orvo.example/";
 
 QString ShowPath(const std::string& bytes) {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// File and folder names are shown decoded as UTF-8 or code page 932, whichever they are; the
+// bytes stay with the item (and in folderPath) for every file operation.
+QString ShowName(const std::string& bytes) {
+    return QString::fromStdString(DisplayName(bytes));
 }
 
 std::string PathBytes(const QString& shown) {
@@ -50,15 +68,50 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Tab into a group of radio buttons lands on its checked button, as arrow keys then move
+// the check: only the checked button takes the focus from the keyboard.
+void TabToCheckedButton(QButtonGroup& group) {
+    auto follow = [&group] {
+        for (QAbstractButton* button : group.buttons())
+            button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QAbstractButton* button : group.buttons())
+        QObject::connect(button, &QAbstractButton::toggled, &group, follow);
+    follow();
+}
+
+// The list of a message: at most a screenful of names, one a line.
+std::string NameLines(const std::vector<std::string>& paths) {
+    constexpr size_t kMost = 20;
+    std::string lines;
+    for (size_t i = 0; i < paths.size() && i < kMost; ++i)
+        lines += (i > 0 ? "\n" : "") + paths[i];
+    if (paths.size() > kMost)
+        lines += "\n...";
+    return lines;
+}
+
 } // namespace
 
 MainDialog::MainDialog(FormatOptions& options, std::string startupFolder, std::string settingsPath,
                        Prompter& prompter, Desktop& desktop, QWidget* parent)
     : QDialog(parent), ui(new Ui::MainDialog), options_(options),
       startupFolder_(std::move(startupFolder)), settingsPath_(std::move(settingsPath)),
-      prompter_(prompter), desktop_(desktop) {
+      prompter_(prompter), desktop_(desktop),
+      run_(std::make_unique<BackgroundRun>(*this, prompter)), undo_(UndoStore::DefaultRoot()) {
     ui->setupUi(this);
     ApplyDialogUnits(*this);
+    // In this font "↑..." and "↓..." fill their 14-unit buttons to the pixel: the dots close
+    // up a little so that the last one stays clear of the edge.
+    for (QPushButton* button : {ui->folderUpButton, ui->folderDownButton}) {
+        QFont tighter = button->font();
+        tighter.setLetterSpacing(QFont::AbsoluteSpacing, -0.5);
+        button->setFont(tighter);
+    }
     setWindowFlag(Qt::WindowMinimizeButtonHint);
     display();
 
@@ -96,6 +149,30 @@ MainDialog::MainDialog(FormatOptions& options, std::string startupFolder, std::s
     addAction(versionItem);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // The file list's own menu; the keys work while the list has the focus.
+    auto* previewItem = new QAction(FromView(text::kPreviewItem), ui->fileList);
+    previewItem->setShortcut(Qt::Key_F3);
+    previewItem->setShortcutContext(Qt::WidgetShortcut);
+    connect(previewItem, &QAction::triggered, this, &MainDialog::onPreview);
+    auto* undoItem = new QAction(FromView(text::kUndoItem), ui->fileList);
+    undoItem->setShortcut(QKeySequence::Undo);
+    undoItem->setShortcutContext(Qt::WidgetShortcut);
+    connect(undoItem, &QAction::triggered, this, &MainDialog::onUndo);
+    ui->fileList->addAction(previewItem);
+    ui->fileList->addAction(undoItem);
+    ui->fileList->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    TabToCheckedButton(*ui->indentGroup);
+    TabToCheckedButton(*ui->targetGroup);
+    TabToCheckedButton(*ui->outputGroup);
+
+    setAcceptDrops(true);
+    ui->folderEdit->setAcceptDrops(false); // read-only: a drop there chooses the folder too
+    followDisk_.setSingleShot(true);
+    followDisk_.setInterval(100);
+    connect(&followDisk_, &QTimer::timeout, this, &MainDialog::refreshKeepingSelection);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainDialog::onFolderChanged);
+
     setWindowIcon(ProgramIcon());
     // The home page opens through the desktop when asked: no browser is looked up here.
     options_ = StartupFormatOptions(startupFolder_);
@@ -106,6 +183,7 @@ MainDialog::MainDialog(FormatOptions& options, std::string startupFolder, std::s
 
     folderPath = LoadSettings(settingsPath_);
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
     ui->exitButton->setFocus();
@@ -116,7 +194,7 @@ MainDialog::~MainDialog() = default;
 // Members to controls. Setting a control's value from here does not run the handlers that
 // react to the user's choices (they listen to clicks and activations).
 void MainDialog::display() {
-    const QString folder = ShowPath(folderPath);
+    const QString folder = ShowName(folderPath);
     if (ui->folderEdit->text() != folder)
         ui->folderEdit->setText(folder);
     const QString subFolder = ShowPath(subFolderName);
@@ -143,6 +221,16 @@ void MainDialog::accept() {
     QDialog::accept();
 }
 
+void MainDialog::closeEvent(QCloseEvent* event) {
+    if (run_->active()) {
+        run_->cancel();
+        closeAfterRun_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void MainDialog::done(int result) {
     // A settings file that cannot be written is passed over in silence.
     SaveSettings(settingsPath_, folderPath);
@@ -151,6 +239,7 @@ void MainDialog::done(int result) {
 
 void MainDialog::refreshFileList() {
     ui->fileList->clear();
+    watchFolder();
     if (folderPath.empty())
         return;
     std::vector<std::string> names;
@@ -167,7 +256,7 @@ void MainDialog::refreshFileList() {
 void MainDialog::showEntries(const std::vector<std::string>& names, int selected) {
     ui->fileList->clear();
     for (const std::string& name : names) {
-        auto* item = new QListWidgetItem(ShowPath(name), ui->fileList);
+        auto* item = new QListWidgetItem(ShowName(name), ui->fileList);
         item->setData(Qt::UserRole, QByteArray::fromStdString(name));
     }
     if (selected >= 0 && selected < ui->fileList->count())
@@ -207,13 +296,14 @@ void MainDialog::onStart() {
     request.selectedIndex = selectedIndex();
     request.allFiles = !ui->selectedOnlyRadio->isChecked();
     request.overwrite = ui->overwriteRadio->isChecked();
-    std::unique_ptr<WaitCursor> wait;
-    RunBatch(request, options_, convertSettings(), prompter_, [&wait](bool busy) {
-        if (busy)
-            wait = std::make_unique<WaitCursor>();
-        else
-            wait.reset();
+    const ConvertSettings settings = convertSettings();
+    run_->run([&](const RunControl& control, Prompter& prompter) {
+        RunBatch(request, options_, settings, prompter, {}, &control, &undo_);
     });
+    if (changedDuringRun_)
+        refreshKeepingSelection();
+    if (closeAfterRun_)
+        close();
 }
 
 void MainDialog::onHomePage() {
@@ -225,6 +315,7 @@ void MainDialog::onBrowseFolder() {
     folderPath = BrowseFolder(folderPath, desktop_);
     // A cancelled browse still reads the folder again.
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
@@ -279,11 +370,17 @@ void MainDialog::onRename(RenameKind kind) {
     request.entries = entries();
     request.selectedIndex = selectedIndex();
     request.allFiles = !ui->selectedOnlyRadio->isChecked();
-    RenameResult result = RenameListedFiles(kind, request, prompter_);
-    if (!result.refreshed)
-        return;
-    showEntries(result.entries, result.selectedIndex);
-    display();
+    RenameResult result;
+    run_->run([&](const RunControl& control, Prompter& prompter) {
+        result = RenameListedFiles(kind, request, prompter, &control);
+    });
+    changedDuringRun_ = false;
+    if (result.refreshed) {
+        showEntries(result.entries, result.selectedIndex);
+        display();
+    }
+    if (closeAfterRun_)
+        close();
 }
 
 void MainDialog::onSelchangeIndentSize() {
@@ -300,21 +397,179 @@ void MainDialog::onChangeSubFolderName() {
     display();
 }
 
+// Before any folder is chosen, "↑..." and "↓..." start from the current directory.
 void MainDialog::onFolderDown() {
-    std::optional<std::string> below = FolderDown(folderPath, subFolderName, prompter_);
+    const std::string from = folderPath.empty() ? CurrentFolder() : folderPath;
+    std::optional<std::string> below = FolderDown(from, subFolderName, prompter_);
     if (!below)
         return;
     folderPath = *below;
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
 }
 
 void MainDialog::onFolderUp() {
-    folderPath = FolderUp(folderPath);
+    folderPath = FolderUp(folderPath.empty() ? CurrentFolder() : folderPath);
     FollowFolder(folderPath);
+    readFolderOptions();
     refreshFileList();
     display();
+}
+
+void MainDialog::onPreview() {
+    if (folderPath.empty()) {
+        prompter_.tell(text::kNoFolder, PromptIcon::Stop);
+        return;
+    }
+    const int index = selectedIndex();
+    const std::vector<std::string> names = entries();
+    if (index < 0 || index >= static_cast<int>(names.size())) {
+        prompter_.tell(text::kNoSelection);
+        return;
+    }
+    const std::string& name = names[static_cast<size_t>(index)];
+    // The name as the command line prints it when run in the folder on that file.
+    std::optional<std::string> diff =
+        ConversionDiff(JoinPath(folderPath, name), name, options_, convertSettings(), prompter_);
+    if (!diff) {
+        prompter_.tell(text::kInputOpenError);
+        return;
+    }
+    if (diff->empty()) {
+        prompter_.tell(FormatText(text::kPreviewUnchanged, name), PromptIcon::Information);
+        return;
+    }
+    const QString title = FromView(FormatText(text::kPreviewTitle, "")) + ShowPath(name);
+    PreviewDialog preview(title, std::move(*diff), this);
+    preview.exec();
+}
+
+void MainDialog::onUndo() {
+    const size_t files = undo_.lastRunSize();
+    if (files == 0) {
+        prompter_.tell(text::kNothingToUndo);
+        return;
+    }
+    if (prompter_.ask(FormatText(text::kUndoQuestion, std::to_string(files)), PromptIcon::Question,
+                      PromptButtons::YesNo) != PromptAnswer::Yes)
+        return;
+    UndoStore::UndoReport report;
+    run_->run([&](const RunControl& control, Prompter&) {
+        report = undo_.undoLastRun(control.progress);
+    });
+    std::string message = FormatText(text::kUndoDone, std::to_string(report.restored));
+    if (!report.changedSince.empty())
+        message += "\n\n" + FormatText(text::kUndoChangedSince, NameLines(report.changedSince));
+    if (!report.failed.empty())
+        message += "\n\n" + FormatText(text::kUndoFailed, NameLines(report.failed));
+    prompter_.tell(message, report.changedSince.empty() && report.failed.empty()
+                                ? PromptIcon::Information
+                                : PromptIcon::Exclamation);
+    refreshKeepingSelection();
+    if (closeAfterRun_)
+        close();
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    const std::string path = NormalizePath(PathBytes(urls.first().toLocalFile()));
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        chooseFolder(path);
+        return;
+    }
+    const size_t slash = path.rfind('/');
+    chooseFolder(slash == 0 ? "/" : path.substr(0, slash));
+    const std::string name = path.substr(slash + 1);
+    const std::vector<std::string> names = entries();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name)
+            ui->fileList->setCurrentRow(static_cast<int>(i));
+    }
+}
+
+void MainDialog::chooseFolder(const std::string& folder) {
+    folderPath = folder;
+    FollowFolder(folderPath);
+    readFolderOptions();
+    refreshFileList();
+    display();
+}
+
+// The list follows the folder on disk, but not while a run comes and goes with its
+// temporary files: the change waits for the run's end.
+void MainDialog::onFolderChanged() {
+    if (run_->active())
+        changedDuringRun_ = true;
+    else
+        followDisk_.start();
+}
+
+void MainDialog::refreshKeepingSelection() {
+    if (run_->active()) {
+        changedDuringRun_ = true;
+        return;
+    }
+    changedDuringRun_ = false;
+    if (folderPath.empty())
+        return;
+    const int index = selectedIndex();
+    const std::vector<std::string> before = entries();
+    const std::string selected = index >= 0 ? before[static_cast<size_t>(index)] : std::string();
+    const std::vector<std::string> names = ListFiles(folderPath, fileType);
+    if (names == before)
+        return;
+    int row = -1;
+    for (size_t i = 0; i < names.size() && !selected.empty(); ++i) {
+        if (names[i] == selected)
+            row = static_cast<int>(i);
+    }
+    showEntries(names, row);
+    watchFolder();
+}
+
+void MainDialog::watchFolder() {
+    if (!watcher_.directories().isEmpty())
+        watcher_.removePaths(watcher_.directories());
+    if (!folderPath.empty())
+        watcher_.addPath(ShowPath(folderPath));
+}
+
+// The chosen folder's .srctdy.toml (the nearest from the folder upward) gives the starting
+// conversion options, read again at every change of folder and never written. Leaving a
+// configured folder for one without goes back to the start-up defaults; between folders
+// without one, the options the user set stay.
+void MainDialog::readFolderOptions() {
+    if (folderPath.empty())
+        return;
+    FormatOptions options;
+    ConvertSettings settings;
+    std::string from;
+    const std::string error = LoadFolderOptions(folderPath, StartupFormatOptions(startupFolder_),
+                                                options, settings, from);
+    if (!error.empty())
+        prompter_.tell(std::string(text::kProjectConfigError) + "\n" + error);
+    if (from.empty() && folderConfig.empty())
+        return;
+    folderConfig = from;
+    options_ = options;
+    ui->indentOnRadio->setChecked(settings.indentOn);
+    ui->indentOffRadio->setChecked(!settings.indentOn);
+    indentSizeIndex = settings.indentSizeIndex;
+    onIndentMode();
 }
 
 } // namespace srctdy

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "batch/undo_store.h"
+
 #include <QDialog>
+#include <QFileSystemWatcher>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -16,6 +20,7 @@ struct ConvertSettings;
 struct FormatOptions;
 class Desktop;
 class Prompter;
+class BackgroundRun;
 enum class RenameKind;
 
 // The program's one window. It owns the chosen folder and the run settings, sets the
@@ -35,6 +40,17 @@ public:
     void accept() override;
     // Every way of closing ends here: the settings file is written.
     void done(int result) override;
+
+    // The run in progress, for a look at its progress dialog.
+    BackgroundRun& backgroundRun() const { return *run_; }
+
+protected:
+    // Closing during a run stops it after the current file, then closes.
+    void closeEvent(QCloseEvent* event) override;
+    // A folder dropped on the window becomes the chosen folder; a file chooses its folder
+    // and is selected.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void display();
@@ -60,6 +76,13 @@ private:
     void onChangeSubFolderName();
     void onFolderDown();
     void onFolderUp();
+    void onPreview();
+    void onUndo();
+    void onFolderChanged();
+    void chooseFolder(const std::string& folder);
+    void refreshKeepingSelection();
+    void watchFolder();
+    void readFolderOptions();
 
     std::unique_ptr<Ui::MainDialog> ui;
     FormatOptions& options_;
@@ -72,6 +95,14 @@ private:
     std::string subFolderName = "NewFolder"; // output sub-folder, relative to folderPath
     std::string fileType = "*.c";            // pattern of the file list
     int indentSizeIndex = 1;                 // selection of the indentation-size list ("4")
+
+    std::unique_ptr<BackgroundRun> run_;
+    UndoStore undo_;
+    QFileSystemWatcher watcher_;
+    QTimer followDisk_; // gathers a burst of changes into one refresh
+    bool changedDuringRun_ = false;
+    bool closeAfterRun_ = false;
+    std::string folderConfig;                // the .srctdy.toml the options came from; "" none
 };
 
 } // namespace srctdy

@@ -61,4 +61,13 @@ ManualDialog::ManualDialog(QWidget* parent) : QDialog(parent), ui(new Ui::Manual
 
 ManualDialog::~ManualDialog() = default;
 
+void ManualDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    QListWidget* list = ui->manualList;
+    const int row = list->sizeHintForRow(0);
+    const int shown = list->viewport()->height();
+    if (row > 0 && shown % row != 0)
+        list->resize(list->width(), list->height() - shown % row);
+}
+
 } // namespace srctdy

@@ -19,6 +19,10 @@ public:
     explicit ManualDialog(QWidget* parent = nullptr);
     ~ManualDialog() override;
 
+protected:
+    // The list ends on a whole line: its height is cut down to a number of rows.
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::unique_ptr<Ui::ManualDialog> ui;
 };

@@ -1,13 +1,20 @@
 #include "app/screenshots.h"
 
+#include "app/background_run.h"
+#include "app/current_folder.h"
 #include "app/main_dialog.h"
 #include "app/manual_dialog.h"
+#include "app/preview_dialog.h"
+#include "batch/conversion_preview.h"
+#include "batch/folder_navigation.h"
+#include "engine/format_options.h"
 #include "options/options_dialog.h"
 #include "platform/scripted_desktop.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -27,15 +34,17 @@ bool Shoot(QWidget& dialog, const QString& path) {
 }
 
 // The box is taken and closed from inside its own event loop.
-bool ShootMessageBox(Prompter& prompter, const QString& path) {
+bool ShootMessageBox(Prompter& prompter, const QString& path, std::string_view text,
+                     PromptIcon icon, PromptButtons buttons) {
     bool saved = false;
     QTimer::singleShot(300, [&saved, path] {
         if (QWidget* box = QApplication::activeModalWidget()) {
             saved = box->grab().save(path);
-            box->close();
+            if (auto* dialog = qobject_cast<QDialog*>(box))
+                dialog->reject();
         }
     });
-    prompter.ask(text::kAllFilesQuestion, PromptIcon::Question, PromptButtons::YesNo);
+    prompter.ask(text, icon, buttons);
     return saved;
 }
 
@@ -57,7 +66,33 @@ bool SaveScreenshots(const QString& folder, MainDialog& mainDialog, FormatOption
     saved = Shoot(manualDialog, dir.filePath("manual_dialog.png")) && saved;
     manualDialog.reject();
 
-    saved = ShootMessageBox(messages, dir.filePath("message_box.png")) && saved;
+    saved = ShootMessageBox(messages, dir.filePath("message_box.png"), text::kAllFilesQuestion,
+                            PromptIcon::Question, PromptButtons::YesNo) &&
+            saved;
+
+    // A run half-way, as its progress dialog shows it.
+    ProgressDialog progress(&mainDialog);
+    progress.showFile(1499, 3000, QStringLiteral("sample_long_file_name.c"));
+    saved = Shoot(progress, dir.filePath("progress_dialog.png")) && saved;
+    progress.finish();
+
+    // The preview of main.c in the folder shown, which the script makes untidy.
+    const std::string project = CurrentFolder();
+    std::optional<std::string> diff =
+        ConversionDiff(JoinPath(project, "main.c"), "main.c", options, ConvertSettings{}, prompter);
+    if (diff && !diff->empty()) {
+        PreviewDialog preview(QStringLiteral("変換結果のプレビュー - main.c"), *diff, &mainDialog);
+        saved = Shoot(preview, dir.filePath("preview_dialog.png")) && saved;
+        preview.reject();
+    } else {
+        saved = false;
+    }
+
+    const std::string undone = FormatText(text::kUndoDone, "3") + "\n\n" +
+                               FormatText(text::kUndoChangedSince, JoinPath(project, "display.c"));
+    saved = ShootMessageBox(messages, dir.filePath("undo_message.png"), undone,
+                            PromptIcon::Exclamation, PromptButtons::Ok) &&
+            saved;
     return saved;
 }
 

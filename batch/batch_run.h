@@ -8,8 +8,10 @@
 namespace srctdy {
 
 class Prompter;
+class UndoStore;
 struct FormatOptions;
 struct ConvertSettings;
+struct RunControl;
 
 // What the start button reads from the main dialog.
 struct BatchRequest {
@@ -35,6 +37,7 @@ enum class BatchOutcome {
     NoSelection,  // selected file only, but nothing is selected
     Converted,    // every chosen file converted
     Failed,       // one or more files failed (each reported by the conversion); others converted
+    Cancelled,    // stopped through the run control after a whole file; the rest untouched
 };
 
 // Called with true before the first conversion and with false when the run is over: the
@@ -46,9 +49,12 @@ using BusyHook = std::function<void(bool busy)>;
 // ConvertFile, in list order, and shows the outcome through prompter. Files that links lead
 // out of folderPath, and sub-folder output that a link leads out of it, fail. A failed file never
 // stops the run. The list is not refilled afterwards (the names are unchanged and the
-// sub-folder is no list entry). busy may be empty.
+// sub-folder is no list entry). busy may be empty. control reports each file and may stop
+// the run between files. With undo, an overwrite run keeps what it replaces there; when that
+// cannot be done the user is asked once whether to go on without it.
 BatchOutcome RunBatch(const BatchRequest& request, const FormatOptions& options,
                       const ConvertSettings& settings, Prompter& prompter,
-                      const BusyHook& busy = {});
+                      const BusyHook& busy = {}, const RunControl* control = nullptr,
+                      UndoStore* undo = nullptr);
 
 } // namespace srctdy

@@ -2,6 +2,7 @@
 
 #include "batch/file_list.h"
 #include "batch/folder_navigation.h"
+#include "batch/run_control.h"
 #include "engine/cp932.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
@@ -182,7 +183,7 @@ RenameOutcome RenameFile(RenameKind kind, const std::string& folder, const std::
 }
 
 RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
-                               const RenameCalls& calls) {
+                               const RunControl* control, const RenameCalls& calls) {
     if (request.folderPath.empty()) {
         prompter.tell(text::kNoFolder, PromptIcon::Stop);
         return {};
@@ -193,8 +194,13 @@ RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Pr
     }
     const int selected = request.selectedIndex;
     if (request.allFiles) {
-        for (const std::string& entry : request.entries) {
-            if (RenameFile(kind, request.folderPath, entry, true, prompter, calls) ==
+        const size_t count = request.entries.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (control != nullptr && control->cancelled())
+                break;
+            if (control != nullptr)
+                control->report(i, count, request.entries[i]);
+            if (RenameFile(kind, request.folderPath, request.entries[i], true, prompter, calls) ==
                 RenameOutcome::Stop)
                 break;
         }

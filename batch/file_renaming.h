@@ -9,6 +9,7 @@
 namespace srctdy {
 
 class Prompter;
+struct RunControl;
 
 // The four rename commands, in two families: the case commands change only the letter case
 // of the whole name, the extension commands change ".c" to ".cpp" and back. Each renames in
@@ -73,8 +74,10 @@ struct RenameResult {
 
 // A rename button: renames the selected entry or every entry in list order, then refills
 // the list. A case command selects the entry at the position selected before; an extension
-// command leaves none selected.
+// command leaves none selected. control reports each entry of an all-files walk and may stop
+// it between entries. calls are the file system calls (a seam for tests).
 RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
+                               const RunControl* control = nullptr,
                                const RenameCalls& calls = RealRenameCalls());
 
 } // namespace srctdy

@@ -23,27 +23,26 @@ Arg SplitArg(std::string_view arg) {
     return {arg.substr(0, eq), arg.substr(eq + 1), true};
 }
 
-// A conversion text: UTF-8 in, code page 932 out.
-bool ToCodePage(std::string_view option, std::string_view utf8, std::string& out,
-                std::string& error) {
-    auto converted = cp932::FromUtf8(utf8);
-    if (!converted) {
-        error = std::string(option) + ": the text cannot be written in code page 932";
-        return false;
-    }
-    out = *converted;
-    return true;
+// A conversion option by its command-line name ("--trim", "--no-trim", "--indent"); negated
+// tells a "--no-" form.
+const ConversionOptionSpec* FindCliConversion(std::string_view name, bool& negated) {
+    if (name.substr(0, 2) != "--")
+        return nullptr;
+    std::string_view key = name.substr(2);
+    negated = key.substr(0, 3) == "no-";
+    const ConversionOptionSpec* spec = FindConversionOption(negated ? key.substr(3) : key);
+    if (negated && spec && spec->form != CliForm::NegatableFlag)
+        return nullptr;
+    return spec;
 }
 
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::string& error) {
-    bool deleteEmpty = false;
     bool sawSubfolder = false;
-    bool sawWith = false;
     bool conversionOption = false; // anything that --rename cannot stand beside
     bool optionsEnded = false;
-    FormatOptions& f = o.format;
+    ConversionOptions checked; // each value is checked as it comes
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string raw = args[i];
@@ -80,7 +79,32 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         };
         bool ok = true;
         bool conversion = true;
-        if (a.name == "--help") {
+        bool negated = false;
+        if (const ConversionOptionSpec* spec = FindCliConversion(a.name, negated)) {
+            OptionValue value{OptionValue::Kind::Boolean, negated ? "false" : "true"};
+            switch (spec->form) {
+            case CliForm::Flag:
+            case CliForm::NegatableFlag:
+                ok = noValue();
+                break;
+            case CliForm::Value:
+                ok = needValue();
+                value = {OptionValue::Kind::Text, std::string(a.value)};
+                break;
+            case CliForm::OptionalValue:
+                if (a.hasValue)
+                    value = {OptionValue::Kind::Text, std::string(a.value)};
+                break;
+            }
+            if (ok) {
+                std::string reason = ApplyOption(spec->key, value, checked);
+                if (!reason.empty()) {
+                    error = "--" + std::string(spec->key) + " " + reason;
+                    ok = false;
+                }
+            }
+            o.conversion.push_back({std::string(spec->key), value, "", static_cast<int>(i) + 1});
+        } else if (a.name == "--help") {
             ok = noValue();
             o.help = true;
             conversion = false;
@@ -98,76 +122,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         } else if (a.name == "--stdout") {
             ok = noValue();
             o.toStdout = true;
-        } else if (a.name == "--indent") {
-            ok = needValue();
-            static constexpr std::string_view kIndents[] = {"2", "4", "8", "tab"};
-            bool known = false;
-            for (int i = 0; i < 4; ++i) {
-                if (a.value == kIndents[i]) {
-                    o.settings.indentOn = true;
-                    o.settings.indentSizeIndex = i;
-                    known = true;
-                }
-            }
-            if (a.value == "off") {
-                o.settings.indentOn = false;
-                known = true;
-            }
-            if (ok && !known) {
-                error = "--indent must be 2, 4, 8, tab or off";
-                ok = false;
-            }
-        } else if (a.name == "--trim" || a.name == "--no-trim") {
-            ok = noValue();
-            f.trimBlanks = a.name == "--trim";
-        } else if (a.name == "--fullwidth" || a.name == "--no-fullwidth") {
-            ok = noValue();
-            f.fullWidthToHalfWidth = a.name == "--fullwidth";
-        } else if (a.name == "--collapse-empty" || a.name == "--no-collapse-empty") {
-            ok = noValue();
-            f.collapseEmptyLines = a.name == "--collapse-empty";
-        } else if (a.name == "--delete-empty") {
-            ok = noValue();
-            deleteEmpty = true;
-        } else if (a.name == "--delete-lines") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.searchText, error);
-            f.deleteMatchingLines = 1;
-        } else if (a.name == "--replace") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.searchText, error);
-            f.replaceOrDelete = 1;
-        } else if (a.name == "--with") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.replaceText, error);
-            sawWith = true;
-        } else if (a.name == "--delete-if") {
-            ok = needValue() && ToCodePage(a.name, a.value, f.conditionText, error);
-            f.deleteConditionalBlocks = 1;
-        } else if (a.name == "--definitions") {
-            ok = noValue();
-            f.insertDefinitionComments = 1;
-        } else if (a.name == "--template") {
-            f.insertHeaderTemplate = 1;
-            f.templatePath = a.hasValue ? std::string(a.value) : "./FileTitle.txt";
-        } else if (a.name == "--comments") {
-            ok = needValue();
-            static constexpr std::string_view kModes[] = {"keep", "line", "block", "split"};
-            bool known = false;
-            for (int i = 0; i < 4; ++i) {
-                if (a.value == kModes[i]) {
-                    f.commentMode = i;
-                    known = true;
-                }
-            }
-            if (ok && !known) {
-                error = "--comments must be keep, line, block or split";
-                ok = false;
-            }
-        } else if (a.name == "--function-names") {
-            ok = noValue();
-            f.insertFunctionNames = 1;
         } else if (a.name == "--type") {
             ok = needValue();
             conversion = false;
             o.fileTypes.clear();
+            o.typeGiven = true;
             std::string_view rest = a.value;
             while (ok) {
                 size_t comma = rest.find(',');
@@ -193,6 +152,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         } else if (a.name == "--exclude") {
             ok = needValue();
             o.excludes.emplace_back(a.value);
+            o.excludeGiven = true;
+            conversion = false;
+        } else if (a.name == "--fast") {
+            ok = noValue();
+            o.settings.guard = false;
             conversion = false;
         } else if (a.name == "--follow-links") {
             ok = noValue();
@@ -201,22 +165,32 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         } else if (a.name == "--fsync" || a.name == "--no-fsync") {
             ok = noValue();
             o.sync = a.name == "--fsync";
-        } else if (a.name == "--eol") {
-            ok = needValue();
-            if (a.value == "crlf")
-                o.settings.lineEnds = LineEnds::CrLf;
-            else if (a.value == "lf")
-                o.settings.lineEnds = LineEnds::Lf;
-            else if (a.value == "keep")
-                o.settings.lineEnds = LineEnds::Keep;
-            else if (ok) {
-                error = "--eol must be crlf, lf or keep";
-                ok = false;
-            }
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;
             conversion = false;
+        } else if (a.name == "--config") {
+            ok = needValue();
+            o.configPath = a.value;
+            conversion = false;
+            if (ok && o.configPath.empty()) {
+                error = "--config needs a file";
+                ok = false;
+            }
+        } else if (a.name == "--no-config") {
+            ok = noValue();
+            o.noConfig = true;
+            conversion = false;
+        } else if (a.name == "--print-config") {
+            conversion = false;
+            if (!a.hasValue && i + 1 < args.size())
+                o.printConfig = args[++i];
+            else if (a.hasValue && !a.value.empty())
+                o.printConfig = std::string(a.value);
+            else {
+                error = "--print-config needs a PATH";
+                ok = false;
+            }
         } else if (a.name == "--assume-filename") {
             ok = needValue();
             o.assumeFilename = std::string(a.value);
@@ -259,26 +233,46 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
 
     if (o.help || o.version)
         return true;
-    // Deleting empty lines leaves nothing to collapse, whatever the order of the options.
-    if (deleteEmpty) {
-        f.deleteEmptyLines = 1;
-        f.collapseEmptyLines = 0;
-    }
     if (o.rename && conversionOption) {
         error = "--rename renames only: no conversion option may stand beside it";
         return false;
     }
-    if (f.deleteMatchingLines && f.searchText.size() < 3) {
-        error = "--delete-lines needs a prefix of at least 3 bytes";
+    error = CheckExclusive(o.conversion);
+    if (!error.empty())
+        return false;
+    if (o.noConfig && !o.configPath.empty()) {
+        error = "--config and --no-config cannot be used together";
         return false;
     }
-    if (f.deleteMatchingLines && f.replaceOrDelete) {
-        error = "--replace and --delete-lines cannot be used together";
-        return false;
-    }
-    if (sawWith && !f.replaceOrDelete) {
-        error = "--with needs --replace";
-        return false;
+    // What the command line alone gives over the start-up defaults; a file's configuration
+    // goes between the two when each file is converted.
+    ConversionOptions own;
+    own.settings = o.settings;
+    for (const OptionSetting& setting : o.conversion)
+        ApplyOption(setting.key, setting.value, own);
+    FinishOptions(own);
+    o.format = own.format;
+    o.settings = own.settings;
+    o.encoding = own.encoding;
+    if (o.settings.forcedEncoding == TextEncoding::Cp932) {
+        // Every file is code page 932: each text must be one it can hold.
+        const FormatOptions& f = o.format;
+        const struct {
+            const char* option;
+            const std::string& text;
+            bool used;
+        } texts[] = {
+            {f.replaceOrDelete ? "--replace" : "--delete-lines", f.searchText,
+             f.replaceOrDelete || f.deleteMatchingLines},
+            {"--with", f.replaceText, f.replaceOrDelete != 0},
+            {"--delete-if", f.conditionText, f.deleteConditionalBlocks != 0},
+        };
+        for (const auto& t : texts) {
+            if (t.used && !cp932::FromUtf8(t.text)) {
+                error = std::string(t.option) + ": the text cannot be written in code page 932";
+                return false;
+            }
+        }
     }
     if (o.quiet && o.verbose) {
         error = "--quiet and --verbose cannot be used together";
@@ -301,7 +295,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
                 "\"..\"";
         return false;
     }
-    if (o.paths.empty()) {
+    if (o.paths.empty() && !o.printConfig) {
         error = "no PATH given";
         return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/file_renaming.h"
+#include "config/project_config.h"
 #include "engine/convert_file.h"
 #include "engine/format_options.h"
 
@@ -12,8 +13,16 @@ namespace srctdy {
 
 // Everything the command line asked for.
 struct CliOptions {
-    FormatOptions format;
-    ConvertSettings settings;
+    FormatOptions format;          // the start-up defaults and the command line's options
+    ConvertSettings settings;      // (a file's configuration comes between them: see conversion)
+    std::string encoding = "auto"; // --encoding: auto, cp932 or utf-8
+    std::vector<OptionSetting> conversion;  // the conversion options as given, in order
+    bool noConfig = false;                  // read no .srctdy.toml and no .editorconfig
+    std::string configPath;                 // --config: one .srctdy.toml for every file
+    std::optional<std::string> printConfig; // --print-config: show the options of this file
+    bool typeGiven = false;                 // --type given (a configuration's type yields)
+    bool excludeGiven = false;              // --exclude given (a configuration's yields)
+    bool progress = false; // a progress line on standard error (a terminal, not --quiet)
     bool overwrite = false;
     bool toStdout = false;
     std::vector<std::string> fileTypes = {"*.c"}; // patterns for folder arguments

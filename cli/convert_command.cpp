@@ -1,9 +1,11 @@
 #include "cli/convert_command.h"
 
+#include "batch/unified_diff.h"
+#include "cli/file_options.h"
 #include "cli/file_walk.h"
 #include "cli/message_line.h"
+#include "cli/progress_line.h"
 #include "cli/rename_command.h"
-#include "cli/unified_diff.h"
 #include "engine/convert_file.h"
 #include "engine/file_checks.h"
 #include "engine/line_reader.h"
@@ -42,9 +44,12 @@ enum class Outcome { Converted, Unchanged, Failed };
 // One file's work and everything it has to say.
 struct Job {
     FileEntry file;
+    ConversionOptions options; // the command line over the file's configuration
     Outcome outcome = Outcome::Failed;
+    int commentsLeft = 0;
     CollectingPrompter prompter;
-    std::string output; // standard output text, when it is held back for ordering
+    std::string output;                   // standard output text, when it is held back for ordering
+    std::optional<TextEncoding> encoding; // the encoding the file was taken in, once known
 };
 
 // The whole of a regular file, or nothing when it cannot be read.
@@ -73,16 +78,42 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return bytes;
 }
 
-// --check without --diff on a file: streams the conversion past the file's bytes, so that
-// memory follows the longest line, not the file.
-void CheckFileJob(const CliOptions& options, Job& job) {
+// All of standard input (the encoding is decided on the whole before any line is converted),
+// or nothing on a read error or a line over the length limit (tooLong says which). It is read
+// through the same reader as a file, so that the same limit holds.
+std::optional<std::string> ReadStandardInput(bool& tooLong) {
+    std::optional<std::string> bytes(std::in_place);
+    LineReader reader(0);
+    std::string_view line;
+    while (reader.next(line)) {
+        bytes->append(line);
+        bytes->append(reader.lineEnd());
+    }
+    tooLong = reader.lineTooLong();
+    if (reader.failed())
+        bytes.reset();
+    return bytes;
+}
+
+// The reason standard input could not be taken, for a read error reported as failed.
+std::string StandardInputFailure(bool tooLong, std::string_view failed) {
+    return tooLong ? FormatText(text::kLineTooLong, "-") : std::string(failed);
+}
+
+// --check without --diff on a file: converted as for --stdout, compared piece by piece with the
+// file's bytes rather than read whole beside the output.
+void CheckFileJob(Job& job) {
     const int fd = ::open(job.file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    ComparingSink sink(nullptr, fd); // compares only: holds neither text
-    const int result =
-        ConvertFileToSink(job.file.path, sink, options.format, options.settings, job.prompter);
+    ComparingSink sink(nullptr, fd); // compares only: holds no text of its own
+    ConvertExtras extras;
+    const int result = ConvertFileToSink(job.file.path, sink, job.options.format,
+                                         job.options.settings, job.prompter, &extras);
+    job.commentsLeft = extras.commentsLeft;
     struct stat st;
-    if (result == kConverted && fd >= 0 && ::fstat(fd, &st) == 0)
+    if (result == kConverted && fd >= 0 && ::fstat(fd, &st) == 0) {
+        job.encoding = extras.encoding;
         job.outcome = sink.matched(st.st_size) ? Outcome::Unchanged : Outcome::Converted;
+    }
     if (fd >= 0)
         ::close(fd);
 }
@@ -90,31 +121,26 @@ void CheckFileJob(const CliOptions& options, Job& job) {
 // --check and --diff: converts in memory and compares; writes nothing.
 void CheckJob(const CliOptions& options, Job& job) {
     if (!options.diff && job.file.path != "-") {
-        CheckFileJob(options, job);
+        CheckFileJob(job);
         return;
     }
-    std::optional<std::string> input;
-    if (job.file.path == "-") {
-        input.emplace();
-        LineReader reader(0); // read standard input whole through the same reader
-        std::string line;
-        while (reader.next(line)) {
-            input->append(line);
-            input->append(reader.lineEnd());
-        }
-        if (reader.failed())
-            input.reset();
-    } else {
-        input = ReadWhole(job.file.path);
-    }
+    bool tooLong = false;
+    std::optional<std::string> input =
+        job.file.path == "-" ? ReadStandardInput(tooLong) : ReadWhole(job.file.path);
     if (!input) {
-        job.prompter.messages.emplace_back(text::kInputOpenError);
+        job.prompter.messages.push_back(StandardInputFailure(tooLong, text::kInputOpenError));
         return;
     }
     std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
-    FileContext context{name.empty() ? "" : NameOnlyFor(name), TodayText()};
-    std::string converted =
-        ConvertText(*input, options.format, options.settings, context, job.prompter);
+    std::string converted;
+    ConvertExtras extras;
+    if (ConvertBytes(*input, name, converted, job.options.format, job.options.settings,
+                     job.prompter, &extras) != kConverted) {
+        job.commentsLeft = extras.commentsLeft;
+        return;
+    }
+    job.commentsLeft = extras.commentsLeft;
+    job.encoding = extras.encoding;
     job.outcome = converted == *input ? Outcome::Unchanged : Outcome::Converted;
     if (options.diff && job.outcome == Outcome::Converted)
         job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
@@ -158,28 +184,41 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
         CheckJob(options, job);
         return;
     }
-    bool ok;
+    ConvertExtras extras;
     if (job.file.path == "-") {
-        FileContext file{options.assumeFilename ? NameOnlyFor(*options.assumeFilename) : "",
-                         TodayText()};
-        LineReader reader(0);
-        LineWriter writer(sink, options.settings.lineEnds);
-        ok = ConvertLines(reader, writer, options.format, options.settings, file, job.prompter);
-        ok = writer.flush() && ok;
-        if (!ok)
-            job.prompter.messages.emplace_back(reader.failed() ? text::kCliReadError
-                                                               : text::kCliWriteError);
-        job.outcome = ok ? Outcome::Converted : Outcome::Failed;
+        bool tooLong = false;
+        std::optional<std::string> input = ReadStandardInput(tooLong);
+        if (!input) {
+            job.prompter.messages.push_back(StandardInputFailure(tooLong, text::kCliReadError));
+            return;
+        }
+        std::string converted;
+        if (ConvertBytes(*input, options.assumeFilename.value_or(""), converted, job.options.format,
+                         job.options.settings, job.prompter, &extras) != kConverted) {
+            job.commentsLeft = extras.commentsLeft;
+            return;
+        }
+        job.commentsLeft = extras.commentsLeft;
+        job.encoding = extras.encoding;
+        if (!sink.write(converted)) {
+            job.prompter.messages.emplace_back(text::kCliWriteError);
+            return;
+        }
+        job.outcome = Outcome::Converted;
         return;
     }
-    ConvertExtras extras;
     extras.outputFolder = job.file.outputFolder;
     extras.treeRoot = job.file.treeRoot;
     extras.sync = options.sync;
-    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, options.format,
-                                                      options.settings, job.prompter)
-                                  : ConvertFile(job.file.path, options.overwrite, options.format,
-                                                options.settings, job.prompter, &extras);
+    const FormatOptions& format = job.options.format;
+    const ConvertSettings& settings = job.options.settings;
+    int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, format, settings,
+                                                      job.prompter, &extras)
+                                  : ConvertFile(job.file.path, options.overwrite, format, settings,
+                                                job.prompter, &extras);
+    job.commentsLeft = extras.commentsLeft;
+    if (result == kConverted)
+        job.encoding = extras.encoding;
     job.outcome = result != kConverted ? Outcome::Failed
                   : extras.unchanged   ? Outcome::Unchanged
                                        : Outcome::Converted;
@@ -187,7 +226,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
 
 class Reporter {
 public:
-    Reporter(const CliOptions& options, std::ostream& err) : options_(options), err_(err) {}
+    Reporter(const CliOptions& options, std::ostream& err, ProgressLine* progress)
+        : options_(options), err_(err), progress_(progress) {}
 
     void report(Job& job) {
         const bool failed = job.outcome == Outcome::Failed;
@@ -196,16 +236,23 @@ public:
             for (const std::string& message : job.prompter.messages)
                 line(job.file.path, message);
         }
+        if (options_.verbose && job.commentsLeft > 0)
+            line(job.file.path,
+                 FormatText(text::kCliCommentsLeft, std::to_string(job.commentsLeft)));
         if (options_.check && job.outcome == Outcome::Converted && !options_.quiet)
-            line(job.file.path, text::kCliWouldChange);
+            line(job.file.path, withEncoding(text::kCliWouldChange, job));
         else if (options_.verbose && !failed)
-            line(job.file.path, job.outcome == Outcome::Unchanged
-                                    ? (options_.check ? text::kCliTidy : text::kCliUnchanged)
-                                    : text::kCliConverted);
+            line(job.file.path,
+                 withEncoding(job.outcome == Outcome::Unchanged
+                                  ? (options_.check ? text::kCliTidy : text::kCliUnchanged)
+                                  : text::kCliConverted,
+                              job));
         ++counts_[static_cast<int>(job.outcome)];
     }
 
     void summary() {
+        if (progress_)
+            progress_->erase();
         if (!options_.verbose)
             return;
         const int changed = counts_[0], unchanged = counts_[1], failed = counts_[2];
@@ -223,33 +270,73 @@ public:
     }
 
 private:
+    // --verbose names the encoding each file was taken in.
+    std::string withEncoding(std::string_view status, const Job& job) const {
+        std::string out(status);
+        if (options_.verbose && job.encoding)
+            out += *job.encoding == TextEncoding::Utf8 ? text::kCliUtf8 : text::kCliCp932;
+        return out;
+    }
+
     void line(const std::string& path, std::string_view text) {
+        if (progress_)
+            progress_->erase();
         WriteMessageLine(err_, path, text);
     }
 
     const CliOptions& options_;
     std::ostream& err_;
+    ProgressLine* progress_;
     int counts_[3] = {0, 0, 0};
 };
 
+// The size of a file, for the progress line; 0 when it cannot be looked at.
+uint64_t FileSize(const std::string& path) {
+    struct stat st;
+    return path != "-" && ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
 } // namespace
 
-int RunConversion(const CliOptions& options, std::ostream& err) {
+int RunConversion(const CliOptions& options, std::ostream& err, unsigned progressWidth) {
+    FileOptions fileOptions(options);
     WalkOptions walk;
     walk.fileTypes = options.fileTypes;
     walk.recursive = options.recursive;
     walk.excludes = options.excludes;
     walk.subFolderName = options.settings.subFolderName;
     walk.followLinks = options.followLinks;
+    walk.rulesFor = [&](const std::string& folder) { return fileOptions.rulesFor(folder); };
     std::vector<FileEntry> files = ExpandPaths(options.paths, walk);
     std::vector<Job> jobs(files.size());
-    for (size_t i = 0; i < files.size(); ++i)
+    // Every file's options are settled before the first is converted: a bad configuration
+    // converts nothing.
+    for (size_t i = 0; i < files.size() && fileOptions.error().empty(); ++i) {
         jobs[i].file = std::move(files[i]);
+        if (!jobs[i].file.error.empty())
+            continue; // nothing to convert: the walk's failure is reported
+        ResolvedOptions resolved;
+        if (fileOptions.resolve(jobs[i].file.path, resolved))
+            jobs[i].options = std::move(resolved.options);
+    }
+    if (!fileOptions.error().empty()) {
+        err << "srctdy-cli: " << fileOptions.error() << "\n";
+        return 2;
+    }
     unsigned threads = options.jobs ? options.jobs : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(jobs.size())));
 
     FdSink stdoutSink(1);
-    Reporter reporter(options, err);
+    std::optional<ProgressLine> progress;
+    if (options.progress)
+        progress.emplace(err, jobs.size(), progressWidth);
+    Reporter reporter(options, err, progress ? &*progress : nullptr);
+    size_t done = 0;
+    uint64_t bytesDone = 0;
+    auto showProgress = [&](size_t next) {
+        if (progress)
+            progress->update(done, bytesDone, next < jobs.size() ? jobs[next].file.path : "");
+    };
     auto finish = [&](Job& job) {
         if (!job.output.empty() && !stdoutSink.write(job.output)) {
             job.prompter.messages.emplace_back(text::kCliWriteError);
@@ -258,12 +345,16 @@ int RunConversion(const CliOptions& options, std::ostream& err) {
         job.output.clear();
         job.output.shrink_to_fit();
         reporter.report(job);
+        ++done;
+        if (progress)
+            bytesDone += FileSize(job.file.path);
     };
 
     if (threads <= 1) {
-        for (Job& job : jobs) {
-            RunJob(options, job, stdoutSink); // streams straight to standard output
-            finish(job);
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            showProgress(i);
+            RunJob(options, jobs[i], stdoutSink); // streams straight to standard output
+            finish(jobs[i]);
         }
     } else {
         // Workers take files in order; this thread writes each file's results as soon as it
@@ -290,6 +381,7 @@ int RunConversion(const CliOptions& options, std::ostream& err) {
                 finished.wait(lock, [&] { return done[i] != 0; });
             }
             finish(jobs[i]);
+            showProgress(i + 1);
         }
         for (auto& worker : workers)
             worker.join();

@@ -67,11 +67,12 @@ public:
                 return;
             }
             ::closedir(dir);
+            const FolderRules rules = rulesFor(root);
             std::set<std::string> names;
             std::vector<std::string> sorted;
-            for (const std::string& type : options_.fileTypes)
+            for (const std::string& type : rules.fileTypes)
                 for (std::string& name : ListFiles(root, type))
-                    if (names.insert(name).second)
+                    if (!excluded(rules, "", name) && names.insert(name).second)
                         sorted.push_back(std::move(name));
             std::sort(sorted.begin(), sorted.end(),
                       [](const auto& a, const auto& b) { return FileNameLess(a, b); });
@@ -85,8 +86,21 @@ public:
     std::vector<FileEntry> take() { return std::move(files_); }
 
 private:
+    FolderRules rulesFor(const std::string& folder) const {
+        if (options_.rulesFor)
+            return options_.rulesFor(folder);
+        return {options_.fileTypes, options_.excludes, std::nullopt};
+    }
+
+    // Whether the entry name of the folder at relative (to the folder argument) is skipped.
+    static bool excluded(const FolderRules& rules, const std::string& relative,
+                         const std::string& name) {
+        return Excluded(JoinPath(rules.excludeBase.value_or(relative), name), rules.excludes);
+    }
+
     void walk(const std::string& root, const std::string& relative) {
         const std::string folder = relative.empty() ? root : JoinPath(root, relative);
+        const FolderRules rules = rulesFor(folder);
         std::vector<std::string> files, folders;
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) {
@@ -110,7 +124,7 @@ private:
             }
             if (S_ISDIR(st.st_mode)) {
                 folders.push_back(name); // links to folders are not followed
-            } else if (MatchesAnyType(name, options_.fileTypes) && ::stat(path.c_str(), &st) == 0 &&
+            } else if (MatchesAnyType(name, rules.fileTypes) && ::stat(path.c_str(), &st) == 0 &&
                        S_ISREG(st.st_mode)) {
                 files.push_back(name);
             }
@@ -122,14 +136,14 @@ private:
         // The tree is mirrored under the folder argument's sub-folder.
         const std::string output = JoinPath(JoinPath(root, options_.subFolderName), relative);
         for (const std::string& name : files) {
-            if (!Excluded(JoinPath(relative, name), options_.excludes))
+            if (!excluded(rules, relative, name))
                 addFile(JoinPath(folder, name), output, root);
         }
         for (const std::string& name : folders) {
             std::string childRelative = JoinPath(relative, name);
             // Our own output is never walked into, wherever it stands.
             if (name == options_.subFolderName || childRelative == options_.subFolderName ||
-                Excluded(childRelative, options_.excludes))
+                excluded(rules, relative, name))
                 continue;
             walk(root, childRelative);
         }

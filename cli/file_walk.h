@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,14 @@ struct FileEntry {
                           // the folder or the path concerned)
 };
 
+// What decides which entries of one walked folder are taken.
+struct FolderRules {
+    std::vector<std::string> fileTypes;     // the folder's files must match one
+    std::vector<std::string> excludes;      // globs of paths, relative to the folder argument ...
+    std::optional<std::string> excludeBase; // ... or to the folder this path names (the
+                                            // folder's path relative to the globs' base)
+};
+
 // How PATH arguments turn into files.
 struct WalkOptions {
     std::vector<std::string> fileTypes = {"*.c"}; // a folder's files must match one
@@ -23,6 +33,9 @@ struct WalkOptions {
     std::vector<std::string> excludes; // globs of paths relative to the folder argument
     std::string subFolderName = "NewFolder";
     bool followLinks = false; // files found in a folder argument may lie outside it
+    // When set, gives each walked folder its own rules (a project configuration) instead of
+    // fileTypes and excludes; it decides on the folder's files and sub-folders alike.
+    std::function<FolderRules(const std::string& folder)> rulesFor;
 };
 
 // Whether a relative path matches an exclude glob: case-sensitive, "*" and "?" stop at "/",

@@ -2,10 +2,13 @@
 
 #include "cli/cli_options.h"
 #include "cli/convert_command.h"
+#include "cli/file_options.h"
 #include "engine/temporary_file.h"
 #include "platform/string_table.h"
 
 #include <iostream>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     using namespace srctdy;
@@ -25,7 +28,15 @@ int main(int argc, char** argv) {
         std::cout << "srctdy-cli " << SRCTDY_VERSION << "\n";
         return 0;
     }
+    if (options.printConfig)
+        return PrintFileOptions(options, std::cout, std::cerr);
     if (options.rename)
         return RunRenameFromCommandLine(options, std::cerr);
-    return RunConversion(options, std::cerr);
+    // CI logs stay clean: the progress line is for a person at a terminal, and stays off a
+    // terminal that standard output shares with converted text or diffs.
+    options.progress =
+        !options.quiet && ::isatty(2) && !((options.toStdout || options.diff) && ::isatty(1));
+    struct winsize size {};
+    unsigned width = ::ioctl(2, TIOCGWINSZ, &size) == 0 && size.ws_col ? size.ws_col : 80;
+    return RunConversion(options, std::cerr, width);
 }

@@ -1,149 +1,303 @@
 #include "engine/comment_conversion.h"
 
 #include "engine/cp932.h"
+#include "engine/lexical_state.h"
 
 namespace srctdy {
 namespace {
 
-// The byte scans below look only for "/", "*" and quotes. These lie below 0x40 and so are never
-// the second byte of a double-byte character: walking byte by byte is safe. The pre-tests
-// ("does the line hold this pair at all?") are character-aware searches, as everywhere else.
+// An open block comment is held until it closes, so that the decision can see its end; one
+// longer than this is left as it is.
+constexpr size_t kMaxHeldLines = 1000;
+constexpr size_t kMaxHeldBytes = 256 * 1024;
 
-bool PairAt(const std::string& line, size_t at, char first, char second) {
-    return at + 1 < line.size() && line[at] == first && line[at + 1] == second;
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool AllBlank(std::string_view text, size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i)
+        if (!IsBlank(text[i]))
+            return false;
+    return true;
 }
 
-// Block comments to line comments. The state carries an open comment from line to line.
-void BlockToLineComments(ConversionState& state) {
+// Whether nothing but blanks and comments that end on this line follows span k: code there
+// would end up inside the line comment.
+bool OnlyCommentsAfter(std::string_view text, const LineLex& lex, size_t k) {
+    size_t at = lex.spans[k].end;
+    for (size_t j = k + 1; j < lex.spans.size(); ++j) {
+        const LexSpan& span = lex.spans[j];
+        if (!span.isComment() || !AllBlank(text, at, span.begin))
+            return false;
+        if (span.kind == LexKind::BlockComment && !span.closesHere)
+            return false;
+        at = span.end;
+    }
+    return AllBlank(text, at, text.size());
+}
+
+// A line inside or closing a converted comment is written with "//" in front only when it
+// holds no "//" already; one that does must hold nothing before it, or that part turns into
+// code.
+bool StaysComment(std::string_view text) {
+    const size_t at = cp932::Find(text, "//");
+    return at == std::string_view::npos || AllBlank(text, 0, at);
+}
+
+bool EndsInAnySplice(std::string_view text, TextEncoding encoding) {
+    return EndsInSplice(text, encoding, true) || EndsInSplice(text, encoding, false);
+}
+
+// Line comments to block comments: the comment that runs to the end of the line, when it
+// neither continues onto the next line nor holds a "*/" of its own.
+bool LineToBlockComment(ConversionState& state, const LineLex& lex) {
+    if (lex.spans.empty())
+        return false;
+    const LexSpan& span = lex.spans.back();
+    if (span.kind != LexKind::LineComment || !span.opensHere)
+        return false;
     std::string& line = state.line;
-    if (state.commentState == 0 && cp932::Contains(line, "/*")) {
-        bool inQuotes = false;
-        for (size_t i = 0; i < line.size();) {
-            if (!inQuotes && PairAt(line, i, '/', '/'))
-                break; // the rest is a line comment already
-            if (line[i] == '"') {
-                inQuotes = !inQuotes;
-                ++i;
-            } else if (!inQuotes && PairAt(line, i, '/', '*')) {
-                line[i + 1] = '/';
-                state.commentState = 1;
-                i += 2;
-            } else {
-                ++i;
-            }
-        }
+    const size_t at = span.begin;
+    if (lex.endsInSplice || lex.endsInByteSplice || line.find("*/", at + 2) != std::string::npos) {
+        ++state.commentsLeft;
+        return false;
     }
-    // Every "*/" outside quotes closes, also after a "//", so that the output stage knows the
-    // comment ended on this line.
-    if (cp932::Contains(line, "*/")) {
-        bool inQuotes = false;
-        for (size_t i = 0; i < line.size();) {
-            if (line[i] == '"') {
-                inQuotes = !inQuotes;
-                ++i;
-            } else if (!inQuotes && PairAt(line, i, '*', '/')) {
-                line[i] = ' ';
-                line[i + 1] = ' ';
-                state.commentState = 2;
-                i += 2;
-            } else {
-                ++i;
-            }
-        }
-    }
-}
-
-// Line comments to block comments: every "//" outside quotes opens one, and a single " */"
-// closes them all at the end of the line.
-void LineToBlockComments(std::string& line) {
-    if (!cp932::Contains(line, "//"))
-        return;
+    thread_local std::string converted;
+    converted.assign(line);
+    converted[at + 1] = '*';
+    // Further "//" in the comment's text become "/*" too, outside quotes, as they always were.
     bool inQuotes = false;
-    bool replaced = false;
-    for (size_t i = 0; i < line.size();) {
-        if (line[i] == '"') {
+    for (size_t i = at + 2; i < converted.size();) {
+        if (converted[i] == '"') {
             inQuotes = !inQuotes;
             ++i;
-        } else if (!inQuotes && PairAt(line, i, '/', '/')) {
-            line[i + 1] = '*';
-            replaced = true;
+        } else if (!inQuotes && converted[i] == '/' && i + 1 < converted.size() &&
+                   converted[i + 1] == '/') {
+            converted[i + 1] = '*';
             i += 2;
         } else {
             ++i;
         }
     }
-    if (replaced)
-        line += " */";
-}
-
-// Long lines (81 to 255 bytes) are split into their comments and their code, unless a quote
-// is left open.
-void SplitLongLine(ConversionState& state) {
-    const size_t length = state.line.size();
-    if (length <= 80 || length >= 256)
-        return;
-    // Scratch buffers that keep their capacity from line to line.
-    thread_local std::string code;
-    thread_local std::string comment;
-    if (SplitCommentLine(state.line, code, comment) != 0)
-        return;
-    state.line.swap(code);
-    state.splitComment.assign(comment);
-    state.splitPending = true;
+    converted += " */";
+    // "///" turns into "/*/", whose "*/" would close the comment early.
+    if (converted.find("*/", at + 2) != converted.size() - 2) {
+        ++state.commentsLeft;
+        return false;
+    }
+    line.swap(converted);
+    return true;
 }
 
 } // namespace
 
-void ConvertComments(int commentMode, ConversionState& state) {
-    switch (commentMode) {
-    case 1:
-        BlockToLineComments(state);
-        break;
-    case 2:
-        LineToBlockComments(state.line);
-        break;
-    case 3:
-        SplitLongLine(state);
-        break;
-    default:
-        break;
-    }
-}
-
-int SplitCommentLine(std::string_view text, std::string& code, std::string& comment) {
+bool SplitCommentLine(std::string_view text, const LineLex& lex, std::string& code,
+                      std::string& comment) {
     code.clear();
     comment.clear();
-    bool inComment = false;
-    int singleQuotes = 0;
-    int doubleQuotes = 0;
-    for (size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (inComment && c == '*' && next == '/') {
-            comment += "*/";
-            inComment = false;
-            i += 2;
+    if (lex.continued || lex.byteContinued || lex.endsInSplice || lex.endsInByteSplice ||
+        lex.start != LexKind::Code || lex.end != LexKind::Code || lex.endsInOpenLiteral)
+        return false;
+    size_t at = 0;
+    for (const LexSpan& span : lex.spans) {
+        if (!span.isComment())
             continue;
+        code.append(text.substr(at, span.begin - at));
+        // Cutting a comment out must not glue the code on its two sides into one token.
+        if (!code.empty() && !IsBlank(code.back()) && span.end < text.size() &&
+            !IsBlank(text[span.end]) && span.kind == LexKind::BlockComment) {
+            const LexSpan* next = &span + 1;
+            const bool nextIsComment = next < lex.spans.data() + lex.spans.size() &&
+                                       next->isComment() && next->begin == span.end;
+            if (!nextIsComment)
+                return false;
         }
-        if (c == '/' && next == '*') {
-            comment += "/*";
-            inComment = true;
-            i += 2;
-            continue;
-        }
-        if (c == '/' && next == '/') {
-            // Wherever it stands, inside a string or a block comment too.
-            comment.append(text.substr(i));
-            break;
-        }
-        if (!inComment && c == '\'')
-            singleQuotes ^= 1;
-        else if (!inComment && c == '"')
-            doubleQuotes ^= 1;
-        (inComment ? comment : code) += c;
-        ++i;
+        comment.append(text.substr(span.begin, span.end - span.begin));
+        at = span.end;
     }
-    return singleQuotes != 0 || doubleQuotes != 0 ? 1 : 0;
+    code.append(text.substr(at));
+    // No comment, or nothing but a comment: a split would only add a line, on every run.
+    if (comment.empty() || AllBlank(code, 0, code.size()))
+        return false;
+    return true;
+}
+
+bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& lex,
+                                        size_t firstSpan, size_t closingSpan,
+                                        bool closingConverted) {
+    std::string& line = state.line;
+    thread_local std::string converted;
+    converted.assign(line);
+    bool any = false;
+    for (size_t k = firstSpan; k < lex.spans.size(); ++k) {
+        const LexSpan& span = lex.spans[k];
+        if (span.kind != LexKind::BlockComment || !span.closesHere)
+            continue;
+        const bool whole = span.opensHere;
+        if (k == closingSpan && !whole && !closingConverted)
+            continue;
+        if (!OnlyCommentsAfter(line, lex, k)) {
+            if (whole)
+                ++state.commentsLeft;
+            continue;
+        }
+        if (whole)
+            converted[span.begin + 1] = '/';
+        converted[span.end - 2] = ' ';
+        converted[span.end - 1] = ' ';
+        any = true;
+    }
+    if (!any)
+        return false;
+    // A line comment that ends in a backslash, or in a double-byte character whose second
+    // byte is one, takes the next line in.
+    if (lex.endsInSplice || lex.endsInByteSplice ||
+        EndsInAnySplice(converted, state.lexOptions.encoding)) {
+        ++state.commentsLeft;
+        return false;
+    }
+    line.swap(converted);
+    return true;
+}
+
+void CommentStage::hold(const ConversionState& state) {
+    if (heldCount_ == held_.size())
+        held_.emplace_back();
+    HeldLine& held = held_[heldCount_++];
+    held.raw.assign(state.rawLine);
+    held.rawEnd = state.rawLineEnd;
+    held.line.assign(state.line);
+    held.referenceEdited = state.referenceEdited;
+    if (state.referenceEdited)
+        held.reference.assign(state.reference);
+    held.lineNumber = state.lineNumber;
+    held.keepLeading = state.keepLeading;
+    held.startKind = state.startKind;
+    heldBytes_ += state.rawLine.size();
+}
+
+void CommentStage::releaseHeld(int commentState) {
+    for (size_t i = 0; i < heldCount_; ++i) {
+        released_.push_back(std::move(held_[i]));
+        released_.back().commentState = commentState;
+    }
+    heldCount_ = 0;
+    heldBytes_ = 0;
+}
+
+CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracker& tracker) {
+    if (mode_ == 2) {
+        LineToBlockComment(state, tracker.analyse(state.line));
+        return Action::Pass;
+    }
+    if (mode_ == 3) {
+        const size_t length = state.line.size();
+        if (length <= 80 || length >= 256)
+            return Action::Pass;
+        const LineLex& lex = tracker.analyse(state.line);
+        thread_local std::string code;
+        thread_local std::string comment;
+        if (SplitCommentLine(state.line, lex, code, comment)) {
+            state.line.swap(code);
+            state.splitComment.assign(comment);
+            state.splitPending = true;
+        } else {
+            for (const LexSpan& span : lex.spans)
+                if (span.isComment()) {
+                    ++state.commentsLeft;
+                    break;
+                }
+        }
+        return Action::Pass;
+    }
+    if (mode_ != 1)
+        return Action::Pass;
+
+    const LineLex& lex = tracker.analyse(state.line);
+    state.commentState = 0;
+    const bool continuesComment = lex.start == LexKind::BlockComment && !lex.spans.empty();
+    if (continuesComment && !lex.spans.front().closesHere) {
+        // Inside a block comment opened on an earlier line.
+        if (heldCount_ == 0)
+            return Action::Pass; // not ours to convert (too long, or opened in the template)
+        if (heldCount_ + 1 > kMaxHeldLines || heldBytes_ + state.rawLine.size() > kMaxHeldBytes) {
+            ++state.commentsLeft;
+            releaseHeld(0);
+            hold(state);
+            releaseHeld(0);
+            return Action::Release;
+        }
+        hold(state);
+        return Action::Hold;
+    }
+
+    size_t first = 0;
+    bool closingConverted = false;
+    const bool closesHeld = continuesComment && heldCount_ > 0;
+    if (closesHeld) {
+        // The closing line decides for the whole comment.
+        closingConverted = OnlyCommentsAfter(state.line, lex, 0);
+        for (size_t i = 0; closingConverted && i < heldCount_; ++i) {
+            if (i > 0 && !StaysComment(held_[i].line))
+                closingConverted = false;
+            // A module-header block is filled in and written as read: it stays a block comment.
+            if (functionNames_ && std::string_view(held_[i].raw).starts_with(nameMarker_))
+                closingConverted = false;
+        }
+        if (functionNames_ && state.rawLine.starts_with(nameMarker_))
+            closingConverted = false;
+    }
+    std::string before;
+    if (closesHeld)
+        before = state.line;
+    bool converted = convertBlockComments(state, lex, first, 0, closingConverted);
+    if (closesHeld && closingConverted) {
+        // The closing "*/" must have gone, and the line must stay comment up to any "//".
+        const LexSpan& closing = lex.spans.front();
+        const bool closed = converted && state.line[closing.end - 1] == ' ';
+        if (!closed || !StaysComment(state.line)) {
+            closingConverted = false;
+            state.line = before;
+            converted = convertBlockComments(state, lex, first, 0, false);
+        }
+    }
+    if (closesHeld) {
+        if (!closingConverted)
+            ++state.commentsLeft;
+        else
+            held_[0].line[openAt_ + 1] = '/';
+        releaseHeld(closingConverted ? 1 : 0);
+    }
+    state.commentState = converted ? 2 : 0;
+
+    // A block comment that opens here and goes on: hold it until it closes.
+    if (!lex.spans.empty()) {
+        const LexSpan& last = lex.spans.back();
+        if (last.kind == LexKind::BlockComment && last.opensHere && !last.closesHere) {
+            if (closesHeld) {
+                // Closes one comment and opens the next: the first goes out now; the new one
+                // is left as it is (its opening line is already on its way).
+                ++state.commentsLeft;
+            } else {
+                openAt_ = last.begin;
+                hold(state);
+                return Action::Hold;
+            }
+        }
+    }
+    if (!closesHeld)
+        return Action::Pass;
+    hold(state);
+    releaseHeld(state.commentState);
+    return Action::Release;
+}
+
+bool CommentStage::finish(ConversionState& state) {
+    if (heldCount_ == 0)
+        return false;
+    ++state.commentsLeft; // runs to the end of the file
+    releaseHeld(0);
+    return true;
 }
 
 } // namespace srctdy

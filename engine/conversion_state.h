@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/lexical_state.h"
+
 #include <string>
 #include <string_view>
 
@@ -14,13 +16,22 @@ struct ConversionState {
     std::string line;            // the working copy that is written
     std::string splitComment;    // comment part split off a long line (comment mode 3)
     bool splitPending = false;   // the line was split this time
+    long lineNumber = 0;         // 1-based number of rawLine in the input
+    std::string reference;       // rawLine with the replacement made, when it changed anything
+    bool referenceEdited = false;
+    bool keepLeading = false;          // leading blanks belong to a literal or keep tokens apart
+    LexKind startKind = LexKind::Code; // what the line begins in
+
+    std::string_view referenceText() const { return referenceEdited ? reference : rawLine; }
 
     // Per file.
+    LexOptions lexOptions;
     int commentState = 0; // comment mode 1: 0 none open, 1 open, 2 closed on this line
     int braceDepth = 0;   // indentation depth; may go negative
     int blankRun = 0;     // empty lines let through since the last written non-empty rawLine
     bool definitionsInserted = false;
     bool inIfBlock = false;
+    int commentsLeft = 0; // comments not converted because that would change the tokens
 };
 
 } // namespace srctdy

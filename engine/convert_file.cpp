@@ -1,16 +1,20 @@
 #include "engine/convert_file.h"
 
 #include "engine/comment_conversion.h"
-#include "engine/cp932.h"
+#include "engine/encoding_detect.h"
 #include "engine/file_checks.h"
+#include "engine/lexical_state.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
 #include "engine/temporary_file.h"
+#include "engine/token_guard.h"
+#include "engine/utf8.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,6 +22,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,7 +97,7 @@ void SyncFolder(const std::string& folder) {
 constexpr size_t kMaxTemplateSize = 1 << 20;
 
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
-                  Prompter& prompter) {
+                  Prompter& prompter, LexicalTracker& tracker) {
     Fd fd(OpenForReading(options.templatePath));
     struct stat st;
     std::string bytes;
@@ -116,10 +121,11 @@ void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWri
     LineReader reader(bytes);
     std::string line;
     while (reader.next(line)) {
-        if (line.compare(0, 2, ".c") == 0)
-            out.writeLine(file.nameOnly);
-        else
-            out.writeLine(line);
+        const std::string_view written =
+            line.compare(0, 2, ".c") == 0 ? std::string_view(file.nameOnly) : line;
+        out.writeInsertedLine(written);
+        // The file's first line goes on from wherever the template leaves off.
+        tracker.skip(written);
     }
 }
 
@@ -128,76 +134,256 @@ std::string ReadFailure(const LineReader& reader, const std::string& path) {
     return FormatText(reader.lineTooLong() ? text::kLineTooLong : text::kReadError, path);
 }
 
+// The "[関数名]" marker in the file's encoding.
+std::string_view NameMarkerFor(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? text::kFunctionNameMarker
+                                          : std::string_view("\x5B\x8A\xD6\x90\x94\x96\xBC\x5D");
+}
+
+// Hands every written line, and the input it stands for, to the token guard.
+class GuardObserver : public LineObserver {
+public:
+    explicit GuardObserver(GuardOptions options) : guard_(options) {}
+    void outputLine(std::string_view head, std::string_view text) override {
+        guard_.outputLine(head, text);
+    }
+    void referenceLine(std::string_view text, long inputLine) override {
+        guard_.referenceLine(text, inputLine);
+    }
+    TokenGuard& guard() { return guard_; }
+
+private:
+    TokenGuard guard_;
+};
+
+// The line loop of one file: reads lines, sends each through the stages in order, and lets
+// the comment and module-header stages hold lines back and hand them on later.
+class LineLoop {
+public:
+    LineLoop(LineReader& in, LineWriter& out, const FormatOptions& options,
+             const ConvertSettings& settings, const FileContext& file)
+        : in_(in), out_(out), options_(options),
+          file_(file), indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
+          tracker_(LexOptions{file.encoding, file.cpp || IsCppFileName(file.nameOnly)}),
+          comments_(options.commentMode, options.insertFunctionNames,
+                    NameMarkerFor(file.encoding)) {
+        state_.lexOptions = tracker_.options();
+    }
+
+    // Reads the first line: its line end is the one added lines get when line ends are kept.
+    // A UTF-8 mark stays the first thing of the file, before any template; the line goes
+    // through the stages without it.
+    bool start() {
+        haveLine_ = readNext();
+        out_.setAddedLineEnd(haveLine_ ? in_.lineEnd() : "");
+        if (haveLine_ && file_.encoding == TextEncoding::Utf8 &&
+            state_.rawLine.starts_with(utf8::kByteOrderMark)) {
+            out_.writeBytes(utf8::kByteOrderMark);
+            state_.rawLine.remove_prefix(utf8::kByteOrderMark.size());
+        }
+        return haveLine_;
+    }
+    LexicalTracker& tracker() { return tracker_; }
+    int commentsLeft() const { return state_.commentsLeft; }
+
+    void run() {
+        while (haveLine_) {
+            state_.splitComment.clear();
+            state_.splitPending = false;
+            state_.commentState = 0;
+            if (ApplyLineFilters(options_, file_, state_, out_, tracker_) == LineFate::Drop) {
+                haveLine_ = readNext();
+                continue;
+            }
+            const CommentStage::Action action = comments_.process(state_, tracker_);
+            tracker_.accept();
+            if (action == CommentStage::Action::Hold) {
+                haveLine_ = readNext();
+                continue;
+            }
+            const bool consumedNext =
+                action == CommentStage::Action::Pass ? writeCurrent() : writeReleased();
+            if (!consumedNext)
+                haveLine_ = readNext();
+        }
+        if (comments_.finish(state_))
+            writeReleased();
+        moduleHeader_.flush(options_.commentMode, state_, out_);
+    }
+
+private:
+    bool readNext() {
+        const bool more = in_.next(state_.rawLine);
+        state_.rawLineEnd = in_.lineEnd();
+        if (more)
+            ++state_.lineNumber;
+        return more;
+    }
+
+    // The module-header and output stages for the line in state_. Returns true when the
+    // module-header stage took the next input line into state_ (haveLine_ says whether there
+    // was one): the loop goes on with it instead of reading.
+    bool writeCurrent(const std::string_view* followingLine = nullptr) {
+        if (options_.insertFunctionNames) {
+            const auto action = moduleHeader_.process(options_.commentMode, state_, out_);
+            if (action == ModuleHeaderStage::Action::Hold)
+                return false;
+            if (action == ModuleHeaderStage::Action::BlockClosed) {
+                if (followingLine) {
+                    // The next line is already on its way: it names the block.
+                    moduleHeader_.closeBlock(followingLine, options_.commentMode, state_, out_);
+                    return false;
+                }
+                // The function line names the block, then goes through the pipeline itself.
+                haveLine_ = readNext();
+                moduleHeader_.closeBlock(haveLine_ ? &state_.rawLine : nullptr,
+                                         options_.commentMode, state_, out_);
+                return true;
+            }
+        }
+        WriteOutputLine(indentation_, options_.commentMode, state_, out_);
+        return false;
+    }
+
+    bool writeReleased() {
+        std::vector<HeldLine>& lines = comments_.released();
+        bool consumedNext = false;
+        const long lastRead = state_.lineNumber;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            HeldLine& held = lines[i];
+            state_.rawLine = held.raw;
+            state_.rawLineEnd = held.rawEnd;
+            state_.line.swap(held.line);
+            state_.reference.swap(held.reference);
+            state_.referenceEdited = held.referenceEdited;
+            state_.lineNumber = held.lineNumber;
+            state_.keepLeading = held.keepLeading;
+            state_.startKind = held.startKind;
+            state_.commentState = held.commentState;
+            state_.splitPending = false;
+            const bool more = i + 1 < lines.size();
+            const std::string_view following = more ? std::string_view(lines[i + 1].raw) : "";
+            consumedNext = writeCurrent(more ? &following : nullptr);
+        }
+        lines.clear();
+        if (!consumedNext)
+            state_.lineNumber = lastRead; // numbering goes on from the last line read
+        return consumedNext;
+    }
+
+    LineReader& in_;
+    LineWriter& out_;
+    const FormatOptions& options_;
+    const FileContext& file_;
+    const Indentation indentation_;
+    ConversionState state_;
+    LexicalTracker tracker_;
+    CommentStage comments_;
+    ModuleHeaderStage moduleHeader_;
+    bool haveLine_ = false;
+};
+
 } // namespace
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
-                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter) {
-    const Indentation indentation{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)};
-    ConversionState state;
-    ModuleHeaderStage moduleHeader;
-    std::string_view next;
-
-    // The first line is read before the template is copied: its line end is the one that
-    // added lines get when line ends are kept.
-    bool haveLine = in.next(state.rawLine);
-    state.rawLineEnd = in.lineEnd();
-    out.setAddedLineEnd(haveLine ? in.lineEnd() : "");
-    if (options.insertHeaderTemplate)
-        CopyTemplate(options, file, out, prompter);
-
-    auto readNext = [&] {
-        bool more = in.next(state.rawLine);
-        state.rawLineEnd = in.lineEnd();
-        return more;
-    };
-    while (haveLine) {
-        state.splitComment.clear();
-        state.splitPending = false;
-        if (ApplyLineFilters(options, file, state, out) == LineFate::Drop) {
-            haveLine = readNext();
-            continue;
-        }
-        ConvertComments(options.commentMode, state);
-        if (options.insertFunctionNames) {
-            auto action = moduleHeader.process(options.commentMode, state, out);
-            if (action == ModuleHeaderStage::Action::Hold) {
-                haveLine = readNext();
-                continue;
-            }
-            if (action == ModuleHeaderStage::Action::BlockClosed) {
-                // The function line names the block, then goes through the pipeline itself.
-                haveLine = in.next(next);
-                moduleHeader.closeBlock(haveLine ? &next : nullptr, options.commentMode, state,
-                                        out);
-                state.rawLine = next;
-                state.rawLineEnd = in.lineEnd();
-                continue;
-            }
-        }
-        WriteOutputLine(indentation, options.commentMode, state, out);
-        haveLine = readNext();
+                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
+                  ConvertReport* report) {
+    LineLoop loop(in, out, options, settings, file);
+    std::optional<GuardObserver> guard;
+    if (settings.guard) {
+        const LexOptions& lex = loop.tracker().options();
+        guard.emplace(GuardOptions{lex.encoding, lex.cpp});
+        out.setObserver(&*guard);
     }
-    moduleHeader.flush(options.commentMode, state, out);
+    loop.start();
+    if (options.insertHeaderTemplate)
+        CopyTemplate(options, file, out, prompter, loop.tracker());
+    loop.run();
+    out.setObserver(nullptr);
+    if (report) {
+        report->commentsLeft = loop.commentsLeft();
+        report->guardFailed = guard && !guard->guard().finish();
+        report->partingLine = guard ? guard->guard().partingLine() : 0;
+    }
     return !in.failed();
 }
 
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
-                        Prompter& prompter) {
+                        Prompter& prompter, ConvertReport* report) {
     std::string output;
     StringSink sink(output);
     LineReader reader(input);
     {
         LineWriter writer(sink, settings.lineEnds);
-        ConvertLines(reader, writer, options, settings, file, prompter);
+        ConvertLines(reader, writer, options, settings, file, prompter, report);
     }
     return output;
 }
 
-std::string NameOnlyFor(std::string_view path) {
-    size_t slash = path.find_last_of('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return cp932::FromUtf8(name).value_or(std::string(name));
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message) {
+    file.nameOnly = NameOnlyFor(path, encoding);
+    file.dateText = TodayText();
+    file.encoding = encoding;
+    std::string unwritable;
+    if (TextsFor(options, encoding, file.texts, unwritable))
+        return true;
+    message = FormatText(text::kTextNotInCp932, unwritable);
+    return false;
+}
+
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras) {
+    const TextEncoding encoding = EncodingFor(input, settings);
+    if (extras)
+        extras->encoding = encoding;
+    FileContext file;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    ConvertReport report;
+    output = ConvertText(input, options, settings, file, prompter, &report);
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (report.guardFailed) {
+        TellTokensChanged(prompter, path.empty() ? "-" : std::string(path), report.partingLine);
+        output.clear();
+        return kOutputFailed;
+    }
+    return kConverted;
+}
+
+namespace {
+
+// Decides the encoding of an open input (one read pass, then back to its start) and makes the
+// file's context. Tells the user and returns the result when the file cannot go on.
+int PrepareInput(int fd, const std::string& path, const FormatOptions& options,
+                 const ConvertSettings& settings, Prompter& prompter, FileContext& file,
+                 ConvertExtras* extras) {
+    TextEncoding encoding;
+    if (!EncodingOfFile(fd, settings, encoding)) {
+        prompter.tell(FormatText(text::kReadError, path));
+        return kOutputFailed;
+    }
+    if (extras)
+        extras->encoding = encoding;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    return kConverted;
+}
+
+} // namespace
+
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine) {
+    prompter.tell(
+        FormatText(FormatText(text::kTokensWouldChange, path), std::to_string(partingLine)));
 }
 
 namespace {
@@ -216,25 +402,44 @@ int FailOnAllocation(const std::string& path, Prompter& prompter, Body body) {
 }
 
 int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                  const ConvertSettings& settings, Prompter& prompter) {
+                  const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
         prompter.tell(text::kInputOpenError);
         return kInputFailed;
     }
-    const FileContext file{NameOnlyFor(path), TodayText()};
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
+    // The output waits in memory until its tokens have been checked, and until the file is
+    // known not to have changed meanwhile: what reaches the sink cannot be taken back.
+    std::string output;
+    StringSink held(output);
+    ConvertReport report;
     LineReader reader(input.get());
-    LineWriter writer(sink, settings.lineEnds);
-    bool readOk = ConvertLines(reader, writer, options, settings, file, prompter);
-    bool writeOk = writer.flush();
-    if (!readOk || !writeOk) {
-        prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
+    bool readOk;
+    {
+        LineWriter writer(held, settings.lineEnds);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
+    }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
+    if (!readOk) {
+        prompter.tell(ReadFailure(reader, path));
         return kOutputFailed;
     }
-    // What was written cannot be taken back, but a file that changed meanwhile still fails.
     if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
         prompter.tell(FormatText(text::kChangedWhileConverting, path));
+        return kOutputFailed;
+    }
+    if (report.guardFailed) {
+        TellTokensChanged(prompter, path, report.partingLine);
+        return kOutputFailed;
+    }
+    if (!sink.write(output)) {
+        prompter.tell(FormatText(text::kWriteError, path));
         return kOutputFailed;
     }
     return kConverted;
@@ -297,24 +502,31 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         return kOutputFailed;
     }
 
+    FileContext file;
+    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+        result != kConverted)
+        return result;
+
     TemporaryFile output(outputFolder, overwrite ? 0600 : 0666);
     if (!output.valid()) {
         prompter.tell(text::kOutputOpenError);
         return kOutputFailed;
     }
 
-    const FileContext file{NameOnlyFor(path), TodayText()};
     FdSink fileSink(output.fd());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
     ComparingSink sink(&fileSink, input.get(), overwrite);
     LineReader reader(input.get());
     bool readOk;
     bool writeOk;
+    ConvertReport report;
     {
         LineWriter writer(sink, settings.lineEnds);
-        readOk = ConvertLines(reader, writer, options, settings, file, prompter);
+        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
         writeOk = writer.flush();
     }
+    if (extras)
+        extras->commentsLeft = report.commentsLeft;
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
@@ -333,6 +545,10 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
     if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
         prompter.tell(FormatText(text::kChangedWhileConverting, path));
+        return kOutputFailed;
+    }
+    if (report.guardFailed) { // the temporary file goes with output
+        TellTokensChanged(prompter, path, report.partingLine);
         return kOutputFailed;
     }
     // An overwrite that changes nothing leaves the file alone, timestamps included, so that
@@ -354,9 +570,10 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
 } // namespace
 
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter) {
-    return FailOnAllocation(path, prompter,
-                            [&] { return ConvertToSink(path, sink, options, settings, prompter); });
+                      const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+    return FailOnAllocation(path, prompter, [&] {
+        return ConvertToSink(path, sink, options, settings, prompter, extras);
+    });
 }
 
 int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,

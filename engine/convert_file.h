@@ -2,6 +2,7 @@
 
 #include "engine/format_options.h"
 #include "engine/line_filters.h"
+#include "engine/text_encoding.h"
 
 #include <string>
 #include <string_view>
@@ -15,9 +16,17 @@ class ByteSink;
 
 // Results of ConvertFile.
 enum ConvertResult : int {
-    kConverted = 0,    // converted (a missing template included)
-    kInputFailed = 1,  // the input could not be opened
-    kOutputFailed = 2, // the output could not be opened, written or put in place
+    kConverted = 0,       // converted (a missing template included)
+    kInputFailed = 1,     // the input could not be opened
+    kOutputFailed = 2,    // the output could not be opened, written or put in place
+    kTextsUnwritable = 3, // a text of the conditions cannot be written in the file's encoding
+};
+
+// What a conversion found besides its output.
+struct ConvertReport {
+    int commentsLeft = 0;     // comments left as they were: converting them would change tokens
+    bool guardFailed = false; // the output's tokens differ from the input's: not placed
+    long partingLine = 0;     // the input line where they part
 };
 
 // Whether a converted file reaches the disk before it replaces the old one (fsync), unless
@@ -32,6 +41,8 @@ struct ConvertExtras {
     std::string treeRoot;
     bool sync = kSyncByDefault; // flush the file to disk before its rename, its folder after
     bool unchanged = false;     // set: an overwrite found nothing to change and left the file
+    TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in
+    int commentsLeft = 0; // set: comments left as they were (see ConvertReport)
 };
 
 // Converts one file. path names the file (relative paths against the process's current
@@ -45,21 +56,37 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
 // Converts the file at path into sink (standard output, memory) instead of a file. Returns
 // kInputFailed when the input cannot be opened, kOutputFailed on a read or write error.
 int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter);
+                      const ConvertSettings& settings, Prompter& prompter,
+                      ConvertExtras* extras = nullptr);
 
-// The line loop over an open input and output: the template (when enabled), then every line
-// through the stages. Shows the template message through prompter. Returns false when the
-// input could not be read to its end.
+// Shows that a file's output was not placed because its tokens differ from the input's.
+void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine);
+
+// Converts bytes held in memory (standard input, a file read whole) into output, as a file
+// named path would be (path gives %filename%; may be empty). The encoding is the one the
+// settings force, else the one the bytes show. Returns kConverted; kTextsUnwritable, or
+// kOutputFailed when the token check refused the output, with the reason told to prompter and
+// output empty.
+int ConvertBytes(std::string_view input, std::string_view path, std::string& output,
+                 const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+                 ConvertExtras* extras = nullptr);
+
+// The context of a file converted in encoding: the name of path (for %filename% and the
+// template) and the conditions' texts in that encoding, and today's date. False, with the
+// message for the user in message, when a text that a condition uses cannot be written in it.
+bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatOptions& options,
+                     FileContext& file, std::string& message);
+
+// The line loop over an open input and output: in a UTF-8 file the mark (when the input has
+// one), the template (when enabled), then every line through the stages, in file.encoding. Shows
+// the template message through prompter. Returns false when the input could not be read to its end.
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
-                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter);
+                  const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
+                  ConvertReport* report = nullptr);
 
 // Converts bytes in memory (no template message is lost: it goes to prompter).
 std::string ConvertText(std::string_view input, const FormatOptions& options,
                         const ConvertSettings& settings, const FileContext& file,
-                        Prompter& prompter);
-
-// The name used for %filename% and the template's ".c" line: the last path component,
-// converted from UTF-8 to code page 932 where it can be, its bytes as they are otherwise.
-std::string NameOnlyFor(std::string_view path);
+                        Prompter& prompter, ConvertReport* report = nullptr);
 
 } // namespace srctdy

@@ -9,8 +9,7 @@ namespace srctdy::cp932 {
 namespace {
 
 size_t NextBoundary(std::string_view text, size_t at) {
-    return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? at + 2
-                                                                                    : at + 1;
+    return at + CharLength(text, at);
 }
 
 std::optional<std::string> Convert(const char* to, const char* from, std::string_view in) {
@@ -65,9 +64,10 @@ size_t Find(std::string_view text, std::string_view needle, size_t from) {
             pos = at + 1;
             continue;
         }
-        // After a byte that cannot lead a pair, a character always begins: the usual case,
-        // decided without walking the line.
-        if (at == boundary || !IsLeadByte(static_cast<unsigned char>(text[at - 1])))
+        // A character always begins after a byte that cannot lead a pair, and at a byte that
+        // cannot be a second byte: the usual cases, decided without walking the line.
+        if (at == boundary || !IsLeadByte(static_cast<unsigned char>(text[at - 1])) ||
+            !IsSecondByte(static_cast<unsigned char>(text[at])))
             return at;
         while (boundary < at)
             boundary = NextBoundary(text, boundary);

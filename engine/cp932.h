@@ -4,13 +4,26 @@
 #include <string>
 #include <string_view>
 
-// Code page 932 (Shift-JIS) helpers. A lead byte takes the next byte as its second byte,
-// whatever that byte is; a lead byte at the end of a text stands alone. Every search inside a
-// line goes through here, so that no match starts on a second byte.
+// Code page 932 (Shift-JIS) helpers. A lead byte pairs with the next byte only when that byte
+// can be a second byte (0x40 to 0x7E, 0x80 to 0xFC); otherwise, and at the end of a text, it
+// stands alone, so a blank, a brace or a comment mark after a stray lead byte is still seen.
+// Every search inside a line goes through here, so that no match starts on a second byte.
 namespace srctdy::cp932 {
 
 inline bool IsLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+inline bool IsSecondByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
+
+// The length of the character at text[at]: 2 for a lead byte and its second byte, else 1.
+inline size_t CharLength(std::string_view text, size_t at) {
+    return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() &&
+                   IsSecondByte(static_cast<unsigned char>(text[at + 1]))
+               ? 2
+               : 1;
 }
 
 // Position of the first occurrence of needle in text at or after from (a character

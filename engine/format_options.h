@@ -1,11 +1,15 @@
 #pragma once
 
+#include "engine/text_encoding.h"
+
+#include <optional>
 #include <string>
 
 namespace srctdy {
 
-// The conversion conditions. Texts are code page 932 bytes (templatePath: file-system bytes);
-// flags hold 0 (off) or 1 (on). Member initialisers are the start-up defaults.
+// The conversion conditions. The three texts are in textEncoding (templatePath: file-system
+// bytes); each file uses them in its own encoding. Flags hold 0 (off) or 1 (on). Member
+// initialisers are the start-up defaults.
 struct FormatOptions {
     std::string conditionText;        // #if lines containing it open a block to delete; ""
     std::string replaceText;          // replaces searchText; "" deletes; "%filename%"/"%date%"
@@ -22,6 +26,8 @@ struct FormatOptions {
     int fullWidthToHalfWidth = 1;     // full-width space to two ASCII spaces; on
     int trimBlanks = 1;               // remove white space at both ends of a line; on
     int commentMode = 0;              // 0 keep, 1 block to line, 2 line to block, 3 split long
+    TextEncoding textEncoding = TextEncoding::Cp932; // of the texts: Cp932 (options dialog),
+                                                     // Utf8 (command line)
 };
 
 // The start-up defaults, with the template beside the settings file in startupFolder.
@@ -36,6 +42,9 @@ struct ConvertSettings {
     int indentSizeIndex = 1;                 // 0: 2 spaces, 1: 4, 2: 8, other: one tab
     std::string subFolderName = "NewFolder"; // sub-folder output, relative to the file's folder
     LineEnds lineEnds = LineEnds::CrLf;      // the command line's --eol; always CR LF in the GUI
+    bool guard = true; // compare the output's tokens with the input's before it is placed
+    std::optional<TextEncoding> forcedEncoding; // every file in this encoding; unset: per file
+    TextEncoding asciiEncoding = TextEncoding::Cp932; // taken for files with no byte above 0x7F
 };
 
 } // namespace srctdy

@@ -1,6 +1,8 @@
 #include "engine/line_filters.h"
 
 #include "engine/cp932.h"
+#include "engine/encoded_text.h"
+#include "engine/lexical_state.h"
 #include "engine/line_writer.h"
 #include "platform/string_table.h"
 
@@ -21,49 +23,95 @@ bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// line becomes raw without the white space at both ends, copied once.
-void AssignTrimmed(std::string& line, std::string_view raw) {
+// line becomes raw without the white space at both ends, copied once; a side that belongs
+// to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
+size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, bool keepTrailing) {
     size_t end = raw.size();
-    while (end > 0 && IsBlank(raw[end - 1]))
+    while (!keepTrailing && end > 0 && IsBlank(raw[end - 1]))
         --end;
     size_t begin = 0;
-    while (begin < end && IsBlank(raw[begin]))
+    while (!keepLeading && begin < end && IsBlank(raw[begin]))
         ++begin;
     line.clear();
     line.append(raw.data() + begin, end - begin);
+    return begin;
 }
 
-// Each full-width space (0x81 0x40) becomes two ASCII spaces, in place. Most lines hold no
-// 0x81 byte at all and are passed over by one memchr.
-void FullWidthSpacesToAscii(std::string& line) {
-    char* p = line.data();
-    const size_t n = line.size();
-    if (!std::memchr(p, 0x81, n))
+// Each full-width space (81 40, or U+3000 in UTF-8) becomes two ASCII spaces, except inside a
+// string or character literal, where it is part of the program's text. Most lines hold no byte
+// that can begin one and are passed over by one memchr. shift: where line begins in rawLine.
+void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line, const LineLex& lex,
+                            size_t shift) {
+    const std::string_view space = encoded::FullWidthSpace(encoding);
+    if (!std::memchr(line.data(), space[0], line.size()))
         return;
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = static_cast<unsigned char>(p[i]);
-        if (c == 0x81 && i + 1 < n && p[i + 1] == 0x40) {
-            p[i] = p[i + 1] = ' ';
-            i += 2;
-        } else {
-            i += cp932::IsLeadByte(c) && i + 1 < n ? 2 : 1;
+    const bool literals = lex.anyLiteral();
+    auto converts = [&](size_t at) { return !literals || !lex.inLiteral(at + shift); };
+    if (encoding == TextEncoding::Cp932) {
+        // The same length: in place.
+        char* p = line.data();
+        const size_t n = line.size();
+        for (size_t i = 0; i < n;) {
+            if (p[i] == space[0] && i + 1 < n && p[i + 1] == space[1]) {
+                if (converts(i))
+                    p[i] = p[i + 1] = ' ';
+                i += 2;
+            } else {
+                i += cp932::CharLength(line, i);
+            }
         }
+        return;
     }
+    // UTF-8: three bytes become two. A byte search is safe: the space's bytes cannot start
+    // inside another character.
+    thread_local std::string result;
+    result.clear();
+    size_t copied = 0;
+    for (size_t at = line.find(space); at != std::string::npos;
+         at = line.find(space, at + space.size())) {
+        if (!converts(at))
+            continue;
+        result.append(line, copied, at - copied);
+        result.append("  ");
+        copied = at + space.size();
+    }
+    if (copied == 0)
+        return;
+    result.append(line, copied, std::string::npos);
+    line.swap(result);
 }
 
-// The definition comments as code page 932 bytes, converted once.
-const std::array<std::string, 6>& DefinitionComments() {
-    static const std::array<std::string, 6> comments = [] {
+// The definition comments in the file's encoding, converted once.
+const std::array<std::string, 6>& DefinitionComments(TextEncoding encoding) {
+    static const std::array<std::string, 6> cp932Comments = [] {
         std::array<std::string, 6> out;
         for (size_t i = 0; i < out.size(); ++i)
             out[i] = cp932::FromUtf8(text::kDefinitionComments[i]).value_or("");
         return out;
     }();
-    return comments;
+    static const std::array<std::string, 6> utf8Comments = [] {
+        std::array<std::string, 6> out;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = text::kDefinitionComments[i];
+        return out;
+    }();
+    return encoding == TextEncoding::Utf8 ? utf8Comments : cp932Comments;
+}
+
+// The options' texts as this file needs them.
+struct Texts {
+    std::string_view search;
+    std::string_view replace;
+    std::string_view condition;
+};
+Texts TextsOf(const FormatOptions& options, const FileContext& file) {
+    if (file.texts)
+        return {file.texts->searchText, file.texts->replaceText, file.texts->conditionText};
+    return {options.searchText, options.replaceText, options.conditionText};
 }
 
 // Conditional-block deletion: true when the line is dropped.
-bool DropsConditionalBlock(const FormatOptions& options, ConversionState& state) {
+bool DropsConditionalBlock(std::string_view conditionText, ConversionState& state) {
     if (StartsWith(state.rawLine, "#endif")) {
         if (state.inIfBlock) {
             state.inIfBlock = false;
@@ -74,54 +122,92 @@ bool DropsConditionalBlock(const FormatOptions& options, ConversionState& state)
     }
     // A plain byte search: the condition may stand anywhere, even inside "#if" itself.
     if (StartsWith(state.rawLine, "#if") &&
-        state.rawLine.find(options.conditionText) != std::string::npos) {
+        state.rawLine.find(conditionText) != std::string::npos) {
         state.inIfBlock = true;
         return true;
     }
     return false;
 }
 
-void ReplaceSearchText(const FormatOptions& options, const FileContext& file,
-                       ConversionState& state) {
-    if (options.replaceText == "%filename%") {
-        if (StartsWith(state.rawLine, options.searchText))
-            cp932::ReplaceAll(state.line, options.searchText, file.nameOnly);
-    } else if (options.replaceText == "%date%") {
-        cp932::ReplaceAll(state.line, options.searchText, file.dateText);
-    } else {
-        cp932::ReplaceAll(state.line, options.searchText, options.replaceText);
+// Replaces searchText in text; returns whether anything was replaced.
+bool ReplaceSearchText(const Texts& texts, const FileContext& file, std::string_view rawLine,
+                       std::string& text) {
+    if (texts.replace == "%filename%") {
+        if (StartsWith(rawLine, texts.search))
+            return encoded::ReplaceAll(file.encoding, text, texts.search, file.nameOnly);
+        return false;
     }
+    if (texts.replace == "%date%")
+        return encoded::ReplaceAll(file.encoding, text, texts.search, file.dateText);
+    return encoded::ReplaceAll(file.encoding, text, texts.search, texts.replace);
 }
 
 } // namespace
 
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
-                          ConversionState& state, LineWriter& out) {
-    if (options.deleteConditionalBlocks && DropsConditionalBlock(options, state))
+                          ConversionState& state, LineWriter& out, LexicalTracker& tracker) {
+    const Texts texts = TextsOf(options, file);
+    if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
         return LineFate::Drop;
-    if (options.deleteMatchingLines && StartsWith(state.rawLine, options.searchText))
+    if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
         return LineFate::Drop;
 
+    const LineLex& lex = tracker.analyse(state.rawLine);
+    state.startKind = lex.start;
+    const bool inLiteral = lex.start == LexKind::String || lex.start == LexKind::Char ||
+                           lex.start == LexKind::RawString;
+    // A continued line's leading blanks may be all that keeps two tokens apart.
+    state.keepLeading =
+        inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice);
+    // Trailing blanks of an unclosed literal, or inside a raw string, are its text.
+    const bool keepTrailing =
+        lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice);
+    // An empty line that a splice joins to the line before, or inside a raw string, is part
+    // of it: dropping it would pull the next line in.
+    const bool droppable = !lex.continued && !lex.byteContinued && !inLiteral;
+
+    size_t shift = 0;
     if (options.trimBlanks)
-        AssignTrimmed(state.line, state.rawLine);
+        shift = AssignTrimmed(state.line, state.rawLine, state.keepLeading, keepTrailing);
     else
         state.line.assign(state.rawLine);
-    if (options.fullWidthToHalfWidth)
-        FullWidthSpacesToAscii(state.line);
-    if (options.deleteEmptyLines && state.line.empty())
+    if (options.fullWidthToHalfWidth) {
+        // A full-width space after a backslash at the line's end would turn it into a splice.
+        thread_local std::string before;
+        const bool mayMakeSplice = state.line.find('\\') != std::string::npos &&
+                                   !lex.endsInSplice && !lex.endsInByteSplice;
+        if (mayMakeSplice)
+            before = state.line;
+        FullWidthSpacesToAscii(file.encoding, state.line, lex, shift);
+        if (mayMakeSplice && (EndsInSplice(state.line, state.lexOptions.encoding, false) ||
+                              EndsInSplice(state.line, state.lexOptions.encoding, true)))
+            state.line.swap(before);
+    }
+    if (droppable && options.deleteEmptyLines && state.line.empty())
         return LineFate::Drop;
-    if (options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
+    if (droppable && options.collapseEmptyLines && state.line.empty() && ++state.blankRun >= 2)
         return LineFate::Drop;
 
+    // Inserted comments go where the line before left plain code: inside a comment they would
+    // close it, after a splice they would join the line before.
     if (options.insertDefinitionComments && !options.insertHeaderTemplate &&
-        !state.definitionsInserted && StartsWith(state.rawLine, "#include")) {
-        for (const std::string& comment : DefinitionComments())
-            out.writeLine(comment);
+        !state.definitionsInserted && StartsWith(state.rawLine, "#include") &&
+        lex.start == LexKind::Code && !lex.continued && !lex.byteContinued) {
+        for (const std::string& comment : DefinitionComments(file.encoding))
+            out.writeInsertedLine(comment);
         state.definitionsInserted = true;
     }
 
-    if (options.replaceOrDelete && !options.searchText.empty())
-        ReplaceSearchText(options, file, state);
+    state.referenceEdited = false;
+    if (options.replaceOrDelete && !texts.search.empty() &&
+        ReplaceSearchText(texts, file, state.rawLine, state.line)) {
+        // The reference is the line as read with the same replacement; the line is lexed
+        // again, since the new text may open or close a comment or a literal.
+        state.reference.assign(state.rawLine);
+        ReplaceSearchText(texts, file, state.rawLine, state.reference);
+        state.referenceEdited = true;
+        tracker.analyse(state.line);
+    }
     return LineFate::Continue;
 }
 

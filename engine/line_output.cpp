@@ -27,20 +27,19 @@ struct Braces {
 // a double-byte character.
 Braces WalkBraces(std::string_view line) {
     Braces found;
-    for (size_t i = 0; i < line.size(); ++i) {
+    for (size_t i = 0; i < line.size(); i += cp932::CharLength(line, i)) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
         if (c == '{')
             found.open = true;
         else if (c == '}')
             found.close = true;
-        else if (cp932::IsLeadByte(c))
-            ++i; // its second byte may look like a brace
     }
     return found;
 }
 
-// Which braces the line holds.
-Braces FindBraces(std::string_view line) {
+// Which braces the line holds. In UTF-8 every brace byte is a brace; in code page 932 one may
+// be a second byte.
+Braces FindBraces(TextEncoding encoding, std::string_view line) {
 #ifdef __SSE2__
     // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
     // double-byte character. Only a line with both needs the careful walk, and few have.
@@ -66,17 +65,27 @@ Braces FindBraces(std::string_view line) {
     }
     if ((openMask | closeMask) == 0)
         return {};
-    if (highMask == 0)
+    if (highMask == 0 || encoding == TextEncoding::Utf8)
         return {openMask != 0, closeMask != 0};
 #endif
+    if (encoding == TextEncoding::Utf8)
+        return {line.find('{') != std::string_view::npos, line.find('}') != std::string_view::npos};
     return WalkBraces(line);
 }
-// Tabs in a preprocessor line become single spaces, in place. Character-aware: the byte after
-// a lead byte is its second byte even when it is a tab.
-void TabsToSpaces(std::string& line) {
-    for (size_t at = cp932::Find(line, "\t"); at != std::string::npos;
-         at = cp932::Find(line, "\t", at + 1))
-        line[at] = ' ';
+
+// Tabs in a preprocessor line become single spaces, in place, except inside a literal.
+// A tab is never a second byte, not even after a stray lead byte.
+void TabsToSpaces(std::string& line, const ConversionState& state) {
+    size_t at = cp932::Find(line, "\t");
+    if (at == std::string::npos)
+        return;
+    if (state.startKind != LexKind::Code)
+        return; // begins inside a comment or a literal: leave the line as it is
+    LexicalTracker lexer(state.lexOptions);
+    const LineLex& lex = lexer.analyse(line);
+    for (; at != std::string::npos; at = cp932::Find(line, "\t", at + 1))
+        if (!lex.inLiteral(at))
+            line[at] = ' ';
 }
 
 // The text written before a line: an optional "//" and `levels` indentation units. Without
@@ -120,17 +129,18 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     if (indentation.on) {
         const bool preprocessor = !line.empty() && line[0] == '#';
         if (s != 1 && !preprocessor) {
-            const Braces braces = FindBraces(line);
+            const Braces braces = FindBraces(state.lexOptions.encoding, line);
             if (braces.close)
                 --state.braceDepth;
-            levels = state.braceDepth;
+            levels = state.keepLeading ? 0 : state.braceDepth;
             if (braces.open)
                 ++state.braceDepth;
         }
         if (preprocessor)
-            TabsToSpaces(line);
+            TabsToSpaces(line, state);
         // Labels go one level out from the depth after this line's own "{".
-        if (s == 0 && (StartsWith(line, "case") || StartsWith(line, "default")))
+        if (s == 0 && !state.keepLeading &&
+            (StartsWith(line, "case") || StartsWith(line, "default")))
             levels = state.braceDepth - 1;
     }
 
@@ -138,12 +148,12 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     if ((s == 1 || s == 2) && commentMode == 1) {
         // A line inside or closing a converted block comment becomes a line comment.
         out.writeInputLine(BuildHead(head, !cp932::Contains(line, "//"), indentation, levels), line,
-                           state.rawLineEnd);
+                           state.rawLineEnd, state.referenceText(), state.lineNumber);
     } else {
         const std::string_view prefix = BuildHead(head, false, indentation, levels);
         if (state.splitPending)
             out.writeLine(prefix, state.splitComment);
-        out.writeInputLine(prefix, line, state.rawLineEnd);
+        out.writeInputLine(prefix, line, state.rawLineEnd, state.referenceText(), state.lineNumber);
     }
 
     if (commentMode == 1 && s == 2)

@@ -17,7 +17,13 @@ struct SpareBuffer {
     size_t capacity = 0;
 };
 thread_local SpareBuffer spare;
+
+thread_local LineFault plantedFault = nullptr;
 } // namespace
+
+void SetLineFaultForTesting(LineFault fault) {
+    plantedFault = fault;
+}
 
 bool FdSink::write(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -77,11 +83,32 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
+    if (observer_)
+        observer_->outputLine(head, text);
     append(head, text, addedEnd_);
 }
 
+void LineWriter::writeInsertedLine(std::string_view text) {
+    if (observer_) {
+        observer_->referenceLine(text, 0);
+        observer_->outputLine({}, text);
+    }
+    append({}, text, addedEnd_);
+}
+
 void LineWriter::writeInputLine(std::string_view head, std::string_view text,
-                                std::string_view inputEnd) {
+                                std::string_view inputEnd, std::string_view reference,
+                                long inputLine) {
+    thread_local std::string faulty;
+    if (plantedFault) {
+        faulty.assign(text);
+        plantedFault(faulty);
+        text = faulty;
+    }
+    if (observer_) {
+        observer_->referenceLine(reference, inputLine);
+        observer_->outputLine(head, text);
+    }
     append(head, text, keep_ ? inputEnd : addedEnd_);
 }
 
@@ -91,6 +118,25 @@ void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
 }
 
 void LineWriter::append(std::string_view head, std::string_view text, std::string_view end) {
+    // A text put into a line (a replacement, a file name) may hold line breaks; each one is
+    // written as a line end of the file's own style, never as a bare LF.
+    if (!text.empty() && std::memchr(text.data(), '\n', text.size())) {
+        // A last line without a line end keeps none; its inner breaks take the added lines'.
+        const std::string_view inner = end.empty() ? addedEnd_ : end;
+        size_t newline;
+        while ((newline = text.find('\n')) != std::string_view::npos) {
+            std::string_view piece = text.substr(0, newline);
+            if (!piece.empty() && piece.back() == '\r')
+                piece.remove_suffix(1);
+            appendBytes(head, piece, inner);
+            head = {};
+            text.remove_prefix(newline + 1);
+        }
+    }
+    appendBytes(head, text, end);
+}
+
+void LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
     const size_t length = head.size() + text.size() + end.size();
     if (length > kFlushAt) {
         // A line longer than the buffer goes to the sink as it is: copying it would double

@@ -60,6 +60,20 @@ private:
     std::string buffer_;
 };
 
+// Sees every line as it is written, and the text of the input it stands for: the token guard
+// compares the two.
+class LineObserver {
+public:
+    virtual ~LineObserver() = default;
+    virtual void outputLine(std::string_view head, std::string_view text) = 0;
+    // inputLine: the 1-based input line the reference text comes from; 0 for inserted text.
+    virtual void referenceLine(std::string_view text, long inputLine) = 0;
+};
+
+// Changes a line's text before it is written; a seam for tests that plant a fault.
+using LineFault = void (*)(std::string& text);
+void SetLineFaultForTesting(LineFault fault);
+
 // Text-mode output: every line is written with a CR LF line end (or LF, or the input's own,
 // as lineEnds says). Buffered; the first failure is sticky and reported by ok().
 class LineWriter {
@@ -69,11 +83,19 @@ public:
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-    // Writes head, then text, then the line end of a line the program adds (template,
-    // definition comments, a split comment, a function name).
+    // Writes head, then text, then the line end of a line the program adds: a layout line
+    // (a split-off comment) that stands for no text of its own in the input.
     void writeLine(std::string_view head, std::string_view text = {});
-    // Writes a line made from an input line whose own line end was inputEnd.
-    void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd);
+    // Writes text the program inserts as content (template, definition comments, a function
+    // name): the reference holds it too.
+    void writeInsertedLine(std::string_view text);
+    // Writes a line made from input line inputLine, whose own line end was inputEnd; reference
+    // is that line as read, with the content edits the user asked for.
+    void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd,
+                        std::string_view reference, long inputLine);
+    void setObserver(LineObserver* observer) { observer_ = observer; }
+    // Writes bytes as they are, with no line end (the UTF-8 mark at the start of a file).
+    void writeBytes(std::string_view bytes) { append({}, bytes, {}); }
     // With LineEnds::Keep: the line end of the input's first line, for added lines ("" when
     // the input has none: CR LF is used).
     void setAddedLineEnd(std::string_view firstInputEnd);
@@ -83,6 +105,7 @@ public:
 
 private:
     void append(std::string_view head, std::string_view text, std::string_view end);
+    void appendBytes(std::string_view head, std::string_view text, std::string_view end);
     void grow(size_t needed);
 
     ByteSink& sink_;
@@ -92,6 +115,7 @@ private:
     size_t size_ = 0;
     size_t capacity_ = 0;
     bool ok_ = true;
+    LineObserver* observer_ = nullptr;
 };
 
 } // namespace srctdy

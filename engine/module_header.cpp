@@ -1,14 +1,18 @@
 #include "engine/module_header.h"
 
+#include "engine/encoded_text.h"
 #include "engine/line_writer.h"
+#include "platform/string_table.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace srctdy {
 namespace {
 
-// The markers in code page 932 bytes: "[関数名]", "[概要]", and the closing line of 68
-// asterisks and a slash. Compared byte for byte against the line as read.
+// The markers "[関数名]" and "[概要]" in code page 932 (the string table holds them in
+// UTF-8), and the closing line of 68 asterisks and a slash. Compared byte for byte against the
+// line as read, in the file's encoding.
 constexpr std::string_view kNameMarker = "\x5B\x8A\xD6\x90\x94\x96\xBC\x5D";
 constexpr std::string_view kSummaryMarker = "\x5B\x8A\x54\x97\x76\x5D";
 constexpr std::string_view kClosingLine =
@@ -27,10 +31,11 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     if (raw == kClosingLine) {
         if (headerLineCount_ == 0)
             return Action::Pass;
-        hold(raw, state.rawLineEnd);
+        hold(raw, state.rawLineEnd, state.lineNumber);
         return Action::BlockClosed;
     }
-    if (raw.starts_with(kNameMarker)) {
+    const bool utf8 = state.lexOptions.encoding == TextEncoding::Utf8;
+    if (raw.starts_with(utf8 ? text::kFunctionNameMarker : kNameMarker)) {
         if (headerLineCount_ >= 2)
             writeBlock(true, commentMode, state, out);
         headerLineCount_ = 1;
@@ -38,7 +43,7 @@ ModuleHeaderStage::Action ModuleHeaderStage::process(int commentMode, Conversion
     }
     if (headerLineCount_ == 0)
         return Action::Pass;
-    hold(raw, state.rawLineEnd);
+    hold(raw, state.rawLineEnd, state.lineNumber);
     if (headerLineCount_ - 1 >= kMaxHeldLines)
         writeBlock(!raw.empty(), commentMode, state, out);
     return Action::Hold;
@@ -48,9 +53,14 @@ void ModuleHeaderStage::closeBlock(const std::string_view* nextRawLine, int comm
                                    ConversionState& state, LineWriter& out) {
     // The name goes in only while nothing stands between the two markers, so a second run
     // over the same file inserts nothing.
-    if (nextRawLine != nullptr && headerLineCount_ >= 2 && held_[0] == kSummaryMarker) {
-        std::string_view name = *nextRawLine;
-        out.writeLine(name.substr(0, name.find_first_of("{/")));
+    const std::string_view summary =
+        state.lexOptions.encoding == TextEncoding::Utf8 ? text::kSummaryMarker : kSummaryMarker;
+    if (nextRawLine != nullptr && headerLineCount_ >= 2 && held_[0] == summary) {
+        // Cut at a character boundary: in code page 932 a "{" may be a second byte ("ボ").
+        const std::string_view name = *nextRawLine;
+        const size_t cut = std::min(encoded::Find(state.lexOptions.encoding, name, "{"),
+                                    encoded::Find(state.lexOptions.encoding, name, "/"));
+        out.writeInsertedLine(name.substr(0, cut));
     }
     // The closing line, never empty, is what causes this write.
     writeBlock(true, commentMode, state, out);
@@ -62,14 +72,16 @@ void ModuleHeaderStage::flush(int commentMode, ConversionState& state, LineWrite
     headerLineCount_ = 0;
 }
 
-void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd) {
+void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd, long lineNumber) {
     const size_t slot = static_cast<size_t>(headerLineCount_ - 1);
     if (slot < held_.size()) {
         held_[slot].assign(rawLine);
         heldEnds_[slot] = lineEnd;
+        heldNumbers_[slot] = lineNumber;
     } else {
         held_.emplace_back(rawLine);
         heldEnds_.push_back(lineEnd);
+        heldNumbers_.push_back(lineNumber);
     }
     ++headerLineCount_;
 }
@@ -77,7 +89,8 @@ void ModuleHeaderStage::hold(std::string_view rawLine, std::string_view lineEnd)
 void ModuleHeaderStage::writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state,
                                    LineWriter& out) {
     for (int i = 0; i + 1 < headerLineCount_; ++i)
-        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)]);
+        out.writeInputLine({}, held_[static_cast<size_t>(i)], heldEnds_[static_cast<size_t>(i)],
+                           held_[static_cast<size_t>(i)], heldNumbers_[static_cast<size_t>(i)]);
     headerLineCount_ = 0;
     if (commentMode == 1 && state.commentState == 2)
         state.commentState = 0;

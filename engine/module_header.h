@@ -37,11 +37,12 @@ public:
     void flush(int commentMode, ConversionState& state, LineWriter& out);
 
 private:
-    void hold(std::string_view rawLine, std::string_view lineEnd);
+    void hold(std::string_view rawLine, std::string_view lineEnd, long lineNumber);
     void writeBlock(bool causeNotEmpty, int commentMode, ConversionState& state, LineWriter& out);
 
     std::vector<std::string> held_;          // held lines, whole; slots and capacity reused
     std::vector<std::string_view> heldEnds_; // their line ends as read
+    std::vector<long> heldNumbers_;          // their input line numbers
     int headerLineCount_ = 0;                // 0: not collecting; else 1 + number of held lines
 };
 

@@ -18,6 +18,10 @@ inline constexpr std::string_view kWriteError = "出力ファイル・書き込�
 inline constexpr std::string_view kReplaceError = "ファイルを置き換えられませんでした。\n[ %s ]";
 inline constexpr std::string_view kReadOnlyInput =
     "読み取り専用ファイルは上書きできません。\n[ %s ]";
+// "%s": the path, then the input line where the output's tokens part from the input's.
+inline constexpr std::string_view kTokensWouldChange =
+    "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s "
+    "行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
 inline constexpr std::string_view kBadSubFolderName =
     "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が正しくありません。\n空の部分、「.」、「..」を含まない相対パスを指定して下さい。";
@@ -30,6 +34,9 @@ inline constexpr std::string_view kChangedWhileConverting =
 inline constexpr std::string_view kLineTooLong =
     "64 MiB を超える行があるため、変換できません。\n[ %s ]";
 inline constexpr std::string_view kOutOfMemory = "メモリが足りないため、変換できません。\n[ %s ]";
+// Only texts given on the command line (UTF-8) can fail so; the file is left as it is.
+inline constexpr std::string_view kTextNotInCp932 =
+    "not converted: the text \"%s\" cannot be written in code page 932, this file's encoding";
 
 // The definition comments written before the first #include line.
 inline constexpr std::string_view kDefinitionComments[] = {
@@ -52,6 +59,27 @@ inline constexpr std::string_view kSelectedConverted = "指定のファイルを
 inline constexpr std::string_view kEditorFailed = "ｴﾃﾞｨﾀが起動できませんでした。";
 inline constexpr std::string_view kNoSubFolder = "指定のサブフォルダが存在しません。";
 inline constexpr std::string_view kBrowseFolderTitle = "ﾌｫﾙﾀﾞを選択して下さい";
+
+// Runs off the interface thread, the preview and undo.
+inline constexpr std::string_view kRunCancelled = "処理を中断しました。";
+inline constexpr std::string_view kProgressTitle = "処理中";
+// "%1" the file's number, "%2" the run's length, "%3" its name.
+inline constexpr std::string_view kProgressLabel = "%1 / %2 ファイル\n%3";
+inline constexpr std::string_view kProgressCancel = "ｷｬﾝｾﾙ";
+inline constexpr std::string_view kPreviewItem = "変換結果のプレビュー";
+inline constexpr std::string_view kPreviewTitle = "変換結果のプレビュー - %s";
+inline constexpr std::string_view kPreviewUnchanged = "変換しても内容は変わりません。\n[ %s ]";
+inline constexpr std::string_view kPreviewClose = "閉じる";
+inline constexpr std::string_view kUndoItem = "元に戻す";
+inline constexpr std::string_view kUndoUnavailable =
+    "元に戻すための控えを保存できません。\n元に戻せないまま上書きを続けますか？";
+inline constexpr std::string_view kNothingToUndo = "元に戻せる上書き出力がありません。";
+inline constexpr std::string_view kUndoQuestion =
+    "最後の上書き出力（%s ファイル）を元に戻しますか？";
+inline constexpr std::string_view kUndoDone = "%s ファイルを元に戻しました。";
+inline constexpr std::string_view kUndoChangedSince =
+    "次のファイルは上書き出力の後で変更されているため、元に戻しませんでした。\n%s";
+inline constexpr std::string_view kUndoFailed = "次のファイルを元に戻せませんでした。\n%s";
 
 // Renaming.
 inline constexpr std::string_view kRenameFailed = "リネームできませんでした。\n[ %s ]";
@@ -90,9 +118,13 @@ inline constexpr std::string_view kVersionMenuItem = "SRCTDH のﾊﾞｰｼﾞ�
 inline constexpr std::string_view kNoDisplay =
     "srctdy: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 
+// A chosen folder's .srctdy.toml that cannot be used; the file's own message follows.
+inline constexpr std::string_view kProjectConfigError =
+    "ﾌｫﾙﾀﾞの設定ﾌｧｲﾙ .srctdy.toml に誤りがあります。起動時の変換条件を使います。";
+
 // The command line.
 inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
-Tidies C and C++ source files (code page 932 text, written with CR LF line ends).
+Tidies C and C++ source files (code page 932 or UTF-8 text, written with CR LF line ends).
 PATH: a file, a folder, or "-". A folder stands for its files that match --type (files
 only, no recursion, case-insensitive match, sorted case-insensitively). "-" reads standard
 input and writes standard output; --assume-filename=NAME gives the name used for %filename%
@@ -124,6 +156,9 @@ Conversion conditions (defaults: --trim --fullwidth --collapse-empty, comments k
   --type=PATTERN[,PATTERN...]        patterns for folder arguments (default *.c)
   --eol=crlf|lf|keep                 line ends of the output: CR LF (default), LF, or each
                                      line's own (added lines take the first line's)
+  --encoding=auto|cp932|utf-8        the encoding of the files: auto (default) decides per
+                                     file from all of its bytes (a UTF-8 mark, or valid UTF-8
+                                     with a non-ASCII character: UTF-8; else code page 932)
 Checking (write nothing; exit 0 when every file is tidy, 1 when any would change, 2 on an
 error):
   --check               list on standard error each file that would change
@@ -139,21 +174,31 @@ Walking folders:
   --follow-links        convert files that links in a folder argument lead out of it, and
                         write through a sub-folder link that leads out of it (refused by
                         default; a link named as a PATH is always followed)
+Configuration (each file's nearest .srctdy.toml and its .editorconfig; the command line
+wins over both):
+  --config=FILE         use FILE as the .srctdy.toml of every file
+  --no-config           read no .srctdy.toml and no .editorconfig
+  --print-config PATH   print the options in effect for PATH and where each came from
 Running:
   --quiet               report failures only
-  --verbose             name every file, and end with a summary line
+  --verbose             name every file with its encoding, and end with a summary line
+  --fast                skip the token check: by default every output is lexed and compared
+                        with the input (with the edits asked for) and is not written when
+                        what the compiler sees would change
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
   --fsync | --no-fsync  flush each file to disk before it is renamed into place, and its
                         folder after (default: --no-fsync)
+  (on a terminal, a run that lasts over a second shows a progress line, erased at the end)
 Renaming (renames only; no conversion option may stand beside it):
   --rename=upper|lower|c-to-cpp|cpp-to-c
                                      names to upper or lower case, .c to .cpp, .cpp to .c
   --help                display this help and exit
   --version             output version information and exit
 
-The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are converted
-to code page 932. Paths are used as they are. Messages go to standard error, each prefixed
+The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are used in
+each file's encoding; a code page 932 file fails when a text cannot be written in it (with
+--encoding=cp932 that is a usage error). Paths are used as they are. Messages go to standard error, each prefixed
 with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
@@ -161,10 +206,13 @@ Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 128 + the signal when interrupted by SIGINT, SIGTERM or SIGHUP (temporary files are removed).
 )";
 inline constexpr std::string_view kCliWouldChange = "would change";
+inline constexpr std::string_view kCliCommentsLeft = "comments left as they were: %s";
 inline constexpr std::string_view kCliTidy = "tidy";
 inline constexpr std::string_view kCliConverted = "converted";
 inline constexpr std::string_view kCliUnchanged = "unchanged";
 inline constexpr std::string_view kCliReadError = "read error";
+inline constexpr std::string_view kCliCp932 = " (code page 932)"; // after a file's status
+inline constexpr std::string_view kCliUtf8 = " (UTF-8)";
 inline constexpr std::string_view kCliWriteError = "write error";
 inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read";
 inline constexpr std::string_view kCliPathTooLong = "path too long";

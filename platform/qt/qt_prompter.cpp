@@ -3,6 +3,7 @@
 #include "platform/string_table.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -24,6 +25,22 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
     return QMessageBox::Warning;
 }
 
+// A question has no answer by default: Esc and the close box leave it open, as "No" can
+// mean "go on" ("処理を中断しますか？").
+class NoEscape : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -42,7 +59,8 @@ PromptAnswer QtPrompter::ask(std::string_view text, PromptIcon icon, PromptButto
         box.addButton(QMessageBox::Yes)->setText(FromView(text::kButtonYes));
         box.addButton(QMessageBox::No)->setText(FromView(text::kButtonNo));
         box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
+        NoEscape noEscape;
+        box.installEventFilter(&noEscape);
         return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
     }
     box.addButton(QMessageBox::Ok)->setText(FromView(text::kButtonOk));

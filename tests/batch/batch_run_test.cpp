@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include "batch/file_list.h"
+#include "batch/run_control.h"
 #include "engine/format_options.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
@@ -223,6 +224,34 @@ TEST_F(BatchRun, BusyHookBracketsTheConversions) {
         EXPECT_EQ(c.expected, log);
         EXPECT_EQ(1u, prompter.calls().size());
     }
+}
+
+// A stop asked for during a file lets that file finish and touches none after it.
+TEST_F(BatchRun, StopsBetweenFilesWhenCancelled) {
+    addFiles({"a.c", "b.c", "c.c", "d.c"});
+    BatchRequest request = allFiles();
+    request.overwrite = true;
+    std::atomic<bool> cancel{false};
+    std::string seen;
+    RunControl control;
+    control.cancel = &cancel;
+    control.progress = [&](size_t index, size_t count, const std::string& name) {
+        seen += std::to_string(index) + "/" + std::to_string(count) + " " + name + ";";
+        if (index == 1)
+            cancel = true;
+    };
+    RecordingPrompter prompter;
+
+    EXPECT_EQ(BatchOutcome::Cancelled,
+              RunBatch(request, options, settings, prompter, {}, &control));
+
+    EXPECT_EQ("0/4 a.c;1/4 b.c;", seen);
+    EXPECT_EQ(Box(text::kRunCancelled), DescribeCalls(prompter.calls()));
+    EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
+    EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "d.c"));
+    EXPECT_EQ("a.c b.c c.c d.c", ListFolder(dir.path())); // no temporary file left
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "batch/display_name.h"
 #include "batch/file_list.h"
 #include "support/test_files.h"
 
@@ -17,6 +18,22 @@ std::string Joined(const std::vector<std::string>& names) {
     for (const auto& n : names)
         out += (out.empty() ? "" : " ") + n;
     return out;
+}
+
+TEST(FileList, DisplayNamesDecodeEachComponentAsUtf8OrCodePage932) {
+    const struct {
+        const char* expected;
+        const char* bytes;
+    } cases[] = {
+        {"sjis_テスト.c", "sjis_\x83\x65\x83\x58\x83\x67.c"},
+        {"utf8_テスト.c", "utf8_テスト.c"},
+        {"/home/テスト/表.c", "/home/\x83\x65\x83\x58\x83\x67/表.c"}, // mixed components
+        {"ｱ.c", "\xB1.c"},      // a half-width kana byte: not UTF-8
+        {"a\xFF.c", "a\xFF.c"}, // neither: bytes, for the display to replace
+        {"plain/a.c", "plain/a.c"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, DisplayName(c.bytes)) << c.bytes;
 }
 
 TEST(FileList, ListsMatchingFilesOnlySortedIgnoringCase) {

@@ -209,7 +209,7 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         CaseBlindFolder blind;
         RenameResult result =
             RenameListedFiles(c.kind, Request(dir.path(), c.fileType, c.selected), prompter,
-                              c.caseBlind ? blind.calls() : RealRenameCalls());
+                              nullptr, c.caseBlind ? blind.calls() : RealRenameCalls());
 
         EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
         EXPECT_EQ(c.after, Contents(dir.path()));
@@ -243,7 +243,7 @@ TEST(RenameListedFiles, CaseBlindSecondStepFailureRestoresOrNamesTheSwapFile) {
         RecordingPrompter prompter;
         CaseBlindFolder blind(c.failAt);
         RenameListedFiles(RenameKind::Upper, Request(dir.path(), "*.c", c.selected), prompter,
-                          blind.calls());
+                          nullptr, blind.calls());
         EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
         EXPECT_EQ(c.after, Contents(dir.path()));
     }

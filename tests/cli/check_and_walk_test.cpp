@@ -38,13 +38,18 @@ TEST(CliCheck, ExitStatusAndListing) {
 
     ProcessResult missing = RunCli({"--check", dir / "tidy.c", dir / "gone.c"});
     EXPECT_EQ(2, missing.status);
+    // A file that cannot be read outranks one that would change.
+    ProcessResult both = RunCli({"--check", dir / "untidy.c", dir / "gone.c"});
+    EXPECT_EQ(2, both.status);
+    EXPECT_NE(std::string::npos, both.err.find(dir / "untidy.c: would change\n")) << both.err;
+    EXPECT_NE(std::string::npos, both.err.find(dir / "gone.c: ")) << both.err;
 
     EXPECT_EQ(2, RunCli({"--check", "--overwrite", dir / "tidy.c"}).status);
     EXPECT_EQ(2, RunCli({"--diff", "--stdout", dir / "tidy.c"}).status);
 
     ProcessResult verbose = RunCli({"--check", "--verbose", dir.path()});
-    EXPECT_EQ(dir / "tidy.c" + ": tidy\n" + dir / "untidy.c" + ": would change\n" +
-                  "1 would change, 1 tidy, 0 failed\n",
+    EXPECT_EQ(dir / "tidy.c" + ": tidy (code page 932)\n" + dir / "untidy.c" +
+                  ": would change (code page 932)\n" + "1 would change, 1 tidy, 0 failed\n",
               verbose.err);
     ProcessResult quiet = RunCli({"--check", "--quiet", dir.path()});
     EXPECT_EQ(1, quiet.status);
@@ -111,7 +116,7 @@ TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
                               "--exclude=b/*.c", dir.path()});
     std::string expected;
     for (const char* file : {"main.c", "z.h", "src/a.c", "src/B.c", "src/net/sock.c"})
-        expected += dir / file + ": would change\n";
+        expected += dir / file + ": would change (code page 932)\n";
     expected += "5 would change, 0 tidy, 0 failed\n";
     EXPECT_EQ(expected, r.err);
 
@@ -192,8 +197,8 @@ TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {
     ::utimensat(AT_FDCWD, (dir / "untidy.c").c_str(), old, 0);
     ProcessResult r = RunCli({"--overwrite", "--verbose", dir.path()});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(dir / "tidy.c" + ": unchanged\n" + dir / "untidy.c" + ": converted\n" +
-                  "1 converted, 1 unchanged, 0 failed\n",
+    EXPECT_EQ(dir / "tidy.c" + ": unchanged (code page 932)\n" + dir / "untidy.c" +
+                  ": converted (code page 932)\n" + "1 converted, 1 unchanged, 0 failed\n",
               r.err);
     struct stat tidy, untidy;
     ::stat((dir / "tidy.c").c_str(), &tidy);
@@ -224,7 +229,7 @@ TEST(CliLineEnds, EachEolValueWithMixedInput) {
 } // namespace
 } // namespace srctdy
 
-#include "cli/unified_diff.h"
+#include "batch/unified_diff.h"
 
 #include <random>
 

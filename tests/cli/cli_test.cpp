@@ -27,25 +27,42 @@ TEST(Cli, HelpAndVersionSucceed) {
 TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
     TempDir dir;
     WriteFile(dir / "a.c", "  a\n");
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus", dir / "a.c"},
-        {"--delete-lines=ab", dir / "a.c"},
-        {"--delete-lines=\xE8\xA1\xA8", dir / "a.c"}, // one double-byte character: 2 bytes
-        {"--replace=abc", "--delete-lines=abc", dir / "a.c"},
-        {"--with=x", dir / "a.c"},
-        {"--overwrite", "--stdout", dir / "a.c"},
-        {"--overwrite", "--subfolder=x", dir / "a.c"},
-        {"--indent=3", dir / "a.c"},
-        {"--comments=all", dir / "a.c"},
-        {"--replace=\xF0\x9F\x98\x80", dir / "a.c"}, // not in code page 932
-        {"--trim"},                                  // no PATH
-        {"--rename=upper", "--trim", dir / "a.c"},
-        {"--subfolder=", dir / "a.c"},
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason; // the message after "srctdy-cli: "
     };
-    for (const auto& args : cases) {
-        ProcessResult r = RunCli(args);
-        EXPECT_EQ(2, r.status) << args[0];
-        EXPECT_NE(std::string::npos, r.err.find("srctdy-cli: ")) << args[0];
+    const std::string a = dir / "a.c";
+    const Case cases[] = {
+        {{"--bogus", a}, "unknown option --bogus"},
+        {{"--delete-lines=ab", a}, "--delete-lines needs a prefix of at least 3 bytes"},
+        // one double-byte character: 2 bytes
+        {{"--delete-lines=\xE8\xA1\xA8", a}, "--delete-lines needs a prefix of at least 3"},
+        {{"--replace=x", "--delete-lines=abc", a}, "--replace and --delete-lines exclude each"},
+        {{"--delete-lines=abc", "--replace=x", a}, "--replace and --delete-lines exclude each"},
+        {{"--with=x", a}, "--with needs --replace"},
+        {{"--overwrite", "--stdout", a}, "--overwrite cannot be used together with --stdout"},
+        {{"--overwrite", "--subfolder=x", a}, "--overwrite cannot be used together"},
+        {{"--indent=3", a}, "--indent must be 2, 4, 8, tab or off"},
+        {{"--comments=all", a}, "--comments must be keep, line, block or split"},
+        {{"--eol=cr", a}, "--eol must be crlf, lf or keep"},
+        {{"--encoding=latin1", a}, "--encoding must be auto, cp932 or utf-8"},
+        // An emoji fits no code page 932 file, and bytes that are not UTF-8 fit no text.
+        {{"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", a},
+         "--replace: the text cannot be written in code page 932"},
+        {{"--replace=\xFF", a}, "--replace is not UTF-8"},
+        {{"--trim=yes", a}, "--trim takes no value"},
+        {{"--no-definitions", a}, "unknown option --no-definitions"},
+        {{"--indent", a}, "--indent needs a value"},
+        {{"--trim"}, "no PATH given"},
+        {{"--rename=upper", "--trim", a}, "--rename renames only"},
+        {{"--subfolder=", a}, "--subfolder needs a name"},
+        {{"--config=x.toml", "--no-config", a}, "--config and --no-config cannot be used"},
+        {{"--print-config"}, "--print-config needs a PATH"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunCli(c.args);
+        EXPECT_EQ(2, r.status) << c.reason;
+        EXPECT_EQ(0u, r.err.find("srctdy-cli: " + c.reason)) << r.err;
     }
     EXPECT_EQ("a.c", ListFolder(dir.path()));
     EXPECT_EQ("  a\n", ReadFile(dir / "a.c"));
@@ -102,6 +119,51 @@ TEST(Cli, TextsArriveInUtf8AndAreConvertedToCodePage932) {
     EXPECT_EQ("a\x90V"
               "b\r\n",
               rep.out);
+}
+
+// A mixed tree: each file in its own encoding, named with it under --verbose.
+TEST(Cli, ConvertsShiftJisAndUtf8FilesOfOneRunEachInItsEncoding) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "/* \x83\x65\x83\x58\x83\x67 */\n\x81\x40x;\n"); // Shift-JIS
+    WriteFile(dir / "b.c", "/* \xE3\x81\x81@ */\n\xE3\x80\x80x;\n");        // UTF-8 "ぁ@"
+    WriteFile(dir / "c.c", "\xEF\xBB\xBF  x;\n");                           // mark
+    WriteFile(dir / "d.c", "x;\n");                                         // ASCII
+    ProcessResult r = RunCli({"--verbose", "--indent=off", dir.path()});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(dir / "a.c" + ": converted (code page 932)\n" + dir / "b.c" +
+                  ": converted (UTF-8)\n" + dir / "c.c" + ": converted (UTF-8)\n" + dir / "d.c" +
+                  ": converted (code page 932)\n4 converted, 0 unchanged, 0 failed\n",
+              r.err);
+    EXPECT_EQ("/* \x83\x65\x83\x58\x83\x67 */\r\n  x;\r\n", ReadFile(dir / "NewFolder/a.c"));
+    EXPECT_EQ("/* \xE3\x81\x81@ */\r\n  x;\r\n", ReadFile(dir / "NewFolder/b.c"));
+    EXPECT_EQ("\xEF\xBB\xBFx;\r\n", ReadFile(dir / "NewFolder/c.c"));
+
+    // Forced, every file takes that encoding: the UTF-8 file's 81 40 becomes blanks.
+    ProcessResult forced =
+        RunCli({"--encoding=cp932", "--verbose", "--indent=off", "--stdout", dir / "b.c"});
+    EXPECT_EQ("/* \xE3\x81   */\r\n\xE3\x80\x80x;\r\n", forced.out);
+    EXPECT_EQ(dir / "b.c" + ": converted (code page 932)\n1 converted, 0 unchanged, 0 failed\n",
+              forced.err);
+}
+
+// A text code page 932 cannot hold fails its files only; the UTF-8 ones are converted.
+TEST(Cli, TextCodePage932CannotHoldFailsOnlyTheShiftJisFiles) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "\x82\xA0 @\n");
+    WriteFile(dir / "b.c", "\xE3\x81\x82 @\n");
+    ProcessResult r = RunCli({"--replace=@", "--with=😀", "--overwrite", dir.path()});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(dir / "a.c" +
+                  ": not converted: the text \"😀\" cannot be written in code page 932, this "
+                  "file's encoding\n",
+              r.err);
+    EXPECT_EQ("\x82\xA0 @\n", ReadFile(dir / "a.c"));
+    EXPECT_EQ("\xE3\x81\x82 😀\r\n", ReadFile(dir / "b.c"));
+    // --delete-lines counts code page 932 bytes where the text fits: "表x" is 3 bytes there.
+    ProcessResult del =
+        RunCli({"--delete-lines=表x", "--indent=off", "-"}, "\xE8\xA1\xA8x 1\n\xE8\xA1\xA8y\n");
+    EXPECT_EQ(0, del.status) << del.err;
+    EXPECT_EQ("\xE8\xA1\xA8y\r\n", del.out);
 }
 
 TEST(Cli, FailuresAreReportedPerFileAndExitOne) {

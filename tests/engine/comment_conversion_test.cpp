@@ -1,187 +1,260 @@
-#include "engine/comment_conversion.h"
 #include "engine/convert_file.h"
+#include "engine/cp932.h"
 #include "platform/scripted_prompter.h"
+#include "platform/string_table.h"
 
 #include <gtest/gtest.h>
 
-#include <source_location>
+#include <algorithm>
 #include <string>
 #include <string_view>
 
 namespace srctdy {
 namespace {
 
-using Where = std::source_location;
-
-// Converts one line in the given mode, starting from commentStateBefore, and checks the line
-// and the comment state that follow.
-void VerifyConverted(std::string_view expected, std::string_view input, int commentMode,
-                     int commentStateBefore = 0, int commentStateAfter = 0,
-                     Where where = Where::current()) {
-    testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    state.rawLine = input;
-    state.line = input;
-    state.commentState = commentStateBefore;
-    ConvertComments(commentMode, state);
-    EXPECT_EQ(expected, state.line);
-    EXPECT_EQ(commentStateAfter, state.commentState);
-    EXPECT_FALSE(state.splitPending);
-}
-
-// Mode 3 on one line: expects the comment part and the code part, or no split at all.
-void VerifySplit(std::string_view expectedComment, std::string_view expectedCode,
-                 std::string_view input, Where where = Where::current()) {
-    testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    state.line = input;
-    ConvertComments(3, state);
-    EXPECT_TRUE(state.splitPending);
-    EXPECT_EQ(expectedComment, state.splitComment);
-    EXPECT_EQ(expectedCode, state.line);
-}
-
-void VerifyNotSplit(std::string_view input, Where where = Where::current()) {
-    testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    state.line = input;
-    ConvertComments(3, state);
-    EXPECT_FALSE(state.splitPending);
-    EXPECT_EQ("", state.splitComment);
-    EXPECT_EQ(input, state.line);
-}
-
 // head, then filler, then tail: length bytes in all.
-std::string WithLength(std::string_view head, std::string_view tail, size_t length) {
+std::string WithLength(std::string_view head, std::string_view tail, size_t length,
+                       char filler = 'x') {
     std::string text(head);
-    text.append(length - head.size() - tail.size(), 'x');
+    text.append(length - head.size() - tail.size(), filler);
     text.append(tail);
     return text;
 }
 
-TEST(CommentConversion, TurnsBlockCommentsIntoLineComments) {
-    VerifyConverted("x = 1; // one   ", "x = 1; /* one */", 1, 0, 2);
-    VerifyConverted("// a    x = 0; // b   ", "/* a */ x = 0; /* b */", 1, 0, 2);
-    // The opening scan stops at a line comment.
-    VerifyConverted("a(); // see /* b", "a(); // see /* b", 1, 0, 0);
-    // Pairs inside double quotes stay.
-    VerifyConverted("p = \"/*\";", "p = \"/*\";", 1, 0, 0);
-    VerifyConverted("q = \"*/\";", "q = \"*/\";", 1, 0, 0);
-    // The closing scan does not stop at a line comment.
-    VerifyConverted("a; // x   ", "a; // x */", 1, 0, 2);
-    // Other modes leave block comments alone.
-    VerifyConverted("x = 1; /* one */", "x = 1; /* one */", 0);
+struct Setup {
+    int commentMode = 1;
+    bool indentOn = false;
+    bool functionNames = false;
+    bool deleteEmpty = false;
+    bool definitions = false;
+    const char* fileName = "f.c";
+    TextEncoding encoding = TextEncoding::Cp932;
+};
+
+struct Case {
+    const char* name;
+    std::string expected; // LF line ends
+    std::string input;    // LF line ends
+    Setup setup;
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST(CommentConversion, CarriesAnOpenBlockCommentAcrossLines) {
-    VerifyConverted("// head", "/* head", 1, 0, 1);
-    VerifyConverted("body", "body", 1, 1, 1);
-    VerifyConverted("tail   ", "tail */", 1, 1, 2);
-    // While a comment is open a new "/*" is not converted; code after the "*/" stays in the
-    // comment's line.
-    VerifyConverted("end    x = 1; /* new", "end */ x = 1; /* new", 1, 1, 2);
-    // A double quote in the comment text hides its "*/".
-    VerifyConverted("say \"hi */", "say \"hi */", 1, 1, 1);
+std::string Convert(const std::string& input, const Setup& setup, ConvertReport* report) {
+    FormatOptions options; // the start-up defaults: trim, full-width spaces, collapse
+    options.commentMode = setup.commentMode;
+    options.insertFunctionNames = setup.functionNames;
+    options.deleteEmptyLines = setup.deleteEmpty;
+    options.insertDefinitionComments = setup.definitions;
+    ConvertSettings settings;
+    settings.indentOn = setup.indentOn;
+    settings.lineEnds = LineEnds::Lf;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    FileContext file{setup.fileName, "2026-12-07", setup.encoding};
+    return ConvertText(input, options, settings, file, prompter, report);
 }
 
-TEST(CommentConversion, TurnsLineCommentsIntoBlockComments) {
-    VerifyConverted("x = 1; /* one */", "x = 1; // one", 2);
-    VerifyConverted("a(); /* b /* c */", "a(); // b // c", 2);
-    VerifyConverted("/* a /* b */ */", "/* a // b */", 2);
-    VerifyConverted("s = \"http://x\";", "s = \"http://x\";", 2);
-    VerifyConverted("s = \"//\"; /* x */", "s = \"//\"; // x", 2);
-    VerifyConverted("x = 1;", "x = 1;", 2);
-}
+class CommentConversion : public ::testing::TestWithParam<Case> {};
 
-TEST(CommentConversion, SplitsLongLinesIntoCommentAndCode) {
-    const std::string blockComment = WithLength("a = ", "; /* note */", 100);
-    VerifySplit("/* note */", blockComment.substr(0, 90), blockComment);
-    const std::string lineComment = WithLength("a = ", "; // note", 100);
-    VerifySplit("// note", lineComment.substr(0, 93), lineComment);
-    // Block comments are cut out and joined; the blanks around them stay in the code.
-    VerifySplit("/* x *//* y */", "a  b  " + std::string(70, 'c'),
-                "a /* x */ b /* y */ " + std::string(70, 'c'));
-    // A long line without comments is split too, into an empty comment and itself.
-    VerifySplit("", std::string(100, 'x'), std::string(100, 'x'));
-}
-
-TEST(CommentConversion, SplitsOnlyLinesOf81To255Bytes) {
-    VerifyNotSplit(WithLength("x", "/* c */", 80));
-    VerifyNotSplit(WithLength("x", "/* c */", 256));
-    VerifySplit("/* c */", std::string(74, 'x'), WithLength("x", "/* c */", 81));
-    VerifySplit("/* c */", std::string(248, 'x'), WithLength("x", "/* c */", 255));
-}
-
-TEST(CommentConversion, KeepsLongLinesWithAnOpenQuoteWhole) {
-    VerifyNotSplit(WithLength("s = \"http://example.com/", "\";", 100));
-    VerifyNotSplit(WithLength("c = '\"'; /* q */ ", "", 100));
-    VerifyNotSplit(WithLength("s = \"a\\\"b\"; /* q */ ", "", 100));
-    VerifyNotSplit(WithLength("c = 'a; /* q */ ", "", 100));
-}
-
-TEST(SplitCommentLine, SeparatesCodeFromComments) {
-    struct Case {
-        int line;
-        std::string_view text;
-        std::string_view code;
-        std::string_view comment;
-        int result;
-    };
-    const Case cases[] = {
-        {__LINE__, "a /* x */ b", "a  b", "/* x */", 0},
-        {__LINE__, "a // b /* c */", "a ", "// b /* c */", 0},
-        // A "//" ends the walk wherever it stands.
-        {__LINE__, "/* a // b */ c", "", "/* a // b */ c", 0},
-        {__LINE__, "s = \"//\";", "s = \"", "//\";", 1},
-        // Quotes inside block comments are not counted.
-        {__LINE__, "/* it's \" */ x", " x", "/* it's \" */", 0},
-        {__LINE__, "c = '\"';", "c = '\"';", "", 1},
-        {__LINE__, "a /* open", "a ", "/* open", 0},
-        // A "*/" outside a comment, a lone "/" and a lone "*" are code.
-        {__LINE__, "x */ y / z * w", "x */ y / z * w", "", 0},
-        {__LINE__, "/* a /* b */ c", " c", "/* a /* b */", 0},
-        {__LINE__, "", "", "", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "case on line " << c.line);
-        std::string code = "stale";
-        std::string comment = "stale";
-        EXPECT_EQ(c.result, SplitCommentLine(c.text, code, comment));
-        EXPECT_EQ(c.code, code);
-        EXPECT_EQ(c.comment, comment);
+// Each case converts as expected, and converting the result again adds no line.
+TEST_P(CommentConversion, ConvertsWhereTheTokensStayAndOnlyOnce) {
+    const Case& c = GetParam();
+    const std::string first = Convert(c.input, c.setup, nullptr);
+    EXPECT_EQ(c.expected, first);
+    if (!c.setup.functionNames && !c.setup.definitions) {
+        const std::string second = Convert(first, c.setup, nullptr);
+        EXPECT_EQ(std::count(first.begin(), first.end(), '\n'),
+                  std::count(second.begin(), second.end(), '\n'));
     }
 }
 
-TEST(CommentConversionPipeline, WritesSplitCommentAboveItsCodeAtDepth) {
-    FormatOptions options;
-    options.commentMode = 3;
-    ConvertSettings settings;
-    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
-    const std::string code = WithLength("a = ", ";", 90);
-    const std::string plain(100, 'p');
-    const std::string input = "void f(void)\n"
-                              "{\n"
-                              "    " +
-                              code +
-                              " /* note */  \n"
-                              "    " +
-                              plain +
-                              "\n"
-                              "}\n";
-    // Trimming runs first; the blank before the comment stays with the code.
-    const std::string expected = "void f(void)\r\n"
-                                 "{\r\n"
-                                 "    /* note */\r\n"
-                                 "    " +
-                                 code +
-                                 " \r\n"
-                                 "    \r\n"
-                                 "    " +
-                                 plain +
-                                 "\r\n"
-                                 "}\r\n";
-    EXPECT_EQ(expected,
-              ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+Setup Mode(int mode) {
+    Setup s;
+    s.commentMode = mode;
+    return s;
+}
+Setup Utf8(int mode) {
+    Setup s = Mode(mode);
+    s.encoding = TextEncoding::Utf8;
+    return s;
+}
+Setup Indented(int mode) {
+    Setup s = Mode(mode);
+    s.indentOn = true;
+    return s;
+}
+
+// The six section comments in code page 932, each on a line.
+std::string DefinitionLines() {
+    std::string lines;
+    for (std::string_view comment : text::kDefinitionComments)
+        lines += cp932::FromUtf8(comment).value() + "\n";
+    return lines;
+}
+
+const std::string kLong = std::string(70, 'c'); // makes a line long enough to split
+
+// Module-header block in code page 932: "[関数名]", "[概要]" and the closing line.
+const std::string kNameMarker = "\x5B\x8A\xD6\x90\x94\x96\xBC\x5D";
+const std::string kSummaryMarker = "\x5B\x8A\x54\x97\x76\x5D";
+const std::string kStars(68, '*');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommentConversion,
+    ::testing::Values(
+        // Block comments to line comments.
+        Case{"WholeCommentAtLineEnd", "x = 1; // one   \n", "x = 1; /* one */\n", Mode(1)},
+        // "*/" after a stray lead byte, or right after UTF-8 text ("なし"), still closes.
+        Case{"CloseAfterStrayLeadByte", "// \x88  \n", "/* \x88*/\n", Mode(1)},
+        Case{"Utf8CloseRightAfterKana", "// \xE3\x81\xAA\xE3\x81\x97  \nx;\n",
+             "/* \xE3\x81\xAA\xE3\x81\x97*/\nx;\n", Utf8(1)},
+        Case{"Utf8OpenRightAfterKana", "x; /* \xE3\x81\x82 */\n", "x; // \xE3\x81\x82   \n",
+             Utf8(2)},
+        Case{"CodeAfterCloseKeepsTheComment", "/* a */ x = 0; // b   \n",
+             "/* a */ x = 0; /* b */\n", Mode(1)},
+        Case{"LineCommentHidesOpening", "a(); // see /* b\n", "a(); // see /* b\n", Mode(1)},
+        Case{"PairsInStringsStay", "p = \"/*\";\nq = \"*/\";\n", "p = \"/*\";\nq = \"*/\";\n",
+             Mode(1)},
+        Case{"CloseInsideLineCommentStays", "a; // x */\n", "a; // x */\n", Mode(1)},
+        Case{"MultiLineComment", "// head\n//body\n//tail   \n", "/* head\nbody\ntail */\n",
+             Mode(1)},
+        Case{"QuoteInsideCommentText", "// x\n//say \"hi   \n", "/* x\nsay \"hi */\n", Mode(1)},
+        Case{"MultiLineIndentedAtDepth", "{\n// a\n//b\n//    c   \n}\n", "{\n/* a\nb\nc */\n}\n",
+             Indented(1)},
+        // Code after the close would be commented out: the comment stays, however long.
+        Case{"CodeAfterClose", "x = 1; /* c */ y = 2;\n", "x = 1; /* c */ y = 2;\n", Mode(1)},
+        Case{"CodeAfterMultiLineClose", "/* a\nb */ f();\n", "/* a\nb */ f();\n", Mode(1)},
+        Case{"CloseThenOpen", "/* a\nend */ x = 1; /* new\nmore */\n",
+             "/* a\nend */ x = 1; /* new\nmore */\n", Mode(1)},
+        // A backslash after the comment continues the line: "//" would swallow it.
+        Case{"CommentInContinuedMacro", "#define M(x) f(x) /* c */ \\\ng(x)\n",
+             "#define M(x) f(x) /* c */ \\\n  g(x)\n", Mode(1)},
+        // A line of the comment that holds "//" would get no "//" in front and turn into code.
+        Case{"UrlInsideComment", "/* see\n* https://host/x\n*/\n",
+             "/* see\n * https://host/x\n */\n", Mode(1)},
+        // A comment ending in a backslash, or in a character whose second byte is one, would
+        // splice the next line into a line comment.
+        Case{"BackslashAtCommentEnd", "/* C:\\ */\nx;\n", "/* C:\\ */\nx;\n", Mode(1)},
+        Case{"SecondByteBackslashAtCommentEnd", "/* \x95\x5C */\nx;\n", "/* \x95\x5C */\nx;\n",
+             Mode(1)},
+        Case{"SecondByteBackslashInsideComment", "// \x95\x5C\x95\x5C a   \n",
+             "/* \x95\x5C\x95\x5C a */\n", Mode(1)},
+        Case{"CharLiteralQuote", "if (c == '\"') return \"/*\";\nx = 1; // y   \n",
+             "if (c == '\"') return \"/*\";\nx = 1; /* y */\n", Mode(1)},
+        Case{"EscapedQuoteInString", "s = \"a\\\"/*\"; // c   \n", "s = \"a\\\"/*\"; /* c */\n",
+             Mode(1)},
+        Case{"ModuleHeaderStaysBlock",
+             "/" + kStars + "\n" + kNameMarker + "\nint add(int a, int b)\n" + kSummaryMarker +
+                 "\n  Adds.\n" + kStars + "/\nint add(int a, int b)\n{\n",
+             "/" + kStars + "\n" + kNameMarker + "\n" + kSummaryMarker + "\n  Adds.\n" + kStars +
+                 "/\nint add(int a, int b)\n{\n",
+             Setup{1, false, true}},
+
+        // Line comments to block comments.
+        Case{"LineComment", "x = 1; /* one */\n", "x = 1; // one\n", Mode(2)},
+        Case{"EverySlashPairInTheComment", "a(); /* b /* c */\n", "a(); // b // c\n", Mode(2)},
+        Case{"SlashesInStringStay", "s = \"http://x\";\ns = \"//\"; /* x */\n",
+             "s = \"http://x\";\ns = \"//\"; // x\n", Mode(2)},
+        Case{"SlashesInsideBlockCommentStay", "/* see http://x */\n/*\n////////\n*/\n",
+             "/* see http://x */\n/*\n////////\n*/\n", Mode(2)},
+        Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
+        Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
+        Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
+        Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
+
+        // Long lines split into comment and code.
+        Case{"SplitBlockComment", "/* note */\n" + WithLength("a = ", "; ", 90) + "\n",
+             WithLength("a = ", "; /* note */", 100) + "\n", Mode(3)},
+        Case{"SplitLineComment", "// note\n" + WithLength("a = ", "; ", 93) + "\n",
+             WithLength("a = ", "; // note", 100) + "\n", Mode(3)},
+        Case{"SplitJoinsComments", "/* x *//* y */\na  b  " + kLong + "\n",
+             "a /* x */ b /* y */ " + kLong + "\n", Mode(3)},
+        Case{"SplitAtDepth", "{\n    /* note */\n    " + WithLength("a = ", "; ", 90) + "\n}\n",
+             "{\n" + WithLength("a = ", "; /* note */", 100) + "\n}\n", Indented(3)},
+        Case{"NoSplitAt80", WithLength("x", "/* c */", 80) + "\n",
+             WithLength("x", "/* c */", 80) + "\n", Mode(3)},
+        Case{"SplitAt81", "/* c */\n" + std::string(74, 'x') + "\n",
+             WithLength("x", "/* c */", 81) + "\n", Mode(3)},
+        Case{"SplitAt255", "/* c */\n" + std::string(248, 'x') + "\n",
+             WithLength("x", "/* c */", 255) + "\n", Mode(3)},
+        Case{"NoSplitAt256", WithLength("x", "/* c */", 256) + "\n",
+             WithLength("x", "/* c */", 256) + "\n", Mode(3)},
+        Case{"CharLiteralQuoteSplits", "/* q */\n" + WithLength("c = '\"';  ", "", 93) + "\n",
+             WithLength("c = '\"'; /* q */ ", "", 100) + "\n", Mode(3)},
+        Case{"UnclosedCharLiteral", WithLength("c = 'a; /* q */ ", "", 100) + "\n",
+             WithLength("c = 'a; /* q */ ", "", 100) + "\n", Mode(3)},
+        Case{"SlashesInString", WithLength("s = \"http://example.com/", "\";", 100) + "\n",
+             WithLength("s = \"http://example.com/", "\";", 100) + "\n", Mode(3)},
+        Case{"NoCommentNoSplit", std::string(100, 'x') + "\n", std::string(100, 'x') + "\n",
+             Mode(3)},
+        Case{"OnlyCommentNoSplit", WithLength("/* ", " */", 100) + "\n",
+             WithLength("/* ", " */", 100) + "\n", Mode(3)},
+        Case{"InsideContinuation",
+             "#define M \\\n" + WithLength("f(x); /* c */ ", " \\", 100) + "\ng(x)\n",
+             "#define M \\\n" + WithLength("f(x); /* c */ ", " \\", 100) + "\ng(x)\n", Mode(3)},
+        Case{"CommentOpensWithoutClosing",
+             WithLength("x = 1; /* open ", "", 100) + "\nstill comment */\n",
+             WithLength("x = 1; /* open ", "", 100) + "\nstill comment */\n", Mode(3)},
+        Case{"InsideBlockComment", "/*\n" + WithLength("a // b ", "", 100) + "\n*/\n",
+             "/*\n" + WithLength("a // b ", "", 100) + "\n*/\n", Mode(3)},
+        Case{"CutWouldGlue", WithLength("a/**/b", "", 100) + "\n",
+             WithLength("a/**/b", "", 100) + "\n", Mode(3)},
+        Case{"CutWouldMakeFunctionMacro", WithLength("#define F/**/(x) ", "", 100) + "\n",
+             WithLength("#define F/**/(x) ", "", 100) + "\n", Mode(3)},
+        Case{"LineCommentEndsInBackslash", WithLength("x = 1; // C:", "\\", 100) + "\ny;\n",
+             WithLength("x = 1; // C:", "\\", 100) + "\ny;\n", Mode(3)},
+        Case{"LineCommentEndsInSecondByteBackslash",
+             WithLength("x = 1; // ", "\x95\x5C", 100) + "\ny;\n",
+             WithLength("x = 1; // ", "\x95\x5C", 100) + "\ny;\n", Mode(3)},
+
+        // The line filters and the indentation on literals and continued lines.
+        Case{"ContinuedStringKeepsItsBlanks", "{\n    s = \"abc\\\n  def\";\n}\n",
+             "{\ns = \"abc\\\n  def\";\n}\n", Indented(0)},
+        Case{"ContinuedTokenKeepsItsBlanks", "{\n    a\\\n  b;\n}\n", "{\na\\\n  b;\n}\n",
+             Indented(0)},
+        Case{"ContinuedAfterBlankIsIndented", "{\n    a \\\n    b;\n}\n", "{\na \\\n  b;\n}\n",
+             Indented(0)},
+        Case{"FullWidthSpaceInLiteralsStays", "s = \"\x81\x40\"; c = '\x81\x40'; x;  //     \n",
+             "s = \"\x81\x40\"; c = '\x81\x40'; x;\x81\x40// \x81\x40\x81\x40\n", Mode(0)},
+        Case{"TabInPreprocessorLiteralStays", "#define S \"a\tb\" 'c\t'\n#define X 1\n",
+             "#define\tS \"a\tb\" 'c\t'\n#define\tX\t1\n", Indented(0)},
+        Case{"EmptyLineAfterSpliceStays", "#define A 1 \\\n\nint x;\n",
+             "#define A 1 \\\n\nint x;\n", Setup{0, false, false, true}},
+        Case{"EmptyLineAfterSecondByteSpliceStays", "// \x95\x5C\n\nint x;\n",
+             "// \x95\x5C\n\nint x;\n", Setup{0, false, false, true}},
+        Case{"RawStringKeepsItsLines", "s = R\"x(  a  \n\n  b )x\";\n",
+             "s = R\"x(  a  \n\n  b )x\";\n", Setup{0, false, false, true, false, "f.cpp"}},
+        Case{"DigitSeparatorIsNoQuote", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
+             Setup{1, false, false, false, false, "f.cpp"}},
+        Case{"SectionCommentsWaitForCode",
+             "/* open\n#include <a.h>\n*/\n" + DefinitionLines() + "#include <b.h>\n",
+             "/* open\n#include <a.h>\n*/\n#include <b.h>\n", Setup{0, false, false, false, true}}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {
+    ConvertReport report;
+    Convert("x = 1; /* a */ y;\n/* b\nc */ z;\n/* ok */\n", Mode(1), &report);
+    EXPECT_EQ(2, report.commentsLeft);
+    Convert("/* never closed\nx;\n", Mode(1), &report);
+    EXPECT_EQ(1, report.commentsLeft);
+}
+
+TEST(CommentConversion, LeavesACommentTooLongToHold) {
+    std::string input = "/* a\n";
+    for (int i = 0; i < 1000; ++i)
+        input += "line\n";
+    input += "*/\n";
+    ConvertReport report;
+    EXPECT_EQ(input, Convert(input, Mode(1), &report));
+    EXPECT_EQ(1, report.commentsLeft);
+    std::string shorter = "/* a\n";
+    for (int i = 0; i < 998; ++i)
+        shorter += "line\n";
+    shorter += "*/\n";
+    EXPECT_NE(shorter, Convert(shorter, Mode(1), &report));
+    EXPECT_EQ(0, report.commentsLeft);
 }
 
 } // namespace

@@ -257,10 +257,61 @@ TEST_F(ConvertFileTest, WriteFailingPartWayLosesNothing) {
     EXPECT_EQ("", ListFolder(dir / "NewFolder"));
 }
 
-TEST(NameOnly, IsLastComponentInCodePage932WherePossible) {
+TEST(NameOnly, IsLastComponentInTheFilesEncodingWherePossible) {
     EXPECT_EQ("main.c", NameOnlyFor("a/b/main.c"));
     EXPECT_EQ("\x95\x5c.c", NameOnlyFor("dir/表.c"));
     EXPECT_EQ("\xff.c", NameOnlyFor("\xff.c")); // not UTF-8: bytes as they are
+    const TextEncoding utf8 = TextEncoding::Utf8;
+    EXPECT_EQ("表.c", NameOnlyFor("dir/表.c", utf8));
+    EXPECT_EQ("表.c", NameOnlyFor("dir/\x95\x5c.c", utf8)); // a code page 932 name
+    EXPECT_EQ("\xff.c", NameOnlyFor("\xff.c", utf8));       // neither: bytes as they are
+}
+
+TEST_F(ConvertFileTest, Utf8MarkComesFirstAndLineOneGoesThroughTheStagesWithoutIt) {
+    const std::string mark = "\xEF\xBB\xBF";
+    WriteFile(dir / "FileTitle.txt", "T\n.c\n");
+    options.templatePath = dir / "FileTitle.txt";
+    options.insertHeaderTemplate = 1;
+    // A code page 932 name ("名") in a UTF-8 file: the name line is UTF-8.
+    WriteFile(dir / "\x96\xBC.c", mark + "\xE3\x80\x80x;\n");
+    ASSERT_EQ(kConverted, convert("\x96\xBC.c", false));
+    EXPECT_EQ(mark + "T\r\n名.c\r\n  x;\r\n", ReadFile(dir / "NewFolder/\x96\xBC.c"));
+
+    options.insertHeaderTemplate = 0;
+    options.insertDefinitionComments = 1;
+    WriteFile(dir / "d.c", mark + "#include <a.h>\n");
+    ASSERT_EQ(kConverted, convert("d.c", false));
+    EXPECT_EQ(mark +
+                  "/* 標準インクルード */\r\n/* ユーザーインクルード */\r\n/* 外部関数定義 */\r\n"
+                  "/* DEFINE定義 */\r\n/* 構造体定義 */\r\n/* グローバル変数定義 */\r\n"
+                  "#include <a.h>\r\n",
+              ReadFile(dir / "NewFolder/d.c"));
+}
+
+TEST_F(ConvertFileTest, TidyUtf8FileIsLeftUnchangedAfterTheDetectionPass) {
+    const std::string tidy = "\xEF\xBB\xBF/* \xE3\x81\x81@ */\r\nx;\r\n";
+    WriteFile(dir / "u.c", tidy);
+    ConvertExtras extras;
+    ASSERT_EQ(kConverted, ConvertFile(dir / "u.c", true, options, settings, prompter, &extras));
+    EXPECT_TRUE(extras.unchanged);
+    EXPECT_EQ(TextEncoding::Utf8, extras.encoding);
+    EXPECT_EQ(tidy, ReadFile(dir / "u.c"));
+}
+
+TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
+    options.textEncoding = TextEncoding::Utf8;
+    options.replaceOrDelete = 1;
+    options.searchText = "x";
+    options.replaceText = "😀";
+    WriteFile(dir / "s.c", "\x82\xA0 x\n");
+    WriteFile(dir / "u.c", "\xE3\x81\x82 x\n");
+    prompter.expectMessage(
+        "not converted: the text \"😀\" cannot be written in code page 932, this file's encoding");
+    EXPECT_EQ(kTextsUnwritable, convert("s.c", true));
+    EXPECT_EQ("\x82\xA0 x\n", ReadFile(dir / "s.c"));
+    EXPECT_EQ(kConverted, convert("u.c", true));
+    EXPECT_EQ("\xE3\x81\x82 😀\r\n", ReadFile(dir / "u.c"));
+    EXPECT_EQ("s.c u.c", ListFolder(dir.path()));
 }
 
 } // namespace

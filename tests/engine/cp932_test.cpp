@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace srctdy {
 namespace {
 
@@ -22,15 +24,49 @@ TEST(Cp932, FindMatchesOnlyOnCharacterBoundaries) {
         {"\x88", "\x88", 0}, // a lead byte at the end stands alone
         {"x/*y", "/*", 1},
         {"\x95\x5c\x5c", "\x5c", 2},
-        {"\x88/", "/", npos},              // a stray lead byte takes even "/" as its second
+        {"\x88/", "/", 1}, // "/" cannot be a second byte: the stray lead byte stands alone
         {"\x88\x88/", "/", 2},
-        {"\x88*/x", "*/", npos},
-        {"\x88\t", "\t", npos},
+        {"\x88*/x", "*/", 1},
+        {"\x88\t", "\t", 1},
+        {"\x88\x7F{", "{", 2}, // nor can DEL
+        {"\xFC\x7B{", "{", 2}, // 0xFC leads: its "{" is a second byte
+        {"\xFD{", "{", 1},     // 0xFD does not lead
+        {"\x88\x81\x40", "\x81\x40", npos},
         {"abc", "", 0},
         {"", "a", npos},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, cp932::Find(c.text, c.needle)) << c.text << " / " << c.needle;
+}
+
+// The first bytes at the edges of the two lead ranges (0x81-0x9F, 0xE0-0xFC), the upper
+// range whole, and the second bytes at the edges of theirs (0x40-0x7E, 0x80-0xFC).
+TEST(Cp932, CharacterWalkAtTheEdgesOfTheByteRanges) {
+    struct Byte {
+        unsigned char value;
+        bool fits; // leads a pair, or can be a second byte
+    };
+    std::vector<Byte> firsts = {{0x7F, false}, {0x80, false}, {0x81, true},  {0x9F, true},
+                                {0xA0, false}, {0xDF, false}, {0xFD, false}, {0xFF, false}};
+    for (int lead = 0xE0; lead <= 0xFC; ++lead)
+        firsts.push_back({static_cast<unsigned char>(lead), true});
+    const Byte seconds[] = {{0x00, false}, {0x3F, false}, {0x40, true}, {0x7B, true},
+                            {0x7E, true},  {0x7F, false}, {0x80, true}, {0xA0, true},
+                            {0xFC, true},  {0xFD, false}, {0xFF, false}};
+    for (const Byte& first : firsts) {
+        for (const Byte& second : seconds) {
+            const std::string text{static_cast<char>(first.value), static_cast<char>(second.value)};
+            SCOPED_TRACE(testing::Message()
+                         << std::hex << int(first.value) << " " << int(second.value));
+            EXPECT_EQ(first.fits && second.fits ? 2u : 1u, cp932::CharLength(text, 0));
+        }
+        // A "{" (a possible second byte) begins a character only after a byte that cannot lead.
+        const std::string brace{static_cast<char>(first.value), '{'};
+        EXPECT_EQ(first.fits ? std::string_view::npos : 1u, cp932::Find(brace, "{"))
+            << std::hex << int(first.value);
+        // A lead byte at the end of a text stands alone.
+        EXPECT_EQ(1u, cp932::CharLength(std::string(1, static_cast<char>(first.value)), 0));
+    }
 }
 
 TEST(Cp932, FindGoesOnAfterSecondByteHitsInLongText) {

@@ -73,6 +73,39 @@ TEST(LineEnds, HeldModuleHeaderLinesKeepTheirOwnEnds) {
               Convert(input, o, LineEnds::Keep));
 }
 
+// A replacement text or a file name holding a newline: each break is a line end of the
+// file's style, never a bare LF inside CR LF lines.
+TEST(LineEnds, NewlinesInsideInsertedTextsTakeTheFilesLineEnd) {
+    struct Case {
+        const char* name;
+        LineEnds ends;
+        std::string with;
+        std::string input;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"crlf", LineEnds::CrLf, "a\nb", "x X y\n", "x a\r\nb y\r\n"},
+        {"crlf in the text", LineEnds::CrLf, "a\r\nb", "X\n", "a\r\nb\r\n"},
+        {"lf", LineEnds::Lf, "a\r\nb\n", "X\r\n", "a\nb\n\n"},
+        {"keep", LineEnds::Keep, "a\nb", "X\r\nX\n", "a\r\nb\r\na\nb\n"},
+        {"keep, last line without end", LineEnds::Keep, "a\nb", "q\r\nX", "q\r\na\r\nb"},
+        {"text is only a newline", LineEnds::CrLf, "\n", "X\n", "\r\n\r\n"},
+        {"file name", LineEnds::CrLf, "%filename%", "X:\n", "m\r\n.c:\r\n"},
+    };
+    for (const Case& c : cases) {
+        FormatOptions o;
+        o.replaceOrDelete = 1;
+        o.searchText = "X";
+        o.replaceText = c.with;
+        ConvertSettings settings;
+        settings.indentOn = false;
+        settings.lineEnds = c.ends;
+        ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+        EXPECT_EQ(c.expected, ConvertText(c.input, o, settings, {"m\n.c", "2026-12-07"}, prompter))
+            << c.name;
+    }
+}
+
 class OverwriteTest : public ::testing::Test {
 protected:
     int convert(const std::string& path, ConvertExtras* extras) {

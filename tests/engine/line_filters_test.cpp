@@ -33,8 +33,13 @@ FormatOptions Off() {
     return o;
 }
 
+// Converts input as a file main.c in encoding, on 2026-12-07.
 std::string Convert(const std::string& input, const FormatOptions& options,
-                    const FileContext& file = {"main.c", "2026-12-07"}) {
+                    TextEncoding encoding = TextEncoding::Cp932) {
+    FileContext file;
+    std::string message;
+    EXPECT_TRUE(MakeFileContext("main.c", encoding, options, file, message)) << message;
+    file.dateText = "2026-12-07";
     ConvertSettings settings;
     settings.indentOn = false;
     ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
@@ -46,15 +51,18 @@ struct FilterCase {
     std::string expected;
     std::string input;
     FormatOptions options;
+    TextEncoding encoding = TextEncoding::Cp932;
 };
 
-void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FilterCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LineFilters : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(LineFilters, ConvertsAsExpected) {
     const FilterCase& c = GetParam();
-    EXPECT_EQ(c.expected, Convert(c.input, c.options));
+    EXPECT_EQ(c.expected, Convert(c.input, c.options, c.encoding));
 }
 
 FormatOptions With(std::initializer_list<int FormatOptions::*> flags, FormatOptions o = Off()) {
@@ -71,8 +79,15 @@ FormatOptions Texts(FormatOptions o, std::string search, std::string replace = {
     return o;
 }
 
+FormatOptions Utf8Texts(FormatOptions o) {
+    o.textEncoding = TextEncoding::Utf8;
+    return o;
+}
+
 using F = FormatOptions;
+constexpr TextEncoding kUtf8 = TextEncoding::Utf8;
 const FormatOptions kTrim = With({&F::trimBlanks});
+const FormatOptions kFullWidth = With({&F::trimBlanks, &F::fullWidthToHalfWidth});
 const FormatOptions kIf = With({&F::deleteConditionalBlocks});
 const FormatOptions kReplace = With({&F::replaceOrDelete});
 
@@ -141,7 +156,37 @@ INSTANTIATE_TEST_SUITE_P(
                          "X"}),
                    Lf({"\x95\x5c\x5c"}), Texts(kReplace, "\x5c", "X")},
         FilterCase{"EmptySearchTextReplacesNothing", Crlf({"abc"}), Lf({"abc"}),
-                   Texts(kReplace, "", "x")}),
+                   Texts(kReplace, "", "x")},
+        FilterCase{"BlankAfterStrayLeadByteIsTrimmed", Crlf({"a\x88"}), Lf({"a\x88 \t"}), kTrim},
+        // UTF-8 files: U+3000 is the full-width space, and 81 40 inside a character is not.
+        FilterCase{"Utf8FullWidthSpaceBecomesTwoSpaces", Crlf({"  a  b"}),
+                   Lf({"\xE3\x80\x80"
+                       "a\xE3\x80\x80"
+                       "b"}),
+                   kFullWidth, kUtf8},
+        FilterCase{"Utf8KanaEndingIn81BeforeAtSignStays", Crlf({"/* \xE3\x81\x81@ */"}),
+                   Lf({"/* \xE3\x81\x81@ */"}), kFullWidth, kUtf8},
+        FilterCase{"Utf8CodePage932SpaceBytesStay", Crlf({"\x81\x40"}), Lf({"\x81\x40"}),
+                   kFullWidth, kUtf8},
+        FilterCase{"Utf8ReplacesRightAfterMultiByteCharacter",
+                   Crlf({"\xE3\x81\x82"
+                         "B"}),
+                   Lf({"\xE3\x81\x82"
+                       "A"}),
+                   Utf8Texts(Texts(kReplace, "A", "B")), kUtf8},
+        // The options dialog's code page 932 texts, used in a UTF-8 file.
+        FilterCase{"Utf8UsesCodePage932TextsConverted", Crlf({"x\xE3\x81\x84\xE3\x81\x84x"}),
+                   Lf({"x\xE3\x81\x82x"}), Texts(kReplace, "\x82\xA0", "\x82\xA2\x82\xA2"), kUtf8},
+        FilterCase{"Utf8DeletesLinesBeginningWithConvertedText", Crlf({"b"}),
+                   Lf({"\xE5\x89\x8A\xE9\x99\xA4 a", "b"}),
+                   Texts(With({&F::deleteMatchingLines}), "\x8D\xED\x8F\x9C"), kUtf8},
+        FilterCase{"Utf8ConditionConverted", Crlf({"b"}),
+                   Lf({"#if \xE8\xA9\xA6", "x", "#endif", "b"}), Texts(kIf, "", "", "\x8E\x8E"),
+                   kUtf8},
+        // UTF-8 texts in a code page 932 file (the command line's).
+        FilterCase{"Cp932UsesUtf8TextsConverted", Crlf({"a\x90V"}), Lf({"a\x8B\x8C"}),
+                   Utf8Texts(Texts(kReplace, "\xE6\x97\xA7", "\xE6\x96\xB0")),
+                   TextEncoding::Cp932}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DefinitionComments, PrecedeFirstSurvivingIncludeOnce) {
@@ -166,6 +211,29 @@ TEST(DefinitionComments, NeverWrittenWithTemplateOn) {
     EXPECT_EQ(Crlf({"#include <a.h>"}),
               ConvertText(Lf({"#include <a.h>"}), o, settings, {"a.c", ""}, prompter));
     EXPECT_TRUE(prompter.allUsed());
+}
+
+TEST(DefinitionComments, WrittenInTheFilesEncoding) {
+    FormatOptions o = With({&F::insertDefinitionComments});
+    std::string out = Convert(Lf({"#include <a.h>"}), o, kUtf8);
+    EXPECT_EQ(Crlf({"/* 標準インクルード */", "/* ユーザーインクルード */", "/* 外部関数定義 */",
+                    "/* DEFINE定義 */", "/* 構造体定義 */", "/* グローバル変数定義 */",
+                    "#include <a.h>"}),
+              out);
+}
+
+TEST(FileTexts, TextCodePage932CannotHoldFailsOnlyItsFiles) {
+    FormatOptions o = Utf8Texts(Texts(kReplace, "\xF0\x9F\x98\x80", "x"));
+    FileContext file;
+    std::string message;
+    EXPECT_FALSE(MakeFileContext("a.c", TextEncoding::Cp932, o, file, message));
+    EXPECT_EQ("not converted: the text \"\xF0\x9F\x98\x80\" cannot be written in code page 932, "
+              "this file's encoding",
+              message);
+    EXPECT_TRUE(MakeFileContext("b.c", kUtf8, o, file, message));
+    // A text no switched-on condition uses does not matter.
+    o.replaceOrDelete = 0;
+    EXPECT_TRUE(MakeFileContext("a.c", TextEncoding::Cp932, o, file, message));
 }
 
 TEST(LineFilters, StartupDefaultsTrimConvertAndCollapse) {

@@ -1,4 +1,3 @@
-#include "engine/comment_conversion.h"
 #include "engine/convert_file.h"
 #include "engine/line_output.h"
 #include "engine/line_writer.h"
@@ -31,23 +30,29 @@ struct OutputSetup {
     Indentation indentation{true, "    "};
 };
 
-// Sends lines through the comment stage and the output stage, as the driver does with every
-// filter off (line starts as rawLine), and returns what was written.
-std::string RunOutputStage(const std::vector<std::string>& input, const OutputSetup& setup,
-                           ConversionState& state) {
-    std::string bytes;
-    StringSink sink(bytes);
-    LineWriter out(sink);
-    state.braceDepth = setup.depth;
-    for (const std::string& text : input) {
-        state.rawLine = text;
-        state.line = text;
-        state.splitComment.clear();
-        state.splitPending = false;
-        ConvertComments(setup.commentMode, state);
-        WriteOutputLine(setup.indentation, setup.commentMode, state, out);
-    }
-    out.flush();
+// Sends lines through the whole pipeline with every filter off, starting at setup.depth (made
+// by lines of braces in front, whose output is left out), and returns what was written.
+std::string RunOutputStage(const std::vector<std::string>& input, const OutputSetup& setup) {
+    FormatOptions options;
+    options.trimBlanks = options.fullWidthToHalfWidth = options.collapseEmptyLines = 0;
+    options.commentMode = setup.commentMode;
+    ConvertSettings settings;
+    settings.indentOn = setup.indentation.on;
+    settings.indentSizeIndex = setup.indentation.unit == "  "         ? 0
+                               : setup.indentation.unit == "    "     ? 1
+                               : setup.indentation.unit == "        " ? 2
+                                                                      : 3;
+    std::string text;
+    const int lead = setup.depth < 0 ? -setup.depth : setup.depth;
+    for (int i = 0; i < lead; ++i)
+        text += setup.depth < 0 ? "}\n" : "{\n";
+    for (const std::string& line : input)
+        text += line + "\n";
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    std::string bytes =
+        ConvertText(text, options, settings, FileContext{"f.c", "2026-12-07"}, prompter);
+    for (int i = 0; i < lead; ++i)
+        bytes.erase(0, bytes.find('\n') + 1);
     return bytes;
 }
 
@@ -55,8 +60,7 @@ void VerifyOutput(std::string_view expected, const std::vector<std::string>& inp
                   const OutputSetup& setup = {},
                   std::source_location where = std::source_location::current()) {
     testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    EXPECT_EQ(expected, RunOutputStage(input, setup, state));
+    EXPECT_EQ(expected, RunOutputStage(input, setup));
 }
 
 TEST(LineOutput, IndentsBlocksByBraceDepth) {
@@ -109,11 +113,9 @@ TEST(LineOutput, UsesTheChosenUnit) {
 }
 
 TEST(LineOutput, WritesLinesUnchangedWhenIndentationIsOff) {
-    ConversionState state;
     const OutputSetup off{.indentation = {false, "    "}};
     EXPECT_EQ(Lines({"{", "#if\tA", "x;", " case 1:", ""}),
-              RunOutputStage({"{", "#if\tA", "x;", " case 1:", ""}, off, state));
-    EXPECT_EQ(0, state.braceDepth);
+              RunOutputStage({"{", "#if\tA", "x;", " case 1:", ""}, off));
 }
 
 TEST(LineOutput, WritesEmptyLineAsBarePrefix) {
@@ -148,11 +150,9 @@ TEST(LineOutput, WritesSplitCommentBeforeItsCodeWithTheSamePrefix) {
 }
 
 TEST(LineOutput, WritesConvertedBlockCommentsAsLineComments) {
-    ConversionState state;
-    EXPECT_EQ(Lines({"// a", "//b", "//    c   "}),
-              RunOutputStage({"/* a", "b", "c */"}, {.depth = 1, .commentMode = 1}, state));
-    EXPECT_EQ(1, state.braceDepth);
-    EXPECT_EQ(0, state.commentState);
+    // The depth stays, and the comment is closed for the line after.
+    EXPECT_EQ(Lines({"// a", "//b", "//    c   ", "    y;"}),
+              RunOutputStage({"/* a", "b", "c */", "y;"}, {.depth = 1, .commentMode = 1}));
     // A line that already holds "//" gets no second one.
     VerifyOutput(Lines({"    x = 1; // one   ", "    y;"}), {"x = 1; /* one */", "y;"},
                  {.depth = 1, .commentMode = 1});
@@ -211,6 +211,44 @@ TEST(LineOutputPipeline, ConvertsBlockCommentsInsideSwitchWithIndentation) {
                      "        y = 0;", "// fall", "//        through   ",
                      "    default:", "        y = 1;", "    }", "}"}),
               ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+}
+
+// Whether a "{" on a line counts, as the whole pipeline decides it (the encoding from the
+// bytes): the line after it is indented or not. Each line is tried short and padded past 16
+// bytes, where the brace scan takes sixteen bytes at a time.
+TEST(LineOutputPipeline, BraceCountsOnlyWhereACharacterBegins) {
+    struct Case {
+        std::string line;
+        bool opens;
+    };
+    std::vector<Case> cases = {
+        {"s = \"\x80{\";", true},
+        {"s = \"\x81{\";", false},
+        {"s = \"\x9F{\";", false},
+        {"s = \"\xA0{\";", true},
+        {"s = \"\xDF{\";", true},
+        {"s = \"\xE0{\";", false},
+        {"s = \"\xFD{\";", true},
+        {"s = \"\x88\x7F{\";", true}, // DEL is no second byte
+        {"\x83{", false},
+        {"\x83{{", true},
+        {"s = \"\xE3\x81\x82{\";", true}, // UTF-8 "あ": its last byte leads in code page 932
+        {"\xEF\xBB\xBF\xE3\x81\x82{", true},
+    };
+    for (int lead = 0xF0; lead <= 0xFC; ++lead)
+        cases.push_back({std::string("s = \"") + static_cast<char>(lead) + "{\";", false});
+    FormatOptions options;
+    ConvertSettings settings;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    for (const Case& c : cases) {
+        for (const std::string& line : {c.line, c.line + " /* padding past 16 */"}) {
+            SCOPED_TRACE(testing::PrintToString(line));
+            std::string output;
+            ASSERT_EQ(kConverted,
+                      ConvertBytes(line + "\nx;\n", "f.c", output, options, settings, prompter));
+            EXPECT_EQ(line + "\r\n" + (c.opens ? "    x;" : "x;") + "\r\n", output);
+        }
+    }
 }
 
 } // namespace

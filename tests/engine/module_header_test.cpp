@@ -1,4 +1,3 @@
-#include "engine/comment_conversion.h"
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
 #include "engine/line_output.h"
@@ -30,46 +29,26 @@ std::string Lines(const std::vector<std::string>& lines) {
     return bytes;
 }
 
-// Runs lines through the comment, module-header and output stages (indentation on, four
-// spaces) the way the driver does with the filters off: after a closed block the next line
-// is handed to closeBlock and then goes through the stages itself.
-std::string RunStages(const std::vector<std::string>& input, int commentMode,
-                      ConversionState& state) {
-    std::string bytes;
-    StringSink sink(bytes);
-    LineWriter out(sink);
-    ModuleHeaderStage stage;
-    const Indentation indentation{true, "    "};
-    for (size_t i = 0; i < input.size(); ++i) {
-        state.rawLine = input[i];
-        state.line = input[i];
-        state.splitComment.clear();
-        state.splitPending = false;
-        ConvertComments(commentMode, state);
-        switch (stage.process(commentMode, state, out)) {
-        case ModuleHeaderStage::Action::Pass:
-            WriteOutputLine(indentation, commentMode, state, out);
-            break;
-        case ModuleHeaderStage::Action::Hold:
-            break;
-        case ModuleHeaderStage::Action::BlockClosed: {
-            const std::string_view next =
-                i + 1 < input.size() ? std::string_view(input[i + 1]) : std::string_view();
-            stage.closeBlock(i + 1 < input.size() ? &next : nullptr, commentMode, state, out);
-        } break;
-        }
-    }
-    stage.flush(commentMode, state, out);
-    out.flush();
-    return bytes;
+// Runs lines through the whole pipeline with function names on, the filters off and
+// indentation on (four spaces).
+std::string RunStages(const std::vector<std::string>& input, int commentMode) {
+    FormatOptions options;
+    options.trimBlanks = options.fullWidthToHalfWidth = options.collapseEmptyLines = 0;
+    options.commentMode = commentMode;
+    options.insertFunctionNames = 1;
+    std::string text;
+    for (const std::string& line : input)
+        text += line + "\n";
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    return ConvertText(text, options, ConvertSettings{}, FileContext{"f.c", "2026-12-07"},
+                       prompter);
 }
 
 void VerifyHeaders(const std::vector<std::string>& expected, const std::vector<std::string>& input,
                    int commentMode = 0,
                    std::source_location where = std::source_location::current()) {
     testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "case");
-    ConversionState state;
-    EXPECT_EQ(Lines(expected), RunStages(input, commentMode, state));
+    EXPECT_EQ(Lines(expected), RunStages(input, commentMode));
 }
 
 // n filler lines.
@@ -166,13 +145,14 @@ TEST(ModuleHeader, LeavesBracesOfHeldLinesUncounted) {
     VerifyHeaders({"{", "    " + kClosing}, {"{", kClosing});
 }
 
-TEST(ModuleHeader, KeepsHeldLinesAsReadInBlockToLineCommentMode) {
-    ConversionState state;
+TEST(ModuleHeader, KeepsTheBlockACommentInBlockToLineCommentMode) {
+    // Held lines are written as read, so converting the opening line alone would turn the
+    // block into code: the whole block comment stays as it is.
     EXPECT_EQ(
-        Lines({"//" + std::string(67, '*'), "//" + kName, "int f(void)", kSummary, "  text",
-               kClosing, "int f(void)", "{"}),
-        RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{"}, 1, state));
-    EXPECT_EQ(0, state.commentState);
+        Lines({kOpening, kName, "int f(void)", kSummary, "  text", kClosing, "int f(void)", "{",
+               "    // x   "}),
+        RunStages({kOpening, kName, kSummary, "  text", kClosing, "int f(void)", "{", "/* x */"},
+                  1));
 }
 
 TEST(ModuleHeader, ResetsBlankRunOnlyWhenItWritesTheBlock) {
@@ -220,6 +200,32 @@ TEST(ModuleHeaderPipeline, CollapsesEmptyLinesAcrossTheWholeHeldBlock) {
     EXPECT_EQ(Lines({kName, "int f(void)", kSummary, "", "  text  ", kClosing, "int f(void)", "{",
                      "    ", "}"}),
               ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+}
+
+// The markers in the file's encoding, and the name cut at a character boundary: in code page
+// 932 "ボ" (83 7B) holds a "{" byte.
+TEST(ModuleHeaderPipeline, FillsTheNameInUtf8AndCutsOnlyBetweenCharacters) {
+    FormatOptions options;
+    options.insertFunctionNames = 1;
+    ConvertSettings settings;
+    settings.indentOn = false;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    struct Case {
+        std::string name, summary, function, expectedName;
+    };
+    const Case cases[] = {
+        {"[関数名]", "[概要]", "void ボタン(void) { }", "void ボタン(void) "},
+        {kName, kSummary, "void \x83\x7B\x83\x5E\x83\x93(void) /* c */",
+         "void \x83\x7B\x83\x5E\x83\x93(void) "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expectedName);
+        const std::string input =
+            c.name + "\n" + c.summary + "\n" + kClosing + "\n" + c.function + "\n";
+        std::string output;
+        ASSERT_EQ(kConverted, ConvertBytes(input, "f.c", output, options, settings, prompter));
+        EXPECT_EQ(Lines({c.name, c.expectedName, c.summary, kClosing, c.function}), output);
+    }
 }
 
 } // namespace

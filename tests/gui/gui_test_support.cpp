@@ -88,7 +88,8 @@ QStringList CutCaptions(const QWidget& dialog) {
             room = button->style()
                        ->subElementRect(QStyle::SE_PushButtonContents, &option, button)
                        .width();
-            needed = TextWidth(*widget, Caption(text));
+            // A pixel clear of the edge on either side: a caption that touches it looks cut.
+            needed = TextWidth(*widget, Caption(text)) + 2;
         } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
             text = group->title();
             needed = TextWidth(*widget, text) + 16; // the frame and the gap before the title

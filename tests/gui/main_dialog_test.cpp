@@ -1,6 +1,8 @@
+#include "app/background_run.h"
 #include "app/dialog_style.h"
 #include "app/main_dialog.h"
 #include "app/manual_dialog.h"
+#include "app/preview_dialog.h"
 #include "engine/format_options.h"
 #include "options/options_dialog.h"
 #include "platform/scripted_desktop.h"
@@ -12,15 +14,27 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QThread>
+#include <QUrl>
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace srctdy;
 using srctdy::testing::Control;
@@ -75,6 +89,59 @@ QStringList Sorted(QStringList names) {
     return names;
 }
 
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+mode_t ModeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Answers every message of a run. At the stopAt-th message that a header template is
+// missing (one comes per file), it stops the run the way the row says, from the progress
+// dialog that must be showing by then.
+class StoppingPrompter : public Prompter {
+public:
+    int stopAt = 0;
+    std::function<void()> stop;
+    int templateMessages = 0;
+    QStringList others;
+    bool offInterfaceThread = false;
+
+    PromptAnswer ask(std::string_view text, PromptIcon, PromptButtons) override {
+        if (QThread::currentThread() != qApp->thread())
+            offInterfaceThread = true;
+        if (text == text::kTemplateMissing) {
+            if (++templateMessages == stopAt)
+                stop();
+        } else {
+            others << Q(text);
+        }
+        return PromptAnswer::Ok;
+    }
+};
+
+// The captions of a dialog: its title, then every text of its labels (pictures aside),
+// buttons, group boxes and drop-down items, sorted.
+QStringList Captions(const QWidget& dialog) {
+    QStringList texts;
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(widget); label && label->pixmap().isNull())
+            texts << label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            texts << button->text();
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            texts << group->title();
+        else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+        }
+    }
+    texts.sort();
+    return QStringList{dialog.windowTitle()} + texts;
+}
+
 } // namespace
 
 class MainDialogTest : public QObject {
@@ -84,6 +151,7 @@ private:
     QString startDirectory;
     std::unique_ptr<QTemporaryDir> startup; // where the program starts; holds SRCTDY.INI
     std::unique_ptr<QTemporaryDir> project; // the folder the user works on
+    std::unique_ptr<QTemporaryDir> state;   // $XDG_STATE_HOME, where undo keeps its files
     FormatOptions options;
     testing::FailureLog failures;
     std::unique_ptr<ScriptedPrompter> prompter;
@@ -93,19 +161,27 @@ private:
     QString settingsPath() const { return startup->filePath("SRCTDY.INI"); }
     std::string projectPath() const { return project->path().toStdString(); }
 
-    MainDialog& open() {
+    MainDialog& open(Prompter* messages = nullptr) {
         const std::string folder = startup->path().toStdString();
         dialog = std::make_unique<MainDialog>(options, folder, settingsPath().toStdString(),
-                                              *prompter, *desktop);
+                                              messages ? *messages : *prompter, *desktop);
         dialog->show();
         return *dialog;
     }
     // Starts with SRCTDY.INI naming the project folder, which holds files.
-    MainDialog& openProject(std::initializer_list<const char*> files) {
+    MainDialog& openProject(std::initializer_list<const char*> files,
+                            Prompter* messages = nullptr) {
         for (const char* name : files)
             Write(project->filePath(name), kSource);
         Write(settingsPath(), project->path().toUtf8() + "\r\n");
-        return open();
+        return open(messages);
+    }
+    QAction* listAction(std::string_view text) {
+        for (QAction* action : control<QListWidget>(kFileList)->actions()) {
+            if (action->text() == Q(text))
+                return action;
+        }
+        qFatal("the file list has no such menu item");
     }
     template <class W> W* control(int id) { return Control<W>(*dialog, id); }
     void click(int id) { QTest::mouseClick(control<QAbstractButton>(id), Qt::LeftButton); }
@@ -146,7 +222,9 @@ private slots:
     void init() {
         startup = std::make_unique<QTemporaryDir>();
         project = std::make_unique<QTemporaryDir>();
-        QVERIFY(startup->isValid() && project->isValid());
+        state = std::make_unique<QTemporaryDir>();
+        QVERIFY(startup->isValid() && project->isValid() && state->isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state->path()));
         options = FormatOptions{};
         options.trimBlanks = 0;
         options.commentMode = 3;
@@ -225,6 +303,36 @@ private slots:
         QCOMPARE(listed(), (QStringList{"A.c", "b.c"}));
         QCOMPARE(selectedRow(), -1);
         QCOMPARE(QDir::currentPath(), QDir(project->path()).canonicalPath());
+    }
+
+    // Shift-JIS and UTF-8 names side by side are shown decoded; every file operation and the
+    // settings file keep the bytes.
+    void showsShiftJisAndUtf8NamesDecodedAndKeepsTheirBytes() {
+        const QByteArray sjis = "\x83\x65\x83\x58\x83\x67"; // "テスト" in code page 932
+        const QByteArray folder = QFile::encodeName(project->path()) + "/" + sjis;
+        QVERIFY(::mkdir(folder.constData(), 0755) == 0);
+        for (const QByteArray& name :
+             {QByteArray("sjis_") + sjis + ".c", QByteArray("utf8_\xE3\x83\x86.c")}) {
+            const QByteArray path = folder + "/" + name;
+            FILE* file = std::fopen(path.constData(), "wb");
+            QVERIFY(file);
+            std::fwrite(kSource.constData(), 1, static_cast<size_t>(kSource.size()), file);
+            std::fclose(file);
+        }
+        Write(settingsPath(), folder + "\r\n");
+        open();
+        QCOMPARE(control<QLineEdit>(kFolder)->text(), project->path() + "/テスト");
+        QCOMPARE(listed(), (QStringList{"sjis_テスト.c", "utf8_テ.c"}));
+        click(kAllFiles);
+        prompter->expectMessage(text::kAllConverted);
+        click(kStart);
+        const QByteArray converted = folder + "/NewFolder/sjis_" + sjis + ".c";
+        FILE* file = std::fopen(converted.constData(), "rb");
+        QVERIFY(file);
+        std::fclose(file);
+        click(kExit);
+        QCOMPARE(Read(settingsPath()), folder + "\r\n");
+        std::filesystem::remove_all(folder.toStdString()); // a name Qt could not decode
     }
 
     void writesTheSettingsFileWhenClosed_data() {
@@ -416,6 +524,34 @@ private slots:
         QCOMPARE(QDir::currentPath(), QDir(project->path()).canonicalPath());
     }
 
+    // The chosen folder's .srctdy.toml gives the starting options, read again at every change
+    // of folder and never written; leaving it goes back to the start-up defaults.
+    void folderConfigurationGivesTheStartingOptions() {
+        QDir(project->path()).mkdir("NewFolder");
+        const QByteArray config = "comments = \"line\"\nindent = \"off\"\ntrim = false\n";
+        Write(project->filePath("NewFolder/.srctdy.toml"), config);
+        openProject({"outer.c"});
+        QCOMPARE(options.commentMode, 0);
+        click(kFolderDown);
+        QCOMPARE(options.commentMode, 1);
+        QCOMPARE(options.trimBlanks, 0);
+        QCOMPARE(options.fullWidthToHalfWidth, 1);
+        QVERIFY(control<QRadioButton>(kIndentOff)->isChecked());
+        QCOMPARE(pairs(), QString("eedd"));
+        click(kFolderUp);
+        QCOMPARE(options.commentMode, 0);
+        QCOMPARE(options.trimBlanks, 1);
+        QVERIFY(control<QRadioButton>(kIndentOn)->isChecked());
+        QCOMPARE(pairs(), QString("eeee"));
+        QCOMPARE(Read(project->filePath("NewFolder/.srctdy.toml")), config);
+
+        Write(project->filePath("NewFolder/.srctdy.toml"), "comments = \"line\"\nindent = 3\n");
+        prompter->expectMessage(std::string(text::kProjectConfigError) + "\n" + projectPath() +
+                                "/NewFolder/.srctdy.toml:2: indent must be 2, 4, 8, tab or off");
+        click(kFolderDown);
+        QCOMPARE(options.commentMode, 0);
+    }
+
     void folderDownIntoAMissingFolderChangesNothing() {
         openProject({"outer.c"});
         prompter->expectMessage(text::kNoSubFolder);
@@ -502,15 +638,324 @@ private slots:
         QCOMPARE(options.trimBlanks, 0);
     }
 
+    void runStopsHalfWayLeavingEveryFileWholeOrUntouched_data() {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Esc, 3000 files") << 3000 << "escape";
+        QTest::newRow("ｷｬﾝｾﾙ button") << 200 << "cancel";
+        QTest::newRow("progress close box") << 200 << "close progress";
+        QTest::newRow("main window closed") << 200 << "close window";
+    }
+
+    void runStopsHalfWayLeavingEveryFileWholeOrUntouched() {
+        QFETCH(int, files);
+        QFETCH(QString, how);
+        const int stopAt = files / 2;
+        auto name = [](int i) { return QString("f%1.c").arg(i, 4, 10, QChar('0')); };
+        for (int i = 1; i <= files; ++i)
+            Write(project->filePath(name(i)), kSource);
+        StoppingPrompter messages;
+        messages.stopAt = stopAt;
+        QString progressText;
+        messages.stop = [&] {
+            ProgressDialog* progress = nullptr;
+            QTRY_VERIFY((progress = dialog->backgroundRun().progressDialog()) != nullptr &&
+                        progress->isVisible());
+            QVERIFY(progress->isModal());
+            QTRY_COMPARE(progress->labelText(),
+                         QString("%1 / %2 ファイル\n%3").arg(stopAt).arg(files).arg(name(stopAt)));
+            if (how == "escape")
+                QTest::keyClick(progress, Qt::Key_Escape);
+            else if (how == "cancel")
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+            else if (how == "close progress")
+                progress->close();
+            else
+                dialog->close();
+            QVERIFY(progress->isVisible()); // until the file in hand is done
+        };
+        openProject({}, &messages);
+        options.insertHeaderTemplate = 1; // a missing template: one message per file
+        click(kOverwrite);
+        click(kAllFiles);
+        click(kStart);
+
+        QCOMPARE(messages.templateMessages, stopAt);
+        QCOMPARE(messages.others, QStringList{Q(text::kRunCancelled)});
+        QVERIFY(!messages.offInterfaceThread);
+        QCOMPARE(projectFiles().size(), files);
+        for (int i = 1; i <= files; ++i)
+            QCOMPARE(Read(project->filePath(name(i))), i <= stopAt ? kConverted : kSource);
+        QCOMPARE(dialog->isVisible(), how != "close window");
+        QCOMPARE(dialog->backgroundRun().progressDialog(), nullptr);
+    }
+
+    void previewEqualsTheCommandLineDiff_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("shownLine");
+        QTest::newRow("code page 932")
+            << QByteArray("int x;   \n// \x93\xfa\x96\x7b\x8c\xea\n{\nreturn;\n}\n")
+            << "+/* 日本語 */";
+        QTest::newRow("UTF-8") << QByteArray("int x;\r\n//  日本語\r\n") << "+/*  日本語 */";
+    }
+
+    void previewEqualsTheCommandLineDiff() {
+        QFETCH(QByteArray, source);
+        Write(project->filePath("a.c"), source);
+        openProject({"b.c"});
+        options.commentMode = 2; // "//..." to "/* ... */"
+        select(0);
+        std::string diff;
+        QString shown;
+        QColor added, removed;
+        testing::ModalWatcher watcher([&](QWidget& modal) {
+            auto* preview = qobject_cast<PreviewDialog*>(&modal);
+            QVERIFY(preview != nullptr);
+            diff = preview->diff();
+            shown = preview->view()->toPlainText();
+            QVERIFY(preview->view()->isReadOnly());
+            for (QTextBlock block = preview->view()->document()->begin(); block.isValid();
+                 block = block.next()) {
+                if (block.text().startsWith("+/*"))
+                    added = block.blockFormat().background().color();
+                if (block.text().startsWith("-//"))
+                    removed = block.blockFormat().background().color();
+            }
+            preview->reject();
+        });
+        auto* list = control<QListWidget>(kFileList);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F3);
+        QVERIFY(watcher.ran());
+
+        QProcess cli;
+        cli.setWorkingDirectory(project->path());
+        cli.start(SRCTDY_CLI_PATH, {"--diff", "--comments=block", "a.c"});
+        QVERIFY(cli.waitForFinished());
+        QCOMPARE(cli.exitCode(), 1);
+        QCOMPARE(QByteArray::fromStdString(diff), cli.readAllStandardOutput());
+        QTEST(shown.split('\n').filter("日本語").last(), "shownLine");
+        QVERIFY(added.isValid() && removed.isValid() && added != removed);
+        QCOMPARE(Read(project->filePath("a.c")), source); // nothing written
+    }
+
+    void undoPutsBackTheLastOverwriteRun() {
+        openProject({"a.c", "b.c", "c.c"});
+        QVERIFY(QFile::setPermissions(project->filePath("b.c"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const mode_t before[] = {ModeOf(project->filePath("a.c")),
+                                 ModeOf(project->filePath("b.c"))};
+        click(kOverwrite);
+        click(kAllFiles);
+        prompter->expectMessage(text::kAllConverted);
+        click(kStart);
+        QCOMPARE(Read(project->filePath("a.c")), kConverted);
+        Write(project->filePath("c.c"), "edited since\n");
+
+        prompter->expect(FormatText(text::kUndoQuestion, "3"), PromptIcon::Question,
+                         PromptButtons::YesNo, PromptAnswer::Yes);
+        prompter->expectMessage(
+            FormatText(text::kUndoDone, "2") + "\n\n" +
+                FormatText(text::kUndoChangedSince, project->filePath("c.c").toStdString()),
+            PromptIcon::Exclamation);
+        listAction(text::kUndoItem)->trigger();
+        QCOMPARE(Read(project->filePath("a.c")), kSource);
+        QCOMPARE(Read(project->filePath("b.c")), kSource);
+        QCOMPARE(ModeOf(project->filePath("a.c")), before[0]);
+        QCOMPARE(ModeOf(project->filePath("b.c")), before[1]);
+        QCOMPARE(Read(project->filePath("c.c")), QByteArray("edited since\n"));
+        QCOMPARE(projectFiles(), (QStringList{"a.c", "b.c", "c.c"}));
+
+        prompter->expectMessage(text::kNothingToUndo);
+        listAction(text::kUndoItem)->trigger();
+    }
+
+    void dropChoosesTheFolder_data() {
+        QTest::addColumn<QString>("dropped");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("folder") << "" << -1;
+        QTest::newRow("file") << "b.c" << 1;
+    }
+
+    void dropChoosesTheFolder() {
+        QFETCH(QString, dropped);
+        for (const char* name : {"a.c", "b.c"})
+            Write(project->filePath(name), kSource);
+        open();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(project->filePath(dropped))});
+        const QPoint at = control<QWidget>(kFileList)->geometry().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(dialog.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(dialog.get(), &drop);
+        QCOMPARE(control<QLineEdit>(kFolder)->text(), project->path());
+        QCOMPARE(listed(), (QStringList{"a.c", "b.c"}));
+        QTEST(selectedRow(), "selected");
+        QCOMPARE(QDir::currentPath(), QDir(project->path()).canonicalPath());
+    }
+
+    void listFollowsTheDisk() {
+        openProject({"a.c", "c.c"});
+        select(1);
+        Write(project->filePath("b.c"), kSource); // a touch from outside
+        QTRY_COMPARE(listed(), (QStringList{"a.c", "b.c", "c.c"}));
+        QCOMPARE(listed().at(selectedRow()), QString("c.c"));
+        QVERIFY(QFile::rename(project->filePath("a.c"), project->filePath("z.c")));
+        QTRY_COMPARE(listed(), (QStringList{"b.c", "c.c", "z.c"}));
+        QCOMPARE(listed().at(selectedRow()), QString("c.c"));
+    }
+
+    void folderUpAndDownStartFromTheCurrentDirectory_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("↑...") << int(kFolderUp) << "..";
+        QTest::newRow("↓...") << int(kFolderDown) << "NewFolder";
+    }
+
+    void folderUpAndDownStartFromTheCurrentDirectory() {
+        QFETCH(int, button);
+        QFETCH(QString, folder);
+        QDir(project->path()).mkdir("NewFolder");
+        Write(project->filePath("NewFolder/in.c"), kSource);
+        open();
+        QDir::setCurrent(project->path());
+        const QString expected = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+        click(button);
+        QCOMPARE(control<QLineEdit>(kFolder)->text(), expected);
+        QCOMPARE(QDir::currentPath(), QDir(expected).canonicalPath());
+    }
+
+    void tabLandsOnTheCheckedButtonOfEachGroup() {
+        open();
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        auto tabWalk = [this] {
+            QStringList radios;
+            control<QWidget>(kExit)->setFocus();
+            for (int i = 0; i < 40; ++i) {
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+                if (auto* radio = qobject_cast<QRadioButton*>(dialog->focusWidget()))
+                    radios << radio->text();
+            }
+            radios.removeDuplicates();
+            return Sorted(radios);
+        };
+        QCOMPARE(tabWalk(), Sorted({"ｲﾝﾃﾞﾝﾄする", "選択ﾌｧｲﾙのみ変換", "サブ・フォルダ出力"}));
+        click(kOverwrite);
+        click(kIndentOff);
+        QCOMPARE(tabWalk(), Sorted({"ｲﾝﾃﾞﾝﾄしない", "選択ﾌｧｲﾙのみ変換", "上書き出力"}));
+    }
+
+    void captionsEqualTheControlTables_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("main dialog") << "main"
+                                     << QStringList{"Orvo工房 - SRCTDY (Ver.1.2)",
+                                                    "終了(&E)",
+                                                    "説明書(&H)",
+                                                    "変換条件設定",
+                                                    "選択フォルダ：（最初に▼ボタンで選択してね！）",
+                                                    "整形開始(&R)",
+                                                    "▼",
+                                                    "ファイル名選択：",
+                                                    "ファイル種別：",
+                                                    "*.c",
+                                                    "*.cpp",
+                                                    "*.h",
+                                                    "*.*",
+                                                    "ｲﾝﾃﾞﾝﾄ指定",
+                                                    "ｲﾝﾃﾞﾝﾄしない",
+                                                    "ｲﾝﾃﾞﾝﾄする",
+                                                    "出力ﾌｧｲﾙ",
+                                                    "選択ﾌｧｲﾙのみ変換",
+                                                    "全てのﾌｧｲﾙ変換",
+                                                    "ｻﾌﾞ・ﾌｫﾙﾀﾞ名：",
+                                                    "変換対象ﾌｧｲﾙ",
+                                                    "上書き出力",
+                                                    "サブ・フォルダ出力",
+                                                    "Orvoﾎｰﾑﾍﾟｰｼﾞ",
+                                                    "名前大文字",
+                                                    "名前小文字",
+                                                    "名前.c→.cpp",
+                                                    "名前.cpp→.c",
+                                                    "2",
+                                                    "4",
+                                                    "8",
+                                                    "<Tab>",
+                                                    "ｲﾝﾃﾞﾝﾄｻｲｽﾞ：",
+                                                    "変換条件詳細設定(&I)",
+                                                    "↑...",
+                                                    "↓..."};
+        QTest::newRow("options dialog")
+            << "options"
+            << QStringList{"整形条件指定",
+                           "設　定",
+                           "ｷｬﾝｾﾙ",
+                           "整形条件",
+                           "１ラインの余分な空白を削除する",
+                           "全角空白を半角空白へ変換する",
+                           "改行のみの行を削除する",
+                           "２行以上の改行を１改行にする",
+                           "コメント変換条件",
+                           "コメント変換しない",
+                           "/* ... */  →　//...",
+                           "//... →　/* ... */",
+                           "挿入条件",
+                           "定義コメントを挿入する　（最初の#include文の直前に挿入）",
+                           "ファイルの先頭にファイル概要コメントひな形挿入する",
+                           "ﾌｧｲﾙ名：",
+                           "参照",
+                           "編集",
+                           "置き換え・削除条件",
+                           "置き換え、または削除をおこなう　（削除時は、置き換え後文字列を未指定）",
+                           "置き換え元文字列：",
+                           "置き換え後文字列：",
+                           "条件コンパイルの削除条件",
+                           "条件コンパイル行の削除をおこなう　（#if 条件　～　#endif　間を削除）",
+                           "条件：",
+                           "※ %filename% を指定すると自分自身のﾌｧｲﾙ名に、\n"
+                           "%date% を指定すると現在の日付に置き換える",
+                           "1行80文字以上時ｺﾒﾝﾄ分割",
+                           "行の先頭から置き換え元文字列と一致する行を削除する(3文字以上)",
+                           "モジュールヘッダー雛形に関数名を自動挿入（[関数名]と[概要]間に挿入）"};
+        QTest::newRow("manual dialog")
+            << "manual"
+            << QStringList{
+                   "Tidrel説明書＆ﾊﾞｰｼﾞｮﾝ情報",
+                   "Tidrel　 Version 1.2",
+                   "Copyright (C) Orvo工房",
+                   "OK",
+                   "\n   \n   また、バグ報告・問い合わせ・要望等ありましたらReadme.txtのメイル\n"
+                   "   先へメイルにてご連絡下さい。（雑誌等への掲載時も同様です。）",
+                   "ﾌﾟﾛｸﾞﾗﾑ説明：",
+                   ""};
+    }
+
+    void captionsEqualTheControlTables() {
+        QFETCH(QString, dialog);
+        QFETCH(QStringList, captions);
+        std::unique_ptr<QWidget> shown;
+        if (dialog == "main") {
+            open();
+            shown.reset(this->dialog.release());
+        } else if (dialog == "options") {
+            shown = std::make_unique<OptionsDialog>(options, "/", *prompter, *desktop);
+        } else {
+            shown = std::make_unique<ManualDialog>();
+        }
+        const QString title = captions.takeFirst();
+        captions.sort();
+        QCOMPARE(Captions(*shown), QStringList{title} + captions);
+    }
+
     void fitsEveryCaptionIntoItsControl() {
         open();
         const QStringList problems = testing::LayoutProblems(*dialog);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-    }
-
-private:
-    static QString Q(std::string_view text) {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
 };
 

@@ -113,6 +113,17 @@ private slots:
         const QStringList problems = srctdy::testing::LayoutProblems(dialog);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
+
+    void listEndsOnAWholeLine() {
+        ManualDialog dialog;
+        dialog.show();
+        auto* list = dialog.findChild<QListWidget*>();
+        QVERIFY(list != nullptr);
+        const int row = list->visualItemRect(list->item(0)).height();
+        QVERIFY(row > 0);
+        QCOMPARE(list->viewport()->height() % row, 0);
+        QVERIFY(list->viewport()->height() / row >= 10);
+    }
 };
 
 QTEST_MAIN(ManualDialogTest)

@@ -40,6 +40,10 @@ private slots:
         QTest::newRow("question, no")
             << int(PromptIcon::Question) << int(PromptButtons::YesNo) << no
             << int(QMessageBox::Question) << QStringList{yes, no} << int(PromptAnswer::No);
+        // Esc and the close box do not answer a question; it stays until a button is pressed.
+        QTest::newRow("question, Esc and close box, then yes")
+            << int(PromptIcon::Question) << int(PromptButtons::YesNo) << "Esc " + yes
+            << int(QMessageBox::Question) << QStringList{yes, no} << int(PromptAnswer::Yes);
     }
 
     void promptShowsTheNamedIconAndButtons() {
@@ -59,6 +63,12 @@ private slots:
             text = box->text();
             boxIcon = box->icon();
             parent = box->parentWidget();
+            if (press.startsWith("Esc ")) {
+                press = press.mid(4);
+                QTest::keyClick(box, Qt::Key_Escape);
+                box->close();
+                QVERIFY(box->isVisible());
+            }
             QAbstractButton* chosen = nullptr;
             for (QAbstractButton* button : box->buttons()) {
                 shown << button->text();

@@ -11,9 +11,12 @@ out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/project/NewFolder"
-for name in main.c display.c Util.c sample_long_file_name.c; do
+for name in display.c Util.c sample_long_file_name.c; do
     printf 'int x;\r\n' >"$work/project/$name"
 done
+# Untidy, with a comment in code page 932 ("日本語のコメント"), for the preview.
+printf 'int main(void)   \n{\n// \223\372\226\173\214\352\202\314\203\122\203\201\203\223\203\147\n\n\nreturn 0;\n}\n' \
+    >"$work/project/main.c"
 printf '%s\r\n' "$work/project" >"$work/SRCTDY.INI"
 
 cd "$work"

@@ -36,6 +36,19 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+const std::string& NeutralFolder() {
+    static const TempDir folder;
+    static const bool written = [] {
+        WriteFile(folder / ".editorconfig", "root = true\n");
+        WriteFile(folder / ".srctdy.toml", "");
+        // Open to every user: a test may run the program as nobody, in this folder.
+        ::chmod(folder.path().c_str(), 0755);
+        return true;
+    }();
+    (void)written;
+    return folder.path();
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

@@ -43,9 +43,14 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = {}, const std::string& workDir = {});
 
-// Runs the built srctdy-cli.
+// A folder with a root .editorconfig and an empty .srctdy.toml, so that the files around
+// the test run (the source tree's own .editorconfig) take no part in what it converts.
+const std::string& NeutralFolder();
+
+// Runs the built srctdy-cli in NeutralFolder() (standard input looks up its configuration
+// from the current directory).
 inline ProcessResult RunCli(const std::vector<std::string>& args, const std::string& input = {}) {
-    return RunProcess(SRCTDY_CLI_PATH, args, input);
+    return RunProcess(SRCTDY_CLI_PATH, args, input, NeutralFolder());
 }
 
 } // namespace srctdy::testing

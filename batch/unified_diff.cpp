@@ -1,4 +1,4 @@
-#include "cli/unified_diff.h"
+#include "batch/unified_diff.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,0 +1,62 @@
+#include "engine/encoding_detect.h"
+
+#include "engine/format_options.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace srctdy {
+
+void EncodingDetector::feed(std::string_view bytes) {
+    const std::string_view mark = utf8::kByteOrderMark;
+    for (size_t i = 0; !markFailed_ && markMatched_ < mark.size() && i < bytes.size(); ++i) {
+        if (bytes[i] == mark[markMatched_])
+            ++markMatched_;
+        else
+            markFailed_ = true;
+    }
+    validator_.feed(bytes); // the mark is valid UTF-8 itself
+}
+
+TextEncoding EncodingDetector::result(TextEncoding asciiEncoding) const {
+    if (hasMark())
+        return TextEncoding::Utf8;
+    if (!validator_.complete())
+        return TextEncoding::Cp932;
+    return validator_.sawMultiByte() ? TextEncoding::Utf8 : asciiEncoding;
+}
+
+TextEncoding DetectEncoding(std::string_view bytes, TextEncoding asciiEncoding) {
+    EncodingDetector detector;
+    detector.feed(bytes);
+    return detector.result(asciiEncoding);
+}
+
+TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings) {
+    if (settings.forcedEncoding)
+        return *settings.forcedEncoding;
+    return DetectEncoding(bytes, settings.asciiEncoding);
+}
+
+bool EncodingOfFile(int fd, const ConvertSettings& settings, TextEncoding& encoding) {
+    if (settings.forcedEncoding) {
+        encoding = *settings.forcedEncoding;
+        return true;
+    }
+    EncodingDetector detector;
+    char buffer[1 << 16];
+    while (!detector.decided()) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        detector.feed(std::string_view(buffer, static_cast<size_t>(n)));
+    }
+    encoding = detector.result(settings.asciiEncoding);
+    return ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
+} // namespace srctdy

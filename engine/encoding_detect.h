@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/text_encoding.h"
+#include "engine/utf8.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace srctdy {
+
+struct ConvertSettings;
+
+// Decides a file's encoding from its bytes, fed in order in pieces of any size. A UTF-8 mark
+// at the start means UTF-8; so does valid UTF-8 that holds a character of several bytes. Text
+// with no byte above 0x7F takes the encoding configured for it (only what is inserted differs).
+// Anything else, Shift-JIS or bytes valid in neither, is code page 932, handled byte for byte.
+class EncodingDetector {
+public:
+    void feed(std::string_view bytes);
+    // Whether more bytes can no longer change the decision (a mark, or bytes that are not
+    // UTF-8): the caller may stop reading.
+    bool decided() const { return hasMark() || !validator_.ok(); }
+    bool hasMark() const { return markMatched_ == utf8::kByteOrderMark.size(); }
+    TextEncoding result(TextEncoding asciiEncoding) const;
+
+private:
+    utf8::Validator validator_;
+    size_t markMatched_ = 0; // leading bytes that matched the mark so far
+    bool markFailed_ = false;
+};
+
+TextEncoding DetectEncoding(std::string_view bytes,
+                            TextEncoding asciiEncoding = TextEncoding::Cp932);
+
+// The encoding to convert bytes held in memory with: the one the settings force, or the
+// detected one.
+TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings);
+
+// The same for a file read from its current offset, in one pass with a small buffer, up to
+// its end or until the decision is made; the file is then rewound to offset 0 for the
+// conversion. False on a read or seek error.
+bool EncodingOfFile(int fd, const ConvertSettings& settings, TextEncoding& encoding);
+
+} // namespace srctdy

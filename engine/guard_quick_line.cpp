@@ -1,0 +1,239 @@
+#include "engine/guard_tokenizer.h"
+
+#include "engine/guard_chars.h"
+
+#include <cstring>
+
+// The quick way through a pair of lines alike on both sides: what lexing them would leave
+// behind, found without producing records.
+namespace srctdy {
+namespace {
+
+using namespace guard;
+
+// Bytes that go on a run of bytes compared as they are: all but blanks, comment marks,
+// quotes and backslashes.
+constexpr std::array<bool, 256> MakeQuickPlain() {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[c] = kClass[c] != kBlank && c != '/' && c != '\\' && c != '"' && c != '\'';
+    return t;
+}
+constexpr std::array<bool, 256> kQuickPlain = MakeQuickPlain();
+
+// Whether the block comment whose text starts at p[i] ends on this line with only blanks after.
+bool ClosesAtEnd(const char* p, size_t i, size_t n) {
+    size_t e = FindCommentEnd(p, i, n);
+    if (e == std::string_view::npos)
+        return false;
+    while (e < n && IsBlank(At(p, e)))
+        ++e;
+    return e == n;
+}
+
+// Whether the directive whose "#" stands before p[i] names a header: #include and the like.
+bool IncludeLine(const char* p, size_t i, size_t n) {
+    while (i < n && IsBlank(At(p, i)))
+        ++i;
+    size_t s = i;
+    while (i < n && IsWordChar(At(p, i)))
+        ++i;
+    std::string_view name(p + s, i - s);
+    return name == "include" || name == "include_next" || name == "import" || i == s;
+}
+
+} // namespace
+
+bool GuardTokenizer::canSkip(const GuardTokenizer& other) const {
+    return !joining_ && state_ != State::Raw && enc_.empty() && state_ == other.state_ &&
+           !other.joining_ && newline_ == other.newline_ && space_ == other.space_ &&
+           inDirective_ == other.inDirective_ && step_ == other.step_ && gap_ == other.gap_;
+}
+
+bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* skip) const {
+    const char* p = a.data();
+    const char* q = b.data();
+    size_t n = a.size();
+    size_t m = b.size();
+    // A splice at the end is taken where it follows a blank on both sides, in code or in a
+    // comment: the next line then starts a token of its own, whatever its indentation.
+    bool splice = (n > 0 && p[n - 1] == '\\') || (m > 0 && q[m - 1] == '\\');
+    if (splice) {
+        if (n < 2 || m < 2 || p[n - 1] != '\\' || q[m - 1] != '\\' || !IsBlank(At(p, n - 2)) ||
+            !IsBlank(At(q, m - 2)) || !realBackslash(a, 0, n - 1) || !realBackslash(b, 0, m - 1))
+            return false;
+        --n;
+        --m;
+    }
+    bool tokens = false;
+    bool hash = false;
+    size_t hashAt = 0;
+    State state = state_;
+    size_t i = 0;
+    size_t j = 0;
+    for (;;) {
+        if (state == State::Block) {
+            size_t ei = FindCommentEnd(p, i, n);
+            size_t ej = FindCommentEnd(q, j, m);
+            if ((ei == std::string_view::npos) != (ej == std::string_view::npos))
+                return false;
+            if (ei == std::string_view::npos) {
+                i = n;
+                j = m;
+                break;
+            }
+            i = ei;
+            j = ej;
+            state = State::Code;
+            continue;
+        }
+        if (i == n || j == m)
+            break;
+        unsigned char c = At(p, i);
+        if (IsBlank(c)) {
+            // Any run of blanks stands for any other.
+            if (!IsBlank(At(q, j)))
+                return false;
+            do
+                ++i;
+            while (i < n && IsBlank(At(p, i)));
+            do
+                ++j;
+            while (j < m && IsBlank(At(q, j)));
+            continue;
+        }
+        if (c != At(q, j))
+            return false;
+        if (c == '/' && i + 1 < n && (p[i + 1] == '/' || p[i + 1] == '*')) {
+            // Comments are white space whatever their text, and a comment that runs to the end
+            // of the line is one whether it is written // or /* */.
+            if (j + 1 == m || (q[j + 1] != '/' && q[j + 1] != '*'))
+                return false;
+            bool toEndA = p[i + 1] == '/' || ClosesAtEnd(p, i + 2, n);
+            bool toEndB = q[j + 1] == '/' || ClosesAtEnd(q, j + 2, m);
+            if (toEndA && toEndB) {
+                if (splice && (p[i + 1] == '/' || q[j + 1] == '/'))
+                    return false; // the comment goes on to the next line
+                i = n;
+                j = m;
+                break;
+            }
+            if (p[i + 1] != '*' || q[j + 1] != '*')
+                return false;
+            state = State::Block;
+            i += 2;
+            j += 2;
+            continue;
+        }
+        if (!tokens) {
+            // A full-width space or a digraph would need the lexer to tell what is first.
+            if (c >= 0x80 || c == '%')
+                return false;
+            tokens = true;
+            hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
+            hashAt = i;
+            // A header name holds its blanks.
+            if (hash && IncludeLine(p, i + 1, n) && a.substr(i) != b.substr(j))
+                return false;
+        }
+        if (c == '\\')
+            return false;
+        size_t end;
+        if (c == '"' || c == '\'') {
+            // A prefix, a raw string or a digit separator would need the lexer.
+            if (cpp_ && i > 0 && IsWordChar(At(p, i - 1)))
+                return false;
+            bool closed;
+            end = scanQuoted(p, i, n, &closed);
+            if (!closed) {
+                // The literal runs to the end of both lines (trimmed: no blanks there).
+                if (splice || a.substr(i) != b.substr(j))
+                    return false;
+                i = n;
+                j = m;
+                break;
+            }
+        } else {
+            end = i + 1;
+            while (end < n && kQuickPlain[At(p, end)])
+                ++end;
+        }
+        size_t len = end - i;
+        if (len > m - j || std::memcmp(p + i, q + j, len) != 0)
+            return false;
+        i = end;
+        j += len;
+    }
+    if (i != n || j != m)
+        return false;
+    bool first = tokens && newline_;
+    if (tokens && !first && step_ != Step::None)
+        return false; // the lexer follows a directive's first tokens
+    skip->step = Step::None;
+    if (first && hash && state == State::Block)
+        return false; // the directive goes on: so would its steps
+    if (first && hash && splice && !directiveStep(p, hashAt, n, &skip->step))
+        return false;
+    skip->tokens = tokens;
+    skip->hash = hash;
+    skip->splice = splice;
+    skip->end = state;
+    return true;
+}
+
+// The step a directive's first line, from its "#" at p[i] up to a splice, leaves the lexer in;
+// false where this cannot tell without the lexer.
+bool GuardTokenizer::directiveStep(const char* p, size_t i, size_t n, Step* step) const {
+    auto blanks = [&] {
+        while (i < n && IsBlank(At(p, i)))
+            ++i;
+        return i == n || p[i] == '/' ? i : 0; // 0: a token follows (i > 0 after the "#")
+    };
+    auto word = [&] {
+        size_t s = i;
+        while (i < n && IsWordChar(At(p, i)))
+            ++i;
+        return std::string_view(p + s, i - s);
+    };
+    ++i;
+    if (size_t end = blanks(); end != 0) {
+        *step = Step::AfterHash;
+        return end == n;
+    }
+    std::string_view name = word();
+    if (name == "include" || name == "include_next" || name == "import" || name.empty())
+        return false;
+    if (name != "define") {
+        *step = Step::None;
+        return true;
+    }
+    if (size_t end = blanks(); end != 0) {
+        *step = Step::AfterDefine;
+        return end == n;
+    }
+    if (word().empty())
+        return false;
+    size_t end = blanks();
+    *step = end == 0 ? Step::None : Step::AfterName;
+    return end == 0 || end == n;
+}
+
+void GuardTokenizer::skipLine(const Skip& skip) {
+    char lineEnd = skip.splice ? 'S' : 'N';
+    bool newline = skip.end == State::Code && !skip.splice;
+    if (skip.tokens) {
+        if (newline_) {
+            inDirective_ = skip.hash;
+            step_ = skip.step;
+        }
+        gap_.assign(1, lineEnd);
+        newline_ = newline;
+    } else {
+        addBreak(lineEnd);
+        newline_ = newline_ || newline;
+    }
+    state_ = skip.end;
+    space_ = true;
+}
+
+} // namespace srctdy

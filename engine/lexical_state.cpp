@@ -1,0 +1,290 @@
+#include "engine/lexical_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace srctdy {
+namespace {
+
+bool IsBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+bool IsLead932(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool IsTrail932(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+bool IsWordByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+           c >= 0x80;
+}
+
+// Width of the character at i: a code page 932 lead byte pairs only with a byte that can be a
+// second byte. In UTF-8 no byte of a multi-byte sequence looks like ASCII, so bytes will do.
+size_t CharWidth(std::string_view text, size_t i, TextEncoding encoding) {
+    if (encoding == TextEncoding::Cp932 && i + 1 < text.size() &&
+        IsLead932(static_cast<unsigned char>(text[i])) &&
+        IsTrail932(static_cast<unsigned char>(text[i + 1])))
+        return 2;
+    return 1;
+}
+
+// Bytes that may start a comment or a literal in code. Second bytes of code page 932 never
+// take these values (they lie below 0x40), so code is scanned byte by byte.
+struct CodeStops {
+    bool stop[256] = {};
+    CodeStops() {
+        stop[static_cast<unsigned char>('/')] = true;
+        stop[static_cast<unsigned char>('"')] = true;
+        stop[static_cast<unsigned char>('\'')] = true;
+    }
+};
+const CodeStops kCodeStops;
+
+// In C++, a quote inside a pp-number (1'000) separates digits.
+bool IsDigitSeparator(std::string_view text, size_t quote) {
+    if (quote + 1 >= text.size() || !IsWordByte(static_cast<unsigned char>(text[quote + 1])))
+        return false;
+    size_t begin = quote;
+    while (begin > 0) {
+        const unsigned char c = static_cast<unsigned char>(text[begin - 1]);
+        if (c >= 0x80 || !(IsWordByte(c) || c == '.' || c == '\''))
+            break;
+        --begin;
+    }
+    if (begin == quote)
+        return false;
+    const char first = text[begin];
+    return (first >= '0' && first <= '9') ||
+           (first == '.' && begin + 1 < quote && text[begin + 1] >= '0' && text[begin + 1] <= '9');
+}
+
+// In C++, R"delim( opens a raw string when R (after L, u, U or u8) starts a token. Returns
+// the offset of the prefix and fills the closing sequence, or npos.
+size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing) {
+    if (quote == 0 || text[quote - 1] != 'R')
+        return std::string_view::npos;
+    size_t begin = quote - 1;
+    if (begin >= 2 && text[begin - 2] == 'u' && text[begin - 1] == '8')
+        begin -= 2;
+    else if (begin >= 1 &&
+             (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
+        begin -= 1;
+    if (begin > 0 && IsWordByte(static_cast<unsigned char>(text[begin - 1])))
+        return std::string_view::npos;
+    size_t paren = quote + 1;
+    while (paren < text.size() && paren - quote - 1 <= 16) {
+        const char c = text[paren];
+        if (c == '(') {
+            closing.assign(")");
+            closing.append(text.substr(quote + 1, paren - quote - 1));
+            closing.push_back('"');
+            return begin;
+        }
+        if (c == ' ' || c == ')' || c == '\\' || c == '\t' || c == '\v' || c == '\f' || c == '"')
+            break;
+        ++paren;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+bool LineLex::inLiteral(size_t offset) const {
+    for (const LexSpan& span : spans) {
+        if (offset < span.begin)
+            return false;
+        if (offset < span.end)
+            return !span.isComment();
+    }
+    return false;
+}
+
+bool LineLex::anyLiteral() const {
+    return std::any_of(spans.begin(), spans.end(), [](const LexSpan& s) { return !s.isComment(); });
+}
+
+bool IsCppFileName(std::string_view name) {
+    const size_t dot = name.find_last_of("./");
+    if (dot == std::string_view::npos || name[dot] != '.')
+        return false;
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext == "cpp" || ext == "cc" || ext == "cxx" || ext == "hpp" || ext == "hh" ||
+           ext == "hxx";
+}
+
+bool EndsInSplice(std::string_view text, TextEncoding encoding, bool byteWise) {
+    size_t end = text.size();
+    while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    if (end == 0 || text[end - 1] != '\\')
+        return false;
+    const size_t at = end - 1;
+    if (byteWise || encoding == TextEncoding::Utf8 || at == 0 ||
+        !IsLead932(static_cast<unsigned char>(text[at - 1])))
+        return true;
+    // The byte before could lead a pair: only a walk from the start tells.
+    size_t i = 0;
+    while (i < at)
+        i += CharWidth(text, i, encoding);
+    return i == at;
+}
+
+const LineLex& LexicalTracker::analyse(std::string_view text) {
+    const TextEncoding encoding = options_.encoding;
+    LineLex& lex = lex_;
+    lex.spans.clear();
+    lex.start = carry_.kind;
+    lex.continued = carry_.continued;
+    lex.byteContinued = carry_.byteContinued;
+    lex.gapBeforeSplice = carry_.gapBeforeSplice;
+    lex.endsInOpenLiteral = false;
+    next_.rawDelimiter = carry_.rawDelimiter;
+
+    const size_t n = text.size();
+    LexKind kind = carry_.kind;
+    size_t i = 0;
+    if (kind != LexKind::Code)
+        lex.spans.push_back({0, 0, kind, false, false});
+
+    while (i < n) {
+        LexSpan* open = lex.spans.empty() ? nullptr : &lex.spans.back();
+        switch (kind) {
+        case LexKind::Code: {
+            while (i < n && !kCodeStops.stop[static_cast<unsigned char>(text[i])])
+                ++i;
+            if (i >= n)
+                break;
+            const char c = text[i];
+            if (c == '/') {
+                const char next = i + 1 < n ? text[i + 1] : '\0';
+                if (next == '*') {
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(i), 0, LexKind::BlockComment, true, false});
+                    kind = LexKind::BlockComment;
+                    i += 2;
+                } else if (next == '/') {
+                    lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(n),
+                                         LexKind::LineComment, true, true});
+                    kind = LexKind::LineComment;
+                    i = n;
+                } else {
+                    ++i;
+                }
+            } else if (c == '"') {
+                size_t begin = options_.cpp ? RawStringPrefix(text, i, next_.rawDelimiter)
+                                            : std::string_view::npos;
+                if (begin != std::string_view::npos) {
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(begin), 0, LexKind::RawString, true, false});
+                    kind = LexKind::RawString;
+                    i = text.find('(', i) + 1;
+                } else {
+                    lex.spans.push_back(
+                        {static_cast<uint32_t>(i), 0, LexKind::String, true, false});
+                    kind = LexKind::String;
+                    ++i;
+                }
+            } else { // a single quote
+                if (options_.cpp && IsDigitSeparator(text, i)) {
+                    ++i;
+                } else {
+                    lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::Char, true, false});
+                    kind = LexKind::Char;
+                    ++i;
+                }
+            }
+            break;
+        }
+        case LexKind::BlockComment: {
+            // "*" and "/" are never second bytes: a byte search is safe in both encodings.
+            size_t close = text.find("*/", i);
+            if (close == std::string_view::npos) {
+                i = n;
+            } else {
+                i = close + 2;
+                open->end = static_cast<uint32_t>(i);
+                open->closesHere = true;
+                kind = LexKind::Code;
+            }
+            break;
+        }
+        case LexKind::LineComment:
+            i = n;
+            break;
+        case LexKind::String:
+        case LexKind::Char: {
+            const char quote = kind == LexKind::String ? '"' : '\'';
+            bool closed = false;
+            while (i < n) {
+                const char c = text[i];
+                if (c == quote) {
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                if (c == '\\') {
+                    i = std::min(n, i + 1 + (i + 1 < n ? CharWidth(text, i + 1, encoding) : 0));
+                    continue;
+                }
+                i += CharWidth(text, i, encoding);
+            }
+            if (closed) {
+                open->end = static_cast<uint32_t>(i);
+                open->closesHere = true;
+                kind = LexKind::Code;
+            }
+            break;
+        }
+        case LexKind::RawString: {
+            size_t close = text.find(next_.rawDelimiter, i);
+            if (close == std::string_view::npos) {
+                i = n;
+            } else {
+                i = close + next_.rawDelimiter.size();
+                open->end = static_cast<uint32_t>(i);
+                open->closesHere = true;
+                kind = LexKind::Code;
+            }
+            break;
+        }
+        }
+    }
+    if (!lex.spans.empty() && !lex.spans.back().closesHere)
+        lex.spans.back().end = static_cast<uint32_t>(n);
+
+    lex.endsInSplice = EndsInSplice(text, encoding, false);
+    lex.endsInByteSplice =
+        encoding == TextEncoding::Cp932 ? EndsInSplice(text, encoding, true) : lex.endsInSplice;
+    const bool literalOpen = kind == LexKind::String || kind == LexKind::Char;
+    lex.endsInOpenLiteral = literalOpen || kind == LexKind::RawString;
+
+    // What the next line begins in: a literal or a line comment goes on only through a splice.
+    LexKind after = kind;
+    if ((literalOpen || kind == LexKind::LineComment) && !lex.endsInSplice)
+        after = LexKind::Code;
+    lex.end = after;
+    next_.kind = after;
+    next_.continued = lex.endsInSplice && kind != LexKind::RawString;
+    next_.byteContinued = lex.endsInByteSplice && kind != LexKind::RawString;
+    next_.gapBeforeSplice = false;
+    if (lex.endsInSplice) {
+        size_t end = n;
+        while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
+            --end;
+        const size_t backslash = end - 1;
+        next_.gapBeforeSplice = backslash == 0
+                                    ? (carry_.gapBeforeSplice || !carry_.continued)
+                                    : IsBlank(static_cast<unsigned char>(text[backslash - 1]));
+    }
+    return lex;
+}
+
+void LexicalTracker::accept() {
+    carry_ = next_;
+}
+
+} // namespace srctdy

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "engine/text_encoding.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The lexical state of the lines of a file: where comments and literals are, and which lines
+// are continued with a backslash. The stages ask it before a change that could alter what the
+// compiler sees (a comment conversion, trimming a continued line, a full-width space inside a
+// string), so the decision rests on the language's lexing, not on counting quotes.
+namespace srctdy {
+
+enum class LexKind : uint8_t { Code, BlockComment, LineComment, String, Char, RawString };
+
+// A comment or a literal on one line, as byte offsets [begin, end) into the analysed text.
+struct LexSpan {
+    uint32_t begin = 0;
+    uint32_t end = 0;
+    LexKind kind = LexKind::Code;
+    bool opensHere = false;  // its opening delimiter is on this line
+    bool closesHere = false; // its closing delimiter is on this line
+    bool isComment() const { return kind == LexKind::BlockComment || kind == LexKind::LineComment; }
+};
+
+struct LineLex {
+    LexKind start = LexKind::Code; // what the line's first byte is part of
+    LexKind end = LexKind::Code;   // what the next line begins in
+    bool continued = false;        // the line before ended in a backslash splice
+    bool byteContinued = false;    // ... as a byte-wise reading sees it (0x5C anywhere)
+    bool gapBeforeSplice = false;  // the line before had white space right before its splice
+    bool endsInSplice = false;
+    bool endsInByteSplice = false;
+    bool endsInOpenLiteral = false; // a literal runs to the line's end (unclosed or continued)
+    std::vector<LexSpan> spans;     // comments and literals in order; code lies between them
+
+    // Whether the byte at offset is inside a string, character or raw-string literal.
+    bool inLiteral(size_t offset) const;
+    bool anyLiteral() const;
+};
+
+struct LexOptions {
+    TextEncoding encoding = TextEncoding::Cp932;
+    bool cpp = false; // raw strings and digit separators
+};
+
+// Whether a file name is a C++ source or header (raw strings, digit separators).
+bool IsCppFileName(std::string_view name);
+
+// Whether a line ends in a backslash splice, a backslash followed by blanks only included.
+// byteWise: 0x5C counts wherever it stands (the second byte of a double-byte character too).
+bool EndsInSplice(std::string_view text, TextEncoding encoding, bool byteWise);
+
+// Follows a file line by line. analyse() looks at a line from the state after the lines
+// accepted so far and may be called again on an edited copy of the same line; accept() moves
+// the state past the line analysed last.
+class LexicalTracker {
+public:
+    explicit LexicalTracker(LexOptions options) : options_(options) {}
+
+    const LineLex& analyse(std::string_view text);
+    void accept();
+    // Analyses and accepts: for lines that only move the state on (a template).
+    void skip(std::string_view text) {
+        analyse(text);
+        accept();
+    }
+    // Whether the state before the next line is plain code, not inside or after anything.
+    bool atCodeLineStart() const {
+        return carry_.kind == LexKind::Code && !carry_.continued && !carry_.byteContinued;
+    }
+    const LexOptions& options() const { return options_; }
+
+private:
+    struct Carry {
+        LexKind kind = LexKind::Code;
+        bool continued = false;
+        bool byteContinued = false;
+        bool gapBeforeSplice = false;
+        std::string rawDelimiter; // of an open raw string: ")delim\""
+    };
+
+    LexOptions options_;
+    Carry carry_;
+    Carry next_;
+    LineLex lex_;
+};
+
+} // namespace srctdy

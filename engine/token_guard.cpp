@@ -1,0 +1,258 @@
+#include "engine/token_guard.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace srctdy {
+namespace {
+
+constexpr int kOutput = 0;
+constexpr int kReference = 1;
+
+// Splits a text at LF; a CR before the LF goes, and a final LF starts no empty line.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : rest_(text) {}
+    bool next(std::string_view& line) {
+        if (rest_.empty())
+            return false;
+        size_t lf = rest_.find('\n');
+        line = rest_.substr(0, lf);
+        rest_ = lf == std::string_view::npos ? std::string_view() : rest_.substr(lf + 1);
+        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        return true;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+constexpr size_t kMostWaiting = 256;
+
+std::string_view Trimmed(std::string_view s) {
+    // The tokenizer's blanks; a line holds no LF.
+    auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+    };
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && blank(s[b]))
+        ++b;
+    while (e > b && blank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+} // namespace
+
+TokenGuard::TokenGuard(GuardOptions options)
+    : quick_(options.quickLines), output_(options.encoding, options.cpp, false),
+      reference_(options.encoding, options.cpp, true) {}
+
+void TokenGuard::outputLine(std::string_view head, std::string_view text) {
+    if (failed_ || finished_)
+        return;
+    if (head.empty()) {
+        arrive(kOutput, text, 0);
+    } else {
+        joined_.assign(head);
+        joined_.append(text);
+        arrive(kOutput, joined_, 0);
+    }
+}
+
+void TokenGuard::referenceLine(std::string_view text, long inputLine) {
+    if (failed_ || finished_)
+        return;
+    arrive(kReference, text, inputLine);
+}
+
+void TokenGuard::linePair(std::string_view head, std::string_view text, std::string_view reference,
+                          long inputLine) {
+    if (failed_ || finished_)
+        return;
+    if (quick_ && waitingStart_ == waiting_.size() && aheadStart_ == ahead_.size() &&
+        Trimmed(head).empty() && output_.canSkip(reference_) &&
+        skipPair(text, reference, inputLine))
+        return;
+    referenceLine(reference, inputLine);
+    outputLine(head, text);
+}
+
+// While both sides stand matched and alike, a line waits, untokenized, for its counterpart; a
+// pair alike as lines is then skipped on both sides at once.
+void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
+    bool waiting = waitingStart_ < waiting_.size();
+    if (waiting && waitingSide_ != side) {
+        const Waiting& w = waiting_[waitingStart_];
+        std::string_view other(waitingText_.data() + w.start, w.size);
+        if (skipPair(text, other, side == kReference ? inputLine : w.line)) {
+            if (++waitingStart_ == waiting_.size()) {
+                waiting_.clear();
+                waitingText_.clear();
+                waitingStart_ = 0;
+            }
+            return;
+        }
+    } else if (quick_ && (waiting ? waiting_.size() - waitingStart_ < kMostWaiting
+                                  : aheadStart_ == ahead_.size() && output_.canSkip(reference_))) {
+        waiting_.push_back({waitingText_.size(), text.size(), inputLine});
+        waitingText_.append(text);
+        waitingSide_ = side;
+        return;
+    }
+    lexWaiting();
+    lex(side, text, inputLine);
+}
+
+bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine) {
+    GuardTokenizer::Skip skip;
+    if (!reference_.quickScan(Trimmed(a), Trimmed(b), &skip))
+        return false;
+    output_.skipLine(skip);
+    reference_.skipLine(skip);
+    if (skip.tokens) {
+        // Everything before stands matched: this line now holds the last token matched.
+        auto& marks = reference_.marks();
+        for (size_t k = marks.size(); k > markStart_; --k)
+            if (marks[k - 1].line != 0) {
+                lastKnownLine_ = marks[k - 1].line;
+                break;
+            }
+        if (inputLine != 0)
+            lastKnownLine_ = inputLine;
+        marks.clear();
+        markStart_ = 0;
+    }
+    return true;
+}
+
+void TokenGuard::lexWaiting() {
+    for (; waitingStart_ < waiting_.size(); ++waitingStart_) {
+        const Waiting& w = waiting_[waitingStart_];
+        lex(waitingSide_, std::string_view(waitingText_.data() + w.start, w.size), w.line);
+    }
+    waiting_.clear();
+    waitingText_.clear();
+    waitingStart_ = 0;
+}
+
+void TokenGuard::lex(int side, std::string_view text, long inputLine) {
+    if (failed_)
+        return;
+    GuardTokenizer& tokens = side == kOutput ? output_ : reference_;
+    tokens.line(text, inputLine);
+    take(side, tokens);
+}
+
+bool TokenGuard::finish() {
+    if (finished_)
+        return !failed_;
+    lexWaiting();
+    if (!failed_) {
+        output_.finish();
+        take(kOutput, output_);
+    }
+    if (!failed_) {
+        reference_.finish();
+        take(kReference, reference_);
+    }
+    // Both streams end in a record no other can begin with, so what is left is a difference.
+    if (!failed_ && aheadStart_ != ahead_.size())
+        fail(matched_);
+    finished_ = true;
+    return !failed_;
+}
+
+void TokenGuard::take(int side, GuardTokenizer& tokens) {
+    compare(side, tokens.produced());
+    tokens.drained();
+    trimMarks();
+}
+
+// Matches a side's new stream bytes against the other side's bytes that are ahead; what goes
+// beyond them is kept, now as this side's lead.
+void TokenGuard::compare(int side, std::string_view bytes) {
+    size_t n = bytes.size();
+    size_t waiting = ahead_.size() - aheadStart_;
+    if (n == 0)
+        return;
+    if (waiting == 0 || aheadSide_ == side) {
+        if (waiting == 0) {
+            ahead_.clear();
+            aheadStart_ = 0;
+        }
+        ahead_.append(bytes);
+        aheadSide_ = side;
+        return;
+    }
+    size_t m = std::min(waiting, n);
+    const char* a = ahead_.data() + aheadStart_;
+    if (std::memcmp(a, bytes.data(), m) != 0) {
+        size_t j = 0;
+        while (a[j] == bytes[j])
+            ++j;
+        fail(matched_ + j);
+        return;
+    }
+    matched_ += m;
+    aheadStart_ += m;
+    if (m < n) {
+        ahead_.assign(bytes.substr(m));
+        aheadStart_ = 0;
+        aheadSide_ = side;
+    } else if (aheadStart_ >= (1u << 16) && aheadStart_ * 2 >= ahead_.size()) {
+        ahead_.erase(0, aheadStart_);
+        aheadStart_ = 0;
+    }
+}
+
+// Keeps the reference's line marks from the one that covers the first unmatched byte.
+void TokenGuard::trimMarks() {
+    auto& marks = reference_.marks();
+    while (markStart_ + 1 < marks.size() && marks[markStart_ + 1].offset <= matched_) {
+        if (marks[markStart_].line != 0)
+            lastKnownLine_ = marks[markStart_].line;
+        ++markStart_;
+    }
+    if (markStart_ >= 4096 && markStart_ * 2 >= marks.size()) {
+        marks.erase(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(markStart_));
+        markStart_ = 0;
+    }
+}
+
+void TokenGuard::fail(uint64_t referenceOffset) {
+    failed_ = true;
+    const auto& marks = reference_.marks();
+    size_t k = marks.size();
+    while (k > markStart_ && marks[k - 1].offset > referenceOffset)
+        --k;
+    // marks[k - 1] covers the offset; an inserted line (0) gives the input line before it.
+    while (k > markStart_ && marks[k - 1].line == 0)
+        --k;
+    partingLine_ = k > markStart_ ? marks[k - 1].line : lastKnownLine_;
+}
+
+bool SameTokens(std::string_view output, std::string_view reference, GuardOptions options,
+                long* partingLine) {
+    TokenGuard guard(options);
+    Lines out(output);
+    Lines ref(reference);
+    std::string_view line;
+    long number = 0;
+    bool moreOut = true;
+    bool moreRef = true;
+    while (moreOut || moreRef) {
+        if (moreOut && (moreOut = out.next(line)))
+            guard.outputLine({}, line);
+        if (moreRef && (moreRef = ref.next(line)))
+            guard.referenceLine(line, ++number);
+    }
+    bool same = guard.finish();
+    if (partingLine)
+        *partingLine = guard.partingLine();
+    return same;
+}
+
+} // namespace srctdy

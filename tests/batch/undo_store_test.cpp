@@ -1,0 +1,149 @@
+#include "batch/undo_store.h"
+
+#include "batch/batch_run.h"
+#include "batch/file_list.h"
+#include "engine/format_options.h"
+#include "platform/scripted_prompter.h"
+#include "platform/string_table.h"
+#include "support/nobody_capture.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace srctdy {
+namespace {
+
+using testing::Box;
+using testing::DescribeCalls;
+using testing::FileExists;
+using testing::ListFolder;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr const char* kSource = "int x;   \n\n\n{\nreturn;\n}\n";
+constexpr const char* kConverted = "int x;\r\n\r\n{\r\n    return;\r\n}\r\n";
+constexpr const char* kTidy = "int y;\r\n";
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+class Undo : public ::testing::Test {
+protected:
+    Undo() : options(StartupFormatOptions(dir.path())), store(state / "srctdy/undo") {}
+
+    // An overwrite run over every *.c file of dir.
+    BatchOutcome overwriteAll(Prompter& prompter, UndoStore* undo) {
+        BatchRequest request;
+        request.folderPath = dir.path();
+        request.fileType = "*.c";
+        request.entries = ListFiles(dir.path(), "*.c");
+        request.allFiles = true;
+        request.overwrite = true;
+        return RunBatch(request, options, settings, prompter, {}, nullptr, undo);
+    }
+    void add(const std::string& name, const std::string& bytes, mode_t mode) {
+        WriteFile(dir / name, bytes);
+        ASSERT_EQ(0, ::chmod((dir / name).c_str(), mode));
+    }
+
+    TempDir dir;
+    TempDir state;
+    FormatOptions options;
+    ConvertSettings settings;
+    UndoStore store;
+};
+
+TEST_F(Undo, PutsBackBytesAndModesOfTheFilesTheLastRunChanged) {
+    add("a.c", kSource, 0644);
+    add("b.c", "int b;  \n", 0600);
+    add("run.c", kSource, 04755);
+    add("same.c", kTidy, 0640);    // left alone by the run: nothing to undo
+    add("later.c", kSource, 0644); // edited after the run: left as it is then
+    RecordingPrompter prompter;
+    ASSERT_EQ(BatchOutcome::Converted, overwriteAll(prompter, &store));
+    ASSERT_EQ(kConverted, ReadFile(dir / "a.c"));
+    WriteFile(dir / "later.c", "edited\n");
+    EXPECT_EQ(4u, store.lastRunSize());
+
+    std::vector<std::string> seen;
+    UndoStore::UndoReport report =
+        store.undoLastRun([&](size_t, size_t, const std::string& path) { seen.push_back(path); });
+
+    EXPECT_EQ(3u, report.restored);
+    EXPECT_EQ(std::vector<std::string>{dir / "later.c"}, report.changedSince);
+    EXPECT_TRUE(report.failed.empty());
+    EXPECT_EQ(4u, seen.size());
+    EXPECT_EQ(kSource, ReadFile(dir / "a.c"));
+    EXPECT_EQ("int b;  \n", ReadFile(dir / "b.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "run.c"));
+    EXPECT_EQ("edited\n", ReadFile(dir / "later.c"));
+    EXPECT_EQ(0644u, ModeOf(dir / "a.c"));
+    EXPECT_EQ(0600u, ModeOf(dir / "b.c"));
+    EXPECT_EQ(04755u, ModeOf(dir / "run.c"));
+    EXPECT_EQ("a.c b.c later.c run.c same.c", ListFolder(dir.path()));
+    // Undone once: the run is forgotten.
+    EXPECT_EQ(0u, store.lastRunSize());
+}
+
+TEST_F(Undo, KeepsOnlyTheLastRun) {
+    add("a.c", kSource, 0644);
+    RecordingPrompter prompter;
+    overwriteAll(prompter, &store);
+    add("b.c", kSource, 0644);
+    overwriteAll(prompter, &store); // a.c is tidy now: the second run changes b.c only
+    const std::string runs = ListFolder(state / "srctdy/undo");
+    EXPECT_FALSE(runs.empty());
+    EXPECT_EQ(std::string::npos, runs.find(' ')) << runs; // one run folder
+    EXPECT_EQ(1u, store.lastRunSize());
+
+    EXPECT_EQ(1u, store.undoLastRun({}).restored);
+    EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "b.c"));
+}
+
+// A store that cannot be written: the run asks once, and No converts nothing.
+TEST_F(Undo, AsksOnceWhenNothingCanBeKept) {
+    add("a.c", kSource, 0644);
+    add("b.c", kSource, 0644);
+    WriteFile(state / "srctdy", "a file where the folder should be");
+    for (PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Yes}) {
+        ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+        prompter.expect(text::kUndoUnavailable, PromptIcon::Question, PromptButtons::YesNo, answer);
+        if (answer == PromptAnswer::Yes)
+            prompter.expectMessage(text::kAllConverted);
+        overwriteAll(prompter, &store);
+        EXPECT_TRUE(prompter.allUsed());
+        const char* expected = answer == PromptAnswer::Yes ? kConverted : kSource;
+        EXPECT_EQ(expected, ReadFile(dir / "a.c"));
+        EXPECT_EQ(expected, ReadFile(dir / "b.c"));
+    }
+    EXPECT_EQ(0u, store.lastRunSize());
+}
+
+// A store on another file system holds copies, which come back with their modes.
+TEST_F(Undo, CopiesAcrossFileSystems) {
+    struct stat here {
+    }, shm{};
+    if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
+        here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    char pattern[] = "/dev/shm/srctdy-undo-XXXXXX";
+    ASSERT_NE(nullptr, ::mkdtemp(pattern));
+    UndoStore elsewhere(std::string(pattern) + "/undo");
+    add("a.c", kSource, 0751);
+    RecordingPrompter prompter;
+    overwriteAll(prompter, &elsewhere);
+    ASSERT_EQ(kConverted, ReadFile(dir / "a.c"));
+
+    EXPECT_EQ(1u, elsewhere.undoLastRun({}).restored);
+    EXPECT_EQ(kSource, ReadFile(dir / "a.c"));
+    EXPECT_EQ(0751u, ModeOf(dir / "a.c"));
+    testing::RunProcess("/bin/rm", {"-rf", pattern});
+}
+
+} // namespace
+} // namespace srctdy

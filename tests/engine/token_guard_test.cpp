@@ -1,0 +1,439 @@
+#include "engine/token_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace srctdy {
+namespace {
+
+// Lines joined with LF.
+std::string Lf(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+const GuardOptions kC{TextEncoding::Cp932, false};
+const GuardOptions kCpp{TextEncoding::Cp932, true};
+const GuardOptions kUtf8{TextEncoding::Utf8, false};
+
+struct GuardCase {
+    const char* name;
+    std::string output;
+    std::string reference;
+    GuardOptions options;
+    bool same;
+    long parting; // for rows that differ: input line where they part
+};
+
+void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TokenGuardRows : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(TokenGuardRows, ComparesTokens) {
+    const GuardCase& c = GetParam();
+    for (bool quick : {true, false}) {
+        GuardOptions options = c.options;
+        options.quickLines = quick;
+        long parting = -1;
+        EXPECT_EQ(c.same, SameTokens(c.output, c.reference, options, &parting)) << quick;
+        if (!c.same) {
+            EXPECT_EQ(c.parting, parting) << quick;
+        }
+    }
+}
+
+const std::string kHyo = "\x95\x5c";  // 表: second byte 0x5C
+const std::string kWide = "\x81\x40"; // full-width space
+const std::string kWide8 = "\xE3\x80\x80";
+
+// Edits the engine makes and that keep the tokens.
+INSTANTIATE_TEST_SUITE_P(
+    Same, TokenGuardRows,
+    ::testing::Values(
+        GuardCase{"Reindent", Lf({"int f() {", "\treturn 1;", "}"}),
+                  Lf({"int f() {", "  return 1;", "}"}), kC, true, 0},
+        GuardCase{"TrimBlanks", "x = 1;", Lf({"  x = 1;   "}), kC, true, 0},
+        GuardCase{"BlockToLine", Lf({"x = 1; // c   "}), Lf({"x = 1; /* c */"}), kC, true, 0},
+        GuardCase{"MultiLineBlockToLines", Lf({"// a", "//    b", "x;"}),
+                  Lf({"/* a", "   b */", "x;"}), kC, true, 0},
+        GuardCase{"LineToBlock", Lf({"a(); /* b */"}), Lf({"a(); // b"}), kC, true, 0},
+        GuardCase{"CommentSplitAbove", Lf({"/* c */", "x = 1; "}), Lf({"x = 1; /* c */"}), kC, true,
+                  0},
+        GuardCase{"EmptyLinesDropped", Lf({"a;", "b;"}), Lf({"", "", "a;", "", "", "b;", "", ""}),
+                  kC, true, 0},
+        GuardCase{"WideSpaceOutsideLiterals", Lf({"a  =  1;  // x  y"}),
+                  Lf({"a" + kWide + "=" + kWide + "1;" + kWide + "// x" + kWide + "y"}), kC, true,
+                  0},
+        GuardCase{"WideSpaceUtf8", Lf({"a  = 1;"}), Lf({"a" + kWide8 + "= 1;"}), kUtf8, true, 0},
+        GuardCase{"BlanksAfterSpliceBackslash", Lf({"#define A \\", "  1"}),
+                  Lf({"#define A \\  \t", "  1"}), kC, true, 0},
+        GuardCase{"DirectiveEndsInsideComment", Lf({"#define A 1 // x", "// */", "int y;"}),
+                  Lf({"#define A 1 /* x", "*/", "int y;"}), kC, true, 0},
+        GuardCase{"CommentAfterDirectiveEnd", Lf({"#define A 1", "/* c", "*/ x;"}),
+                  Lf({"#define A 1", "/* c */ x;"}), kC, true, 0},
+        GuardCase{"NewlineOutsideDirectivesFree", Lf({"f(a, // c", "  b);"}),
+                  Lf({"f(a, /* c", "*/ b);"}), kC, true, 0},
+        GuardCase{"ObjectLikeStaysObjectLike", Lf({"#define F  (x)"}), Lf({"#define F /**/(x)"}),
+                  kC, true, 0},
+        GuardCase{"HyoInStringIsNoEscape", Lf({"    s = \"" + kHyo + "\";"}),
+                  Lf({"s = \"" + kHyo + "\";  "}), kC, true, 0},
+        GuardCase{"HyoEndingCommentBothReadingsKept", Lf({"// " + kHyo, "x;"}),
+                  Lf({"// " + kHyo + "  ", "x;"}), kC, true, 0},
+        GuardCase{"DigitSeparatorCpp", Lf({"x = 1'000;   "}), Lf({"x = 1'000;"}), kCpp, true, 0},
+        GuardCase{"DigitSeparatorBeforeComment", Lf({"x = 1'000;"}), Lf({"x = 1'000; /* a */"}),
+                  kCpp, true, 0},
+        GuardCase{"UnclosedLiteralTrimmed", Lf({"s = \"abc", "c = 'd"}),
+                  Lf({"s = \"abc   ", "c = 'd\t"}), kC, true, 0},
+        GuardCase{"RawStringLinesKept", Lf({"  s = R\"x(a", "  )\" b)x\";"}),
+                  Lf({"s = R\"x(a", "  )\" b)x\";   "}), kCpp, true, 0},
+        GuardCase{"HeaderNameIndented", Lf({"  #  include <a b.h>"}), Lf({"#include <a b.h>"}), kC,
+                  true, 0},
+        GuardCase{"BlankRunsBetweenTokens", Lf({"#define A  (1 +  2) // x"}),
+                  Lf({"#define A\t(1 + 2) /* x */"}), kC, true, 0},
+        GuardCase{"ContinuationsReindentedAfterBlank",
+                  Lf({"#define M(a) \\", "    f(a); \\", "    g(a)"}),
+                  Lf({"#define M(a) \\", "\tf(a); \\", "\t\tg(a)"}), kC, true, 0},
+        GuardCase{"ObjectLikeDefineContinued", Lf({"#define F \\", "(x) x"}),
+                  Lf({"#define F \\", "  (x) x"}), kC, true, 0},
+        GuardCase{"CrLf", "a;\r\n\r\nb;\r\n", "a;\nb;", kC, true, 0}));
+
+// Lead byte edges: "L\" is one character when L is a lead byte, so the quote closes the string
+// and the blanks after it are free; otherwise \" is an escape and the blanks lie in a string.
+std::vector<GuardCase> LeadByteRows() {
+    std::vector<GuardCase> rows;
+    static const std::vector<std::pair<unsigned char, const char*>> leads = {
+        {0x80, "Lead80"}, {0x81, "Lead81"}, {0x9F, "Lead9F"}, {0xA0, "LeadA0"},
+        {0xDF, "LeadDF"}, {0xE0, "LeadE0"}, {0xFC, "LeadFC"}, {0xFD, "LeadFD"}};
+    for (auto [b, name] : leads) {
+        std::string ch(1, static_cast<char>(b));
+        bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        rows.push_back({name, Lf({"x = \"" + ch + "\\\";    y = \"z\";"}),
+                        Lf({"x = \"" + ch + "\\\"; y = \"z\";"}), kC, lead, 1});
+    }
+    // Second byte edges: a blank put between 0x88 and B splits a character only when they
+    // were one.
+    static const std::vector<std::pair<unsigned char, const char*>> seconds = {
+        {0x3F, "Second3F"}, {0x40, "Second40"}, {0x7E, "Second7E"},
+        {0x7F, "Second7F"}, {0xFC, "SecondFC"}, {0xFD, "SecondFD"}};
+    for (auto [b, name] : seconds) {
+        std::string ch(1, static_cast<char>(b));
+        bool pair = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+        rows.push_back(
+            {name, Lf({"a = b\x88 " + ch + ";"}), Lf({"a = b\x88" + ch + ";"}), kC, !pair, 1});
+    }
+    // UTF-8: a valid sequence is one identifier character, a stray byte a token of its own.
+    rows.push_back(
+        {"Utf8CharacterSplit", Lf({"a = b\xC3 \xA9;"}), Lf({"a = b\xC3\xA9;"}), kUtf8, false, 1});
+    rows.push_back(
+        {"Utf8StrayBytesApart", Lf({"a = b\xFF \xA9;"}), Lf({"a = b\xFF\xA9;"}), kUtf8, true, 0});
+    rows.push_back({"Utf8OverlongIsNoCharacter", Lf({"a = b\xE0 \x80\x80;"}),
+                    Lf({"a = b\xE0\x80\x80;"}), kUtf8, true, 0});
+    // The byte reading: a line ending in a second byte 0x5C splices as gcc reads it, so a
+    // line after it may not be joined to it or parted from it.
+    rows.push_back({"ByteSpliceKeptBeforeEmptyLine", Lf({"// " + kHyo, "", "x;"}),
+                    Lf({"// " + kHyo, "", "", "x;"}), kC, true, 0});
+    rows.push_back({"ByteSpliceLineMayNotLoseFollower", Lf({"// " + kHyo, "x;"}),
+                    Lf({"// " + kHyo, "", "x;"}), kC, false, 3});
+    return rows;
+}
+INSTANTIATE_TEST_SUITE_P(Bytes, TokenGuardRows, ::testing::ValuesIn(LeadByteRows()));
+
+// Edits that change what the compiler sees.
+INSTANTIATE_TEST_SUITE_P(
+    Differ, TokenGuardRows,
+    ::testing::Values(
+        GuardCase{"CommentGlues", Lf({"ab"}), Lf({"a/**/b"}), kC, false, 1},
+        GuardCase{"DefineTurnsFunctionLike", Lf({"#define F(x) x"}), Lf({"#define F/**/(x) x"}), kC,
+                  false, 1},
+        GuardCase{"DefineTurnsObjectLike", Lf({"", "#define F (x) x"}), Lf({"", "#define F(x) x"}),
+                  kC, false, 2},
+        GuardCase{"StringContinuationTrimmed", Lf({"s = \"a\\", "def\";"}),
+                  Lf({"s = \"a\\", "  def\";"}), kC, false, 1},
+        GuardCase{"ContinuationTrimmedGlues", Lf({"a\\", "b"}), Lf({"a\\", "  b"}), kC, false, 1},
+        GuardCase{"CodeAfterCommentCommentedOut", Lf({"x = 1; // c    y = 2;"}),
+                  Lf({"x = 1; /* c */ y = 2;"}), kC, false, 1},
+        GuardCase{"LineCommentEndingInBackslash", Lf({"// C:\\   ", "x;"}),
+                  Lf({"/* C:\\ */", "x;"}), kC, false, 2},
+        GuardCase{"LineCommentEndingInHyo", Lf({"// " + kHyo + "   ", "x;"}),
+                  Lf({"/* " + kHyo + " */", "x;"}), kC, false, 2},
+        GuardCase{"SplicedLineCommentToBlock", Lf({"/* a \\ */", "b"}), Lf({"// a \\", "b"}), kC,
+                  false, 0},
+        GuardCase{"BlockCommentToSplicingLineComment", Lf({"c;", "// a \\", "b"}),
+                  Lf({"c;", "/* a \\ */", "b"}), kC, false, 3},
+        GuardCase{"WideSpaceInString", Lf({"s = \"  \";"}), Lf({"s = \"" + kWide + "\";"}), kC,
+                  false, 1},
+        GuardCase{"WideSpaceInCharUtf8", Lf({"c = '  ';"}), Lf({"c = '" + kWide8 + "';"}), kUtf8,
+                  false, 1},
+        GuardCase{"WideSpaceMakesSplice", Lf({"#define A \\  ", "B"}),
+                  Lf({"#define A \\" + kWide, "B"}), kC, false, 1},
+        GuardCase{"EmptyLineAfterSpliceDeleted", Lf({"#define A \\", "x"}),
+                  Lf({"#define A \\", "", "x"}), kC, false, 3},
+        GuardCase{"SpliceLost", Lf({"a", "b"}), Lf({"a \\", "b"}), kC, false, 2},
+        GuardCase{"CommentLineBecomesCode", Lf({"a;", "//", " * see https://h/x", "//"}),
+                  Lf({"a;", "/*", " * see https://h/x", " */"}), kC, false, 1},
+        GuardCase{"RawStringContentChanged", Lf({"s = R\"(a", "b)\";"}),
+                  Lf({"s = R\"(a", "  b)\";"}), kCpp, false, 1},
+        GuardCase{"RawStringSpliceKept", Lf({"s = R\"(a\\", "b)\";"}),
+                  Lf({"s = R\"(a\\  ", "b)\";"}), kCpp, false, 1},
+        // In C the quote opens a character literal that holds the comment marks.
+        GuardCase{"QuoteInNumberOpensCharInC", Lf({"x = 1'000;"}), Lf({"x = 1'000; /* a */"}), kC,
+                  false, 1},
+        // An unclosed literal ends at the line end, its trailing blanks left out.
+        GuardCase{"UnclosedStringChanged", Lf({"s = \"ab c   "}), Lf({"s = \"abc"}), kC, false, 1},
+        GuardCase{"DirectiveSwallowsNextLine", Lf({"#define A 1 int x;"}),
+                  Lf({"#define A 1", "int x;"}), kC, false, 2},
+        GuardCase{"CommentHidesDirectiveEnd", Lf({"#define A 1 /* c", "*/ x;"}),
+                  Lf({"#define A 1 /* c */", "x;"}), kC, false, 2},
+        GuardCase{"HashAfterCommentStartsDirective", Lf({"x; /* c", "*/", "# define A"}),
+                  Lf({"x; /* c", "*/ # define A"}), kC, false, 2},
+        GuardCase{"SpliceIsNoSpaceBeforeParen", Lf({"#define F \\", "(x) x"}),
+                  Lf({"#define F\\", "(x) x"}), kC, false, 2},
+        GuardCase{"DigraphStartsDirective", Lf({"%:define A 1 x"}), Lf({"%:define A 1", "x"}), kC,
+                  false, 2},
+        GuardCase{"HeaderNameIsOneToken", Lf({"#include <a  b.h>"}), Lf({"#include <a b.h>"}), kC,
+                  false, 1},
+        GuardCase{"BlankRunInString", Lf({"s = \"a  b\"; t;"}), Lf({"s = \"a b\"; t;"}), kC, false,
+                  1},
+        GuardCase{"BlankRunInCharAfterComment", Lf({"x; /* a */ c = ' ';"}),
+                  Lf({"x; /* a  */ c = '  ';"}), kC, false, 1},
+        GuardCase{"HashStartsDirective", Lf({"a", "# b"}), Lf({"a # b"}), kC, false, 1},
+        GuardCase{"PunctuatorsLongestMatch", Lf({"x <<= 1; p->*q; f(...);"}),
+                  Lf({"x << = 1; p->*q; f(...);"}), kCpp, false, 1},
+        GuardCase{"TokenChangedLate", Lf({"x;", "y;", "z = 1;"}), Lf({"x;", "y;", "z = 2;"}), kC,
+                  false, 3},
+        GuardCase{"OutputLonger", Lf({"x;", "y;", "", "z;"}), Lf({"x;", "y;"}), kC, false, 2},
+        GuardCase{"OutputShorter", Lf({"x;"}), Lf({"x;", "", "y;"}), kC, false, 3}));
+
+TEST(TokenGuard, StreamsHeadsAndNamesInputLineBeforeInsertedOnes) {
+    TokenGuard guard(kC);
+    guard.referenceLine("int a;", 7);
+    guard.referenceLine("/* inserted */", 0);
+    guard.referenceLine("int b;", 0);
+    guard.outputLine("  ", "int a;");
+    guard.outputLine("//", " inserted");
+    EXPECT_FALSE(guard.failed());
+    guard.outputLine("    ", "int c;");
+    EXPECT_TRUE(guard.failed()); // found before the end
+    EXPECT_FALSE(guard.finish());
+    EXPECT_EQ(7, guard.partingLine());
+}
+
+TEST(TokenGuard, OutputMayLagTheReferenceByAWholeFile) {
+    TokenGuard guard(kC);
+    std::string line;
+    for (long i = 1; i <= 5000; ++i)
+        guard.referenceLine("f(" + std::to_string(i) + "); /* held */", i);
+    for (long i = 1; i <= 5000; ++i)
+        guard.outputLine("\t", "f(" + std::to_string(i) + "); // held");
+    EXPECT_TRUE(guard.finish());
+    EXPECT_EQ(0, guard.partingLine());
+}
+
+// Random C-like text: tokens always apart, strings closed, sometimes spliced lines.
+struct Sample {
+    std::vector<std::string> lines;
+    std::vector<std::string> respaced; // the same with other blanks between the tokens
+    std::vector<std::pair<size_t, size_t>> tokenBytes; // (line, byte) of ASCII letters/digits
+};
+
+Sample RandomText(std::mt19937& rng) {
+    static const char* const kPieces[] = {"x",
+                                          "foo_1",
+                                          "a"
+                                          "\x88\x9f",
+                                          "\xb6\xc5",
+                                          "42",
+                                          "0x1F",
+                                          "1.5e+3",
+                                          ".5",
+                                          "+",
+                                          "-",
+                                          "<<=",
+                                          "->",
+                                          "...",
+                                          "(",
+                                          ")",
+                                          "{",
+                                          "}",
+                                          ";",
+                                          "#",
+                                          "##",
+                                          "/",
+                                          "*",
+                                          "'a'",
+                                          "'\\''",
+                                          "\"s t\"",
+                                          "\"q\\\"r\"",
+                                          "L\"w\"",
+                                          "\""
+                                          "\x95\x5c"
+                                          "\"",
+                                          "/* c */",
+                                          "/* "
+                                          "\x95\x5c"
+                                          " */",
+                                          "\\"};
+    static const char* const kGaps[] = {" ", "  ", "\t", "\x81\x40", " \t "};
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    Sample s;
+    size_t count = 5 + pick(30);
+    bool inComment = false;
+    for (size_t l = 0; l < count; ++l) {
+        std::string line;
+        if (inComment) {
+            line = pick(2) ? " * more // text"
+                           : "   "
+                             "\x95\x5c"
+                             " text";
+            if (pick(3) == 0) {
+                line += " */";
+                inComment = false;
+            }
+            s.lines.push_back(line);
+            s.respaced.push_back(line);
+            continue;
+        }
+        if (pick(6) == 0)
+            line = "#define M(a) ";
+        std::string respaced = line;
+        size_t tokens = pick(8);
+        for (size_t t = 0; t < tokens; ++t) {
+            std::string piece = kPieces[pick(std::size(kPieces))];
+            size_t at = line.size();
+            line += piece;
+            respaced += piece;
+            bool literal = piece[0] == '\'' || piece[0] == '"' || piece[0] == 'L';
+            bool comment = piece[0] == '/' && piece.size() > 1;
+            if (!comment)
+                for (size_t b = 0; b < piece.size(); ++b) {
+                    unsigned char c = static_cast<unsigned char>(piece[b]);
+                    bool letterOrDigit = std::isalnum(c) && c < 0x80;
+                    if (letterOrDigit && !(literal && b == 0) && !(b > 0 && piece[b - 1] == '\\'))
+                        s.tokenBytes.emplace_back(s.lines.size(), at + b);
+                }
+            std::string gap = kGaps[pick(std::size(kGaps))];
+            line += gap;
+            // Blanks for blanks only: a full-width space after a backslash is no splice.
+            respaced += gap == "\x81\x40" ? gap : kGaps[pick(std::size(kGaps)) % 3];
+        }
+        size_t common = line.size();
+        switch (pick(8)) {
+        case 0:
+            line += "\\"; // splice
+            break;
+        case 1:
+            line += "// end " + std::string(pick(2) ? "\x95\x5c" : "x");
+            break;
+        case 2:
+            line += "/* open";
+            inComment = true;
+            break;
+        default:
+            break;
+        }
+        s.lines.push_back(line);
+        s.respaced.push_back(respaced + line.substr(common));
+    }
+    if (inComment) {
+        s.lines.push_back("*/");
+        s.respaced.push_back("*/");
+    }
+    return s;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+bool EndsInBackslashByte(const std::string& line) {
+    size_t end = line.find_last_not_of(" \t");
+    return end != std::string::npos && line[end] == '\\';
+}
+
+// Compares with lines compared as lines where they can be and with every line tokenized; the
+// two ways must give the same verdict and parting line.
+bool Same(const std::string& output, const std::string& reference, long* parting) {
+    GuardOptions slow = kC;
+    slow.quickLines = false;
+    long slowParting = -1;
+    bool same = SameTokens(output, reference, kC, parting);
+    EXPECT_EQ(same, SameTokens(output, reference, slow, &slowParting)) << reference;
+    EXPECT_EQ(*parting, slowParting) << reference;
+    return same;
+}
+
+// Feeds line pairs (as many lines on both sides) through linePair, the output line's leading
+// blanks as its head.
+bool SameByPairs(const std::vector<std::string>& output, const std::vector<std::string>& reference,
+                 long* parting) {
+    TokenGuard guard(kC);
+    for (size_t l = 0; l < output.size(); ++l) {
+        size_t head = output[l].find_first_not_of(" \t");
+        head = head == std::string::npos ? output[l].size() : head;
+        std::string_view line = output[l];
+        guard.linePair(line.substr(0, head), line.substr(head), reference[l], long(l + 1));
+    }
+    bool same = guard.finish();
+    *parting = guard.partingLine();
+    return same;
+}
+
+TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte) {
+    std::mt19937 rng(20261207);
+    static const char* const kIndents[] = {"", " ", "    ", "\t", "\t\t  "};
+    for (int round = 0; round < 300; ++round) {
+        Sample s = RandomText(rng);
+        std::string reference = Join(s.lines);
+
+        std::vector<std::string> edited = s.respaced;
+        for (size_t l = 0; l < edited.size(); ++l) {
+            if (l > 0 && EndsInBackslashByte(s.lines[l - 1]))
+                continue;
+            std::string& line = edited[l];
+            size_t begin = line.find_first_not_of(" \t");
+            size_t end = line.find_last_not_of(" \t");
+            line = begin == std::string::npos ? std::string() : line.substr(begin, end - begin + 1);
+            line = kIndents[rng() % 5] + line + kIndents[rng() % 5];
+        }
+        long parting = -1;
+        ASSERT_TRUE(Same(Join(edited), reference, &parting)) << reference;
+        ASSERT_TRUE(SameByPairs(edited, s.lines, &parting)) << reference;
+
+        // Any line put in another's place: whatever the verdict, both ways agree on it.
+        std::vector<std::string> moved = edited;
+        moved[rng() % moved.size()] = s.lines[rng() % s.lines.size()];
+        long pairParting = -1;
+        EXPECT_EQ(Same(Join(moved), reference, &parting),
+                  SameByPairs(moved, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
+
+        if (s.tokenBytes.empty())
+            continue;
+        auto [l, b] = s.tokenBytes[rng() % s.tokenBytes.size()];
+        std::vector<std::string> changed = s.lines;
+        char& c = changed[l][b];
+        c = std::isdigit(static_cast<unsigned char>(c)) ? (c == '9' ? '0' : c + 1)
+                                                        : (c == 'z'   ? 'a'
+                                                           : c == 'Z' ? 'A'
+                                                                      : c + 1);
+        ASSERT_FALSE(Same(Join(changed), reference, &parting))
+            << reference << "\nline " << l + 1 << " byte " << b;
+        EXPECT_GT(parting, 0);
+        EXPECT_FALSE(SameByPairs(changed, s.lines, &pairParting));
+        EXPECT_EQ(parting, pairParting) << reference;
+    }
+}
+
+} // namespace
+} // namespace srctdy
