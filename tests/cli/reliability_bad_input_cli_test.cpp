@@ -3,6 +3,7 @@
 // would leave the tree; folders that cannot be read and paths too long to use.
 
 #include "engine/convert_file.h"
+#include "engine/line_reader.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
 #include "support/reliability_support.h"
@@ -103,6 +104,23 @@ TEST(CliBadInput, HugeLineAndMillionLinesInPlace) {
     EXPECT_EQ("", FirstDifference(Converted(longLine, "long.c", split), ReadFile(dir / "long.c")));
     EXPECT_EQ("", FirstDifference(Converted(manyLines, "many.c", split), ReadFile(dir / "many.c")));
     EXPECT_EQ("long.c many.c", ListFolder(dir.path()));
+}
+
+// Standard input is taken whole before it is converted, but under the same line limit as a
+// file: a line over it fails the input with its reason, and nothing is written.
+TEST(CliBadInput, StandardInputWithALineOverTheLimitFails) {
+    const std::string input = "a;\n" + std::string(kMaxLineLength + 1, 'x') + "\n";
+    std::string reason = "-: " + FormatText(text::kLineTooLong, "-") + "\n";
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    reason.back() = '\n';
+    const std::pair<std::vector<std::string>, int> runs[] = {{{"-"}, 1}, {{"--check", "-"}, 2}};
+    for (const auto& [args, status] : runs) {
+        SCOPED_TRACE(args[0]);
+        const ProcessResult r = RunCli(args, input);
+        EXPECT_EQ(status, r.status);
+        EXPECT_EQ(reason, r.err);
+        EXPECT_EQ("", r.out);
+    }
 }
 
 // Names are bytes: a folder's odd names are converted like any other, and so are the same
