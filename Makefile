@@ -2,12 +2,14 @@
 
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic xvfb xauth \
-            clang-format clang libclang-rt-14-dev libtomlplusplus-dev libeditorconfig-dev
+            clang-format clang libclang-rt-14-dev libtomlplusplus-dev libeditorconfig-dev \
+            gettext locales qt6-translations-l10n dpkg-dev file lintian man-db bash-completion \
+            pre-commit
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD := build/debug
 RUN_DIR := $(BUILD)/run
 
-.PHONY: all deps configure build test check-sanitize fuzz run screenshots bench format format-check clean
+.PHONY: all deps configure build test package check-package check-sanitize fuzz run screenshots bench format format-check clean
 
 all: build
 
@@ -20,6 +22,8 @@ deps:
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+	@# The tests of the Japanese messages need the locale; a fresh machine has only C.
+	@locale -a | grep -qix 'ja_JP.utf8' || $(SUDO) localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 
 configure: deps
 	cmake --preset debug
@@ -29,7 +33,17 @@ build: configure
 
 test: build
 	ctest --preset debug
+	$(MAKE) check-package
 	$(MAKE) check-sanitize
+
+# The Debian package, from an optimised build of both programs: build/package/srctdy_*.deb.
+package: deps
+	cmake --preset package
+	cmake --build --preset package
+
+# The package unpacked into a scratch root: its files, the installed programs, lintian.
+check-package: package
+	tests/package/check_package.sh build/package
 
 # The whole suite (GoogleTest and Qt tests) under AddressSanitizer + UndefinedBehaviorSanitizer.
 check-sanitize: deps

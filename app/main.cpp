@@ -9,10 +9,12 @@
 #include "app/settings_file.h"
 #include "engine/format_options.h"
 #include "platform/qt/qt_desktop.h"
+#include "platform/qt/qt_japanese.h"
 #include "platform/qt/qt_prompter.h"
 #include "platform/string_table.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +39,7 @@ public:
         : app_(argc, argv), startupFolder_(CurrentFolder()),
           settingsPath_(SettingsPathFor(startupFolder_)) {
         UseDialogStyle();
+        InstallQtJapanese(qtJapanese_);
         // Message boxes and file dialogs too.
         QApplication::setFont(DialogFont());
     }
@@ -54,6 +57,7 @@ public:
 
 private:
     QApplication app_;
+    QTranslator qtJapanese_;
     std::string startupFolder_;
     std::string settingsPath_;
     FormatOptions options_;

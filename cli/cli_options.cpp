@@ -1,7 +1,6 @@
 #include "cli/cli_options.h"
 
 #include "batch/batch_run.h"
-#include "engine/cp932.h"
 
 #include <string_view>
 
@@ -254,24 +253,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     o.format = own.format;
     o.settings = own.settings;
     o.encoding = own.encoding;
+    // Under --encoding=cp932 every file needs the texts in code page 932.
     if (o.settings.forcedEncoding == TextEncoding::Cp932) {
-        // Every file is code page 932: each text must be one it can hold.
-        const FormatOptions& f = o.format;
-        const struct {
-            const char* option;
-            const std::string& text;
-            bool used;
-        } texts[] = {
-            {f.replaceOrDelete ? "--replace" : "--delete-lines", f.searchText,
-             f.replaceOrDelete || f.deleteMatchingLines},
-            {"--with", f.replaceText, f.replaceOrDelete != 0},
-            {"--delete-if", f.conditionText, f.deleteConditionalBlocks != 0},
-        };
-        for (const auto& t : texts) {
-            if (t.used && !cp932::FromUtf8(t.text)) {
-                error = std::string(t.option) + ": the text cannot be written in code page 932";
-                return false;
-            }
+        const std::string problem = CodePageTextsProblem(o.format);
+        if (!problem.empty()) {
+            error = "--" + problem;
+            return false;
         }
     }
     if (o.quiet && o.verbose) {

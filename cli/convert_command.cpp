@@ -10,6 +10,7 @@
 #include "engine/file_checks.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
+#include "platform/message_catalogue.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -272,9 +273,10 @@ public:
 private:
     // --verbose names the encoding each file was taken in.
     std::string withEncoding(std::string_view status, const Job& job) const {
-        std::string out(status);
+        // Each piece is looked up in the catalogue on its own: the joined text is no message.
+        std::string out = CliText(status);
         if (options_.verbose && job.encoding)
-            out += *job.encoding == TextEncoding::Utf8 ? text::kCliUtf8 : text::kCliCp932;
+            out += CliText(*job.encoding == TextEncoding::Utf8 ? text::kCliUtf8 : text::kCliCp932);
         return out;
     }
 

@@ -4,6 +4,7 @@
 #include "cli/convert_command.h"
 #include "cli/file_options.h"
 #include "engine/temporary_file.h"
+#include "platform/message_catalogue.h"
 #include "platform/string_table.h"
 
 #include <iostream>
@@ -13,15 +14,16 @@
 int main(int argc, char** argv) {
     using namespace srctdy;
     RemoveTemporariesOnInterrupt(); // before any worker thread starts
+    OpenMessageCatalogue(LocaleFolderBesideProgram());
     std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {
-        std::cerr << "srctdy-cli: " << error << "\n" << text::kCliTryHelp << "\n";
+        std::cerr << "srctdy-cli: " << CliText(error) << "\n" << CliText(text::kCliTryHelp) << "\n";
         return 2;
     }
     if (options.help) {
-        std::cout << text::kCliUsage;
+        std::cout << CliText(text::kCliUsage);
         return 0;
     }
     if (options.version) {

@@ -64,8 +64,8 @@ bool SetBoolean(const OptionValue& value, int& field, std::string& reason) {
     return true;
 }
 
-// A conversion text, kept in UTF-8: each file uses it in its own encoding. false turns the
-// option off (off = true).
+// A conversion text, kept in UTF-8: each file uses it in its own encoding (see FileTexts).
+// false turns the option off (off = true).
 bool SetText(const OptionValue& value, std::string& field, bool& off, std::string& reason) {
     off = false;
     if (value.kind == Kind::Boolean && value.text == "false") {
@@ -188,7 +188,10 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             return "must be utf-8 or utf-8-bom";
         o.encoding = "utf-8";
         o.byteOrderMark = value.text == "utf-8-bom";
-        o.settings.forcedEncoding = TextEncoding::Utf8;
+        // A hint shared by every editor: ASCII files are taken as UTF-8, and each other file is
+        // still taken as its bytes show, so that a Shift-JIS file in the tree is never read as
+        // UTF-8.
+        o.settings.asciiEncoding = TextEncoding::Utf8;
     } else if (key == "delete-lines" || key == "replace") {
         f.textEncoding = TextEncoding::Utf8;
         std::string search;
@@ -234,6 +237,25 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
 void FinishOptions(ConversionOptions& options) {
     if (options.format.deleteEmptyLines)
         options.format.collapseEmptyLines = 0;
+    options.format.textEncoding = TextEncoding::Utf8; // every layer gives its texts in UTF-8
+}
+
+std::string CodePageTextsProblem(const FormatOptions& f) {
+    const struct {
+        const char* key;
+        const std::string& text;
+        bool used;
+    } texts[] = {
+        {f.replaceOrDelete ? "replace" : "delete-lines", f.searchText,
+         f.replaceOrDelete || f.deleteMatchingLines},
+        {"with", f.replaceText, f.replaceOrDelete != 0},
+        {"delete-if", f.conditionText, f.deleteConditionalBlocks != 0},
+    };
+    for (const auto& t : texts) {
+        if (t.used && !cp932::FromUtf8(t.text))
+            return std::string(t.key) + " holds a character that code page 932 cannot write";
+    }
+    return "";
 }
 
 std::string ShowOption(std::string_view key, const ConversionOptions& o) {

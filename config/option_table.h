@@ -51,6 +51,10 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
 // collapse.
 void FinishOptions(ConversionOptions& options);
 
+// The key and reason when a text a switched-on condition uses cannot be written in code page
+// 932 (what --encoding=cp932 needs of every file); "" when all fit.
+std::string CodePageTextsProblem(const FormatOptions& format);
+
 // The value in effect for key, written as a TOML value.
 std::string ShowOption(std::string_view key, const ConversionOptions& options);
 

@@ -179,6 +179,18 @@ std::string LoadProjectConfig(const std::string& path, ProjectConfig& config) {
             return Where(path, line) + name + " " + reason;
         config.settings.push_back(std::move(setting));
     }
+    // A file that takes code page 932 for every source needs its texts there.
+    if (scratch.settings.forcedEncoding == TextEncoding::Cp932) {
+        const std::string problem = CodePageTextsProblem(scratch.format);
+        if (!problem.empty()) {
+            const std::string key = problem.substr(0, problem.find(' '));
+            int line = 0;
+            for (const OptionSetting& s : config.settings)
+                if (s.key == key)
+                    line = s.line;
+            return Where(path, line) + problem;
+        }
+    }
     std::stable_sort(config.settings.begin(), config.settings.end(),
                      [](const auto& a, const auto& b) { return a.line < b.line; });
     return CheckExclusive(config.settings);

@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 #include <string_view>
+#include <utility>
 
 namespace srctdy {
 namespace {
@@ -73,6 +74,30 @@ Braces FindBraces(TextEncoding encoding, std::string_view line) {
     return WalkBraces(line);
 }
 
+// Where the <...> file name of an #include (or #include_next, #import) line stands: a tab in
+// it is part of the name. [0, 0) when the line has none.
+std::pair<size_t, size_t> HeaderNameSpan(std::string_view line) {
+    size_t i = 1;
+    const auto skipBlanks = [&] {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    for (std::string_view word : {"include_next", "include", "import"}) {
+        if (line.substr(i, word.size()) == word) {
+            i += word.size();
+            skipBlanks();
+            if (i < line.size() && line[i] == '<') {
+                const size_t close = line.find('>', i);
+                if (close != std::string_view::npos)
+                    return {i, close + 1};
+            }
+            break;
+        }
+    }
+    return {0, 0};
+}
+
 // Tabs in a preprocessor line become single spaces, in place, except inside a literal.
 // A tab is never a second byte, not even after a stray lead byte.
 void TabsToSpaces(std::string& line, const ConversionState& state) {
@@ -83,8 +108,9 @@ void TabsToSpaces(std::string& line, const ConversionState& state) {
         return; // begins inside a comment or a literal: leave the line as it is
     LexicalTracker lexer(state.lexOptions);
     const LineLex& lex = lexer.analyse(line);
+    const auto [nameBegin, nameEnd] = HeaderNameSpan(line);
     for (; at != std::string::npos; at = cp932::Find(line, "\t", at + 1))
-        if (!lex.inLiteral(at))
+        if (!lex.inLiteral(at) && (at < nameBegin || at >= nameEnd))
             line[at] = ' ';
 }
 

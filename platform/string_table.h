@@ -123,6 +123,8 @@ inline constexpr std::string_view kProjectConfigError =
     "ﾌｫﾙﾀﾞの設定ﾌｧｲﾙ .srctdy.toml に誤りがあります。起動時の変換条件を使います。";
 
 // The command line.
+// The command line. Its texts are English: they are the message ids of the catalogue that
+// srctdy-cli shows them through (CliText, platform/message_catalogue.h; po/ja.po).
 inline constexpr std::string_view kCliUsage = R"(Usage: srctdy-cli [OPTION]... PATH...
 Tidies C and C++ source files (code page 932 or UTF-8 text, written with CR LF line ends).
 PATH: a file, a folder, or "-". A folder stands for its files that match --type (files
@@ -198,8 +200,8 @@ Renaming (renames only; no conversion option may stand beside it):
 
 The texts of --delete-lines, --replace, --with and --delete-if are UTF-8 and are used in
 each file's encoding; a code page 932 file fails when a text cannot be written in it (with
---encoding=cp932 that is a usage error). Paths are used as they are. Messages go to standard error, each prefixed
-with the path of the file it concerns.
+--encoding=cp932 that is a usage error). Paths are used as they are. Messages go to
+standard error, each prefixed with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
 (with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure);
@@ -218,6 +220,34 @@ inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read"
 inline constexpr std::string_view kCliPathTooLong = "path too long";
 inline constexpr std::string_view kCliOutputIsInput = "input file is the output file";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
+// The texts above that have a "%s": the command line fills them in before it shows them.
+inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
+
+// The command line's wording of the texts above that reach it from the engine and the
+// renaming. Under a Japanese locale the catalogue gives back the table text itself.
+struct CliWording {
+    std::string_view table; // the desktop program's text
+    std::string_view cli;   // the command line's message id, "%s" where the table has one
+};
+inline constexpr CliWording kCliWordings[] = {
+    {kInputOpenError, "cannot open the file"},
+    {kOutputOpenError, "cannot open the output file"},
+    {kTemplateMissing, "the template file does not exist;\nno template is inserted"},
+    {kReadError, "cannot read the file\n[ %s ]"},
+    {kWriteError, "cannot write the output file\n[ %s ]"},
+    {kReplaceError, "cannot replace the file\n[ %s ]"},
+    {kReadOnlyInput, "a read-only file is not overwritten\n[ %s ]"},
+    {kTokensWouldChange,
+     "not written: the tokens the compiler reads would change\n[ %s ]\nat input line %s"},
+    {kEmptySubFolderName, "no sub-folder name given"},
+    {kRenameFailed, "cannot rename\n[ %s ]"},
+    {kRenameFailedStop, "cannot rename\n[ %s ]\nStop?"},
+    {kRenameError, "rename error"},
+    {kRenameRestored, "cannot rename; the old name was restored\n[ %s ]"},
+    {kRenameRestoredStop, "cannot rename; the old name was restored\n[ %s ]\nStop?"},
+    {kRenameStranded, "cannot rename; the file is left as fnswap_temp_name.tmp\n[ %s ]"},
+    {kRenameStrandedStop, "cannot rename; the file is left as fnswap_temp_name.tmp\n[ %s ]\nStop?"},
+};
 
 } // namespace srctdy::text
 

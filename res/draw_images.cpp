@@ -1,5 +1,6 @@
 // Draws the program's icon and the two pictures of the main dialog. Not part of the build:
-// run it once after changing a drawing and commit the PNG files it writes.
+// run it once after changing a drawing and commit the PNG files it writes (the icon also in
+// the sizes of the desktop's icon theme, res/icons/NN.png, which are installed).
 //   g++ -std=c++20 -fPIC draw_images.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw
 //   QT_QPA_PLATFORM=offscreen /tmp/draw res/
 
@@ -103,5 +104,7 @@ int main(int argc, char** argv) {
     bool ok = Icon(32).save(dir + "/icon128_32.png") && Icon(16).save(dir + "/icon128_16.png") &&
               TitleBitmap().save(dir + "/bitmap129.png") &&
               SheetsBitmap().save(dir + "/bitmap131.png");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        ok = Icon(size).save(dir + QString("/icons/%1.png").arg(size)) && ok;
     return ok ? 0 : 1;
 }

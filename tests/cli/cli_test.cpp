@@ -46,9 +46,8 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {{"--comments=all", a}, "--comments must be keep, line, block or split"},
         {{"--eol=cr", a}, "--eol must be crlf, lf or keep"},
         {{"--encoding=latin1", a}, "--encoding must be auto, cp932 or utf-8"},
-        // An emoji fits no code page 932 file, and bytes that are not UTF-8 fit no text.
         {{"--encoding=cp932", "--replace=\xF0\x9F\x98\x80", a},
-         "--replace: the text cannot be written in code page 932"},
+         "--replace holds a character that code page 932"},
         {{"--replace=\xFF", a}, "--replace is not UTF-8"},
         {{"--trim=yes", a}, "--trim takes no value"},
         {{"--no-definitions", a}, "unknown option --no-definitions"},
@@ -171,7 +170,7 @@ TEST(Cli, FailuresAreReportedPerFileAndExitOne) {
     WriteFile(dir / "ok.c", "ok\n");
     ProcessResult r = RunCli({"--overwrite", dir / "missing.c", dir / "ok.c"});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(dir / "missing.c" + ": ファイルが選択されていません。\n", r.err);
+    EXPECT_EQ(dir / "missing.c" + ": cannot open the file\n", r.err);
     EXPECT_EQ("ok\r\n", ReadFile(dir / "ok.c"));
 }
 
@@ -180,7 +179,7 @@ TEST(Cli, MissingTemplateIsReportedButSucceeds) {
     WriteFile(dir / "a.c", "a\n");
     ProcessResult r = RunCli({"--template=" + (dir / "none.txt"), "--stdout", dir / "a.c"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(dir / "a.c" + ": 雛形ファイルが存在しません。 雛形挿入処理は無視されます。\n", r.err);
+    EXPECT_EQ(dir / "a.c" + ": the template file does not exist; no template is inserted\n", r.err);
     EXPECT_EQ("a\r\n", r.out);
 }
 
@@ -225,7 +224,7 @@ TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
         EXPECT_EQ(one.err, many.err);
     }
     EXPECT_EQ(1, one.status);
-    EXPECT_NE(std::string::npos, one.err.find("missing9.c: ファイルが選択されていません。"));
+    EXPECT_NE(std::string::npos, one.err.find("missing9.c: cannot open the file"));
 
     ProcessResult subOne = run({"-j1", "--subfolder=one"});
     ProcessResult subMany = run({"-j4", "--subfolder=many"});

@@ -265,6 +265,8 @@ TEST_F(ConfigTree, ErrorsNameFileLineAndKeyAndConvertNothing) {
         {"delete-lines = \"ab\"\n", "1: delete-lines needs a prefix of at least 3 bytes"},
         // One character, two bytes in code page 932.
         {"delete-lines = \"\xE8\xA1\xA8\"\n", "1: delete-lines needs a prefix of at least 3"},
+        {"encoding = \"cp932\"\nreplace = \"\xF0\x9F\x98\x80\"\n",
+         "2: replace holds a character that code page 932"},
         {"replace = 1\n", "1: replace must be a text"},
         {"replace = \"a\"\ndelete-lines = \"abc\"\n",
          "2: replace and delete-lines exclude each other"},

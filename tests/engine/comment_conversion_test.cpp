@@ -220,6 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
              "s = \"\x81\x40\"; c = '\x81\x40'; x;\x81\x40// \x81\x40\x81\x40\n", Mode(0)},
         Case{"TabInPreprocessorLiteralStays", "#define S \"a\tb\" 'c\t'\n#define X 1\n",
              "#define\tS \"a\tb\" 'c\t'\n#define\tX\t1\n", Indented(0)},
+        Case{"TabInIncludedNameStays", "#include <a\tb.h>\n#include \"c\td.h\"\n",
+             "#include\t<a\tb.h>\n#include\t\"c\td.h\"\n", Indented(0)},
         Case{"EmptyLineAfterSpliceStays", "#define A 1 \\\n\nint x;\n",
              "#define A 1 \\\n\nint x;\n", Setup{0, false, false, true}},
         Case{"EmptyLineAfterSecondByteSpliceStays", "// \x95\x5C\n\nint x;\n",

@@ -1,4 +1,5 @@
 #include "engine/convert_file.h"
+#include "engine/line_writer.h"
 #include "platform/scripted_prompter.h"
 #include "support/test_files.h"
 
@@ -313,6 +314,99 @@ TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
     EXPECT_EQ("\xE3\x81\x82 😀\r\n", ReadFile(dir / "u.c"));
     EXPECT_EQ("s.c u.c", ListFolder(dir.path()));
 }
+
+
+// Faults planted in written lines through the writer's seam: each changes what the compiler
+// sees, so the token check must refuse the output and name the input line.
+struct PlantedFault {
+    const char* name;
+    LineFault fault;
+    long partingLine; // 0: the fault changes no token and the file goes through
+};
+
+const PlantedFault kPlantedFaults[] = {
+    {"GluesTwoTokens",
+     [](std::string& line) {
+         if (line == "int x;")
+             line = "intx;";
+     },
+     2},
+    {"CommentsCodeOut",
+     [](std::string& line) {
+         if (line == "return x;")
+             line = "// return x;";
+     },
+     4},
+    {"ChangesAString",
+     [](std::string& line) {
+         if (line.starts_with("s = "))
+             line = "s = \"a  b\";";
+     },
+     3},
+    {"MakesASplice",
+     [](std::string& line) {
+         if (line == "int x;")
+             line += " \\";
+     },
+     3}, // the splice joins line 3 to it: its first token is where they part
+    {"DropsAToken",
+     [](std::string& line) {
+         if (line == "}")
+             line.clear();
+     },
+     5},
+    {"OnlyBlanks",
+     [](std::string& line) {
+         if (line == "int x;")
+             line = "int  x; ";
+     },
+     0},
+};
+
+void PrintTo(const PlantedFault& c, std::ostream* os) { *os << c.name; }
+
+class GuardFires : public ConvertFileTest, public ::testing::WithParamInterface<PlantedFault> {
+protected:
+    ~GuardFires() override { SetLineFaultForTesting(nullptr); }
+};
+
+TEST_P(GuardFires, RefusesEveryOutputWhoseTokensChange) {
+    const PlantedFault& c = GetParam();
+    const std::string input = "{\nint x;\ns = \"a b\";\nreturn x;\n}\n";
+    WriteFile(dir / "a.c", input);
+    SetLineFaultForTesting(c.fault);
+    const std::string refusal = "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ " +
+                                (dir / "a.c") + " ]\n入力の " + std::to_string(c.partingLine) +
+                                " 行目";
+    for (const bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        if (c.partingLine != 0) {
+            prompter.expectMessage(refusal);
+            EXPECT_EQ(kOutputFailed, convert("a.c", overwrite));
+            EXPECT_EQ(input, ReadFile(dir / "a.c"));
+            EXPECT_FALSE(FileExists(dir / "NewFolder/a.c"));
+            EXPECT_EQ(overwrite ? "a.c" : "NewFolder a.c", ListFolder(dir.path()));
+        } else {
+            EXPECT_EQ(kConverted, convert("a.c", overwrite));
+        }
+    }
+    // In memory the same, and the faults are real: without the check they get through.
+    ConvertReport report;
+    ScriptedPrompter quiet([](const std::string& m) { ADD_FAILURE() << m; });
+    const std::string output =
+        ConvertText(input, options, settings, FileContext{"a.c", "2026-12-07"}, quiet, &report);
+    EXPECT_EQ(c.partingLine != 0, report.guardFailed);
+    EXPECT_EQ(c.partingLine, report.guardFailed ? report.partingLine : 0);
+    settings.guard = false;
+    WriteFile(dir / "b.c", input);
+    EXPECT_EQ(kConverted, convert("b.c", true));
+    EXPECT_EQ(output, ReadFile(dir / "b.c"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, GuardFires, ::testing::ValuesIn(kPlantedFaults),
+                         [](const ::testing::TestParamInfo<PlantedFault>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 } // namespace srctdy

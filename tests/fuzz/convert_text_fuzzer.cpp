@@ -149,7 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Run run = DecodeOptions(in);
     const std::string_view input = in.rest();
     RecordingPrompter prompter;
-    const std::string output = ConvertText(input, run.options, run.settings, run.file, prompter);
+    ConvertReport report;
+    const std::string output =
+        ConvertText(input, run.options, run.settings, run.file, prompter, &report);
+    // The stages change nothing the compiler sees: the token check is only the net.
+    if (report.guardFailed)
+        Fail("the conversion changed the tokens", input, {}, output);
     // Nothing of one conversion may reach the next (the stages keep scratch buffers).
     RecordingPrompter again;
     if (ConvertText(input, run.options, run.settings, run.file, again) != output)

@@ -1,4 +1,5 @@
 #include "platform/qt/qt_desktop.h"
+#include "platform/qt/qt_japanese.h"
 #include "platform/qt/qt_prompter.h"
 #include "platform/string_table.h"
 #include "tests/gui/gui_test_support.h"
@@ -6,11 +7,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 using namespace srctdy;
 
@@ -150,6 +155,31 @@ private slots:
         QCOMPARE(title, QString("ﾌｫﾙﾀﾞを選択して下さい"));
         QVERIFY(chosen.has_value());
         QCOMPARE(QString::fromStdString(*chosen), dir.filePath("sub dir"));
+    }
+
+    // The desktop program loads Qt's Japanese catalogue, so the standard folder dialog reads
+    // like the rest of it.
+    void folderDialogSpeaksJapanese() {
+        QTranslator japanese;
+        QVERIFY2(InstallQtJapanese(japanese), "qtbase_ja.qm missing: qt6-translations-l10n");
+        QTemporaryDir dir;
+        QtDesktop desktop;
+        QStringList texts;
+        testing::ModalWatcher watcher([&](QWidget& modal) {
+            for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+                auto* label = modal.findChild<QLabel*>(name);
+                texts << (label ? label->text() : QString("(no %1)").arg(name));
+            }
+            auto* buttons = modal.findChild<QDialogButtonBox*>();
+            QPushButton* cancel = buttons ? buttons->button(QDialogButtonBox::Cancel) : nullptr;
+            texts << (cancel ? cancel->text() : QString("(no Cancel)"));
+            static_cast<QDialog&>(modal).reject();
+        });
+        desktop.pickFolder(dir.path().toStdString(), "t");
+        QVERIFY(watcher.ran());
+        // English without the catalogue: "Look in:", "Directory:", "Files of type:", "Cancel".
+        QCOMPARE(texts,
+                 QStringList({"アドレス:", "ディレクトリ:", "ファイルの種類:", "キャンセル"}));
     }
 };
 
