@@ -4,6 +4,7 @@
 
 #include "engine/convert_file.h"
 #include "engine/line_reader.h"
+#include "platform/message_catalogue.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
 #include "support/reliability_support.h"
@@ -110,7 +111,7 @@ TEST(CliBadInput, HugeLineAndMillionLinesInPlace) {
 // file: a line over it fails the input with its reason, and nothing is written.
 TEST(CliBadInput, StandardInputWithALineOverTheLimitFails) {
     const std::string input = "a;\n" + std::string(kMaxLineLength + 1, 'x') + "\n";
-    std::string reason = "-: " + FormatText(text::kLineTooLong, "-") + "\n";
+    std::string reason = "-: " + CliText(FormatText(text::kLineTooLong, "-")) + "\n";
     std::replace(reason.begin(), reason.end(), '\n', ' ');
     reason.back() = '\n';
     const std::pair<std::vector<std::string>, int> runs[] = {{{"-"}, 1}, {{"--check", "-"}, 2}};
@@ -212,7 +213,7 @@ TEST(CliBadInput, SubFolderLinkedToTheSourceFolderOrAboveFailsEachFile) {
         ASSERT_EQ(0, ::symlink(target, (dir / "src/NewFolder").c_str()));
         const ProcessResult r = RunCli({dir / "src/a.c"});
         EXPECT_EQ(1, r.status);
-        std::string expected = FormatText(text::kSubFolderIsSource, dir / "src/a.c");
+        std::string expected = CliText(FormatText(text::kSubFolderIsSource, dir / "src/a.c"));
         std::replace(expected.begin(), expected.end(), '\n', ' ');
         EXPECT_EQ(dir / "src/a.c: " + expected + "\n", r.err);
         EXPECT_EQ("  a;\n", ReadFile(dir / "src/a.c"));
