@@ -46,6 +46,7 @@ ConfigFiles FilesFor(const CliOptions& options) {
 ConversionOptions Defaults(const CliOptions& options) {
     ConversionOptions defaults;
     defaults.settings.subFolderName = options.settings.subFolderName;
+    defaults.settings.guard = options.settings.guard; // --fast: run settings, no file sets them
     return defaults;
 }
 

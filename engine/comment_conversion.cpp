@@ -119,7 +119,10 @@ bool SplitCommentLine(std::string_view text, const LineLex& lex, std::string& co
     // No comment, or nothing but a comment: a split would only add a line, on every run.
     if (comment.empty() || AllBlank(code, 0, code.size()))
         return false;
-    return true;
+    // Either part on a line of its own must not end in a backslash (read as bytes, the
+    // second byte of a double-byte character counts too): it would take the next line in.
+    return !EndsInSplice(code, TextEncoding::Cp932, true) &&
+           !EndsInSplice(comment, TextEncoding::Cp932, true);
 }
 
 bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& lex,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace srctdy {
 namespace {
@@ -89,6 +90,33 @@ size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing
     return std::string_view::npos;
 }
 
+// Where the <...> name of an #include, #include_next or #import line stands; {0, 0} if none.
+std::pair<size_t, size_t> HeaderName(std::string_view text) {
+    size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    };
+    skipBlanks();
+    if (i >= text.size() || text[i] != '#')
+        return {0, 0};
+    ++i;
+    skipBlanks();
+    for (std::string_view word : {"include_next", "include", "import"}) {
+        if (text.substr(i, word.size()) != word)
+            continue;
+        i += word.size();
+        skipBlanks();
+        if (i < text.size() && text[i] == '<') {
+            const size_t close = text.find('>', i);
+            if (close != std::string_view::npos)
+                return {i, close + 1};
+        }
+        break;
+    }
+    return {0, 0};
+}
+
 } // namespace
 
 bool LineLex::inLiteral(size_t offset) const {
@@ -150,6 +178,16 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     if (kind != LexKind::Code)
         lex.spans.push_back({0, 0, kind, false, false});
 
+    // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
+    // literal.
+    if (kind == LexKind::Code && !carry_.continued) {
+        const auto [begin, end] = HeaderName(text);
+        if (end > begin) {
+            lex.spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(end),
+                                 LexKind::String, true, true});
+            i = end;
+        }
+    }
     while (i < n) {
         LexSpan* open = lex.spans.empty() ? nullptr : &lex.spans.back();
         switch (kind) {

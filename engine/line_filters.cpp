@@ -171,6 +171,7 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
         shift = AssignTrimmed(state.line, state.rawLine, state.keepLeading, keepTrailing);
     else
         state.line.assign(state.rawLine);
+    const size_t trimmedLength = state.line.size();
     if (options.fullWidthToHalfWidth) {
         // A full-width space after a backslash at the line's end would turn it into a splice.
         thread_local std::string before;
@@ -201,10 +202,15 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     state.referenceEdited = false;
     if (options.replaceOrDelete && !texts.search.empty() &&
         ReplaceSearchText(texts, file, state.rawLine, state.line)) {
-        // The reference is the line as read with the same replacement; the line is lexed
-        // again, since the new text may open or close a comment or a literal.
-        state.reference.assign(state.rawLine);
-        ReplaceSearchText(texts, file, state.rawLine, state.reference);
+        // The reference is the line as read with the same replacement, made in the part that
+        // trimming left, where the line's own matches stood; the line is lexed again, since
+        // the new text may open or close a comment or a literal.
+        thread_local std::string middle;
+        middle.assign(state.rawLine.substr(shift, trimmedLength));
+        ReplaceSearchText(texts, file, state.rawLine, middle);
+        state.reference.assign(state.rawLine.substr(0, shift));
+        state.reference.append(middle);
+        state.reference.append(state.rawLine.substr(std::min(state.rawLine.size(), shift + trimmedLength)));
         state.referenceEdited = true;
         tracker.analyse(state.line);
     }

@@ -1,3 +1,5 @@
+#include "cli/cli_options.h"
+#include "cli/file_options.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -236,6 +238,33 @@ TEST(Cli, ParallelJobsGiveTheSameBytesAndMessagesAsOneJob) {
     }
     EXPECT_EQ(2, RunCli({"--jobs=0", dir / "f1.c"}).status);
     EXPECT_EQ(2, RunCli({"-j"}).status);
+}
+
+} // namespace
+} // namespace srctdy
+
+namespace srctdy {
+namespace {
+
+// --fast reaches every file's settings: a file's configuration cannot turn the check back on,
+// and without it every file is checked.
+TEST(CliFast, TurnsTheTokenCheckOffForEveryFile) {
+    testing::TempDir dir;
+    testing::WriteFile(dir / ".srctdy.toml", "indent = \"tab\"\n");
+    testing::WriteFile(dir / "a.c", "a\n");
+    for (const bool fast : {true, false}) {
+        CliOptions options;
+        std::string error;
+        std::vector<std::string> args = {dir / "a.c"};
+        if (fast)
+            args.insert(args.begin(), "--fast");
+        ASSERT_TRUE(ParseCommandLine(args, options, error)) << error;
+        FileOptions files(options);
+        ResolvedOptions resolved;
+        ASSERT_TRUE(files.resolve(dir / "a.c", resolved)) << files.error();
+        EXPECT_EQ(!fast, resolved.options.settings.guard);
+        EXPECT_EQ(3, resolved.options.settings.indentSizeIndex) << "the file's own options";
+    }
 }
 
 } // namespace

@@ -53,7 +53,13 @@ std::string Convert(const std::string& input, const Setup& setup, ConvertReport*
     settings.lineEnds = LineEnds::Lf;
     ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
     FileContext file{setup.fileName, "2026-12-07", setup.encoding};
-    return ConvertText(input, options, settings, file, prompter, report);
+    // Every row also passes the token check: the rules alone keep the tokens.
+    ConvertReport own;
+    ConvertReport& checked = report ? *report : own;
+    std::string output = ConvertText(input, options, settings, file, prompter, &checked);
+    EXPECT_FALSE(checked.guardFailed) << "token check refused it at input line "
+                                      << checked.partingLine;
+    return output;
 }
 
 class CommentConversion : public ::testing::TestWithParam<Case> {};
@@ -162,6 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
         Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
+        Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
+             Mode(2)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
 
         // Long lines split into comment and code.
@@ -203,6 +211,12 @@ INSTANTIATE_TEST_SUITE_P(
              WithLength("a/**/b", "", 100) + "\n", Mode(3)},
         Case{"CutWouldMakeFunctionMacro", WithLength("#define F/**/(x) ", "", 100) + "\n",
              WithLength("#define F/**/(x) ", "", 100) + "\n", Mode(3)},
+        // Cut before its comment, the code would end in a backslash and splice.
+        Case{"CodeBeforeCommentEndsInBackslash", WithLength("x = 1; ", "\\ // c", 100) + "\n",
+             WithLength("x = 1; ", "\\ // c", 100) + "\n", Mode(3)},
+        Case{"CodeBeforeCommentEndsInSecondByteBackslash",
+             WithLength("x = 1; ", "\x95\x5C/* c */", 100) + "\n",
+             WithLength("x = 1; ", "\x95\x5C/* c */", 100) + "\n", Mode(3)},
         Case{"LineCommentEndsInBackslash", WithLength("x = 1; // C:", "\\", 100) + "\ny;\n",
              WithLength("x = 1; // C:", "\\", 100) + "\ny;\n", Mode(3)},
         Case{"LineCommentEndsInSecondByteBackslash",

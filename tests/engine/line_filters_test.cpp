@@ -43,7 +43,12 @@ std::string Convert(const std::string& input, const FormatOptions& options,
     ConvertSettings settings;
     settings.indentOn = false;
     ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
-    return ConvertText(input, options, settings, file, prompter);
+    // Every row also passes the token check: no filter may change what the compiler sees.
+    ConvertReport report;
+    std::string output = ConvertText(input, options, settings, file, prompter, &report);
+    EXPECT_FALSE(report.guardFailed) << "token check refused it at input line "
+                                     << report.partingLine;
+    return output;
 }
 
 struct FilterCase {
@@ -140,6 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
                    Texts(With({&F::deleteMatchingLines, &F::trimBlanks}), "//DEL")},
         FilterCase{"ReplacesEveryOccurrence", Crlf({"b = b + b;"}), Lf({"a = a + a;"}),
                    Texts(kReplace, "a", "b")},
+        // The search text also stands in the blanks that trimming takes off: only the
+        // matches that are left are replaced.
+        FilterCase{"ReplacesOnlyWhatTrimmingLeaves", Crlf({"int X;"}), Lf({"\t\tint\t\t;\t\t"}),
+                   Texts(With({&F::replaceOrDelete, &F::trimBlanks}), "\t\t", " X")},
         FilterCase{"EmptyReplacementDeletes", Crlf({"x = 1; "}), Lf({"x = 1; /*TODO*/"}),
                    Texts(kReplace, "/*TODO*/")},
         FilterCase{"ReplacementIsNotSearchedAgain", Crlf({"aaaa"}), Lf({"aa"}),
