@@ -26,13 +26,16 @@ public:
     // False when the user chose not to go on without undo.
     bool begin() { return undo_ == nullptr || undo_->beginRun() || goOnWithout(); }
 
-    int convert(const std::string& path, bool overwrite, const FormatOptions& options,
+    // Converts one entry of the chosen folder, which links may not lead out of.
+    int convert(const BatchRequest& request, const std::string& entry, const FormatOptions& options,
                 const ConvertSettings& settings) {
+        const std::string path = JoinPath(request.folderPath, entry);
         bool kept = undo_ != nullptr && undo_->keep(path);
         if (undo_ != nullptr && !kept && !goOnWithout())
             return -1;
         ConvertExtras extras;
-        int result = ConvertFile(path, overwrite, options, settings, prompter_, &extras);
+        extras.treeRoot = request.folderPath;
+        int result = ConvertFile(path, request.overwrite, options, settings, prompter_, &extras);
         if (kept)
             undo_->settle(result == kConverted && !extras.unchanged);
         return result;
@@ -73,8 +76,7 @@ BatchOutcome RunAll(const BatchRequest& request, const FormatOptions& options,
             break;
         }
         control.report(i, request.entries.size(), request.entries[i]);
-        int result = keeper.convert(JoinPath(request.folderPath, request.entries[i]),
-                                    request.overwrite, options, settings);
+        int result = keeper.convert(request, request.entries[i], options, settings);
         if (result == kStopped) {
             stopped = true;
             break;
@@ -112,8 +114,7 @@ BatchOutcome RunSelected(const BatchRequest& request, const FormatOptions& optio
         return BatchOutcome::Declined;
     SetBusy(busy, true);
     control.report(0, 1, request.entries[index]);
-    int result = keeper.convert(JoinPath(request.folderPath, request.entries[index]),
-                                request.overwrite, options, settings);
+    int result = keeper.convert(request, request.entries[index], options, settings);
     SetBusy(busy, false);
     if (result == kStopped)
         return BatchOutcome::Declined;
@@ -125,12 +126,31 @@ BatchOutcome RunSelected(const BatchRequest& request, const FormatOptions& optio
 
 } // namespace
 
+bool IsValidSubFolderName(std::string_view name) {
+    if (name.empty() || name.front() == '/')
+        return false;
+    for (;;) {
+        const size_t slash = name.find('/');
+        const std::string_view part = name.substr(0, slash);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        name.remove_prefix(slash + 1);
+    }
+}
+
 BatchOutcome RunBatch(const BatchRequest& request, const FormatOptions& options,
                       const ConvertSettings& settings, Prompter& prompter, const BusyHook& busy,
                       const RunControl* control, UndoStore* undo) {
     if (request.folderPath.empty()) {
         prompter.tell(text::kNoFolder, PromptIcon::Stop);
         return BatchOutcome::NoFolder;
+    }
+    if (!request.overwrite && !IsValidSubFolderName(settings.subFolderName)) {
+        prompter.tell(settings.subFolderName.empty() ? text::kEmptySubFolderName
+                                                     : text::kBadSubFolderName);
+        return BatchOutcome::BadSubFolder;
     }
     const RunControl none;
     Keeper keeper(undo, request.overwrite, prompter);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace srctdy {
@@ -22,15 +23,21 @@ struct BatchRequest {
     bool overwrite = false;           // overwrite the files rather than write the sub-folder
 };
 
+// Whether name can name the output sub-folder: a relative path of one or more components
+// separated by "/", none of them empty, "." or "..", so that the output stays below each
+// file's folder.
+bool IsValidSubFolderName(std::string_view name);
+
 // How a run ended.
 enum class BatchOutcome {
-    NoFolder,    // no folder chosen: nothing converted
-    Declined,    // the user answered No to the "*.*" question: nothing converted
-    NoFiles,     // all files, but the list is empty
-    NoSelection, // selected file only, but nothing is selected
-    Converted,   // every chosen file converted
-    Failed,      // one or more files failed (each reported by the conversion); others converted
-    Cancelled,   // stopped through the run control after a whole file; the rest untouched
+    NoFolder,     // no folder chosen: nothing converted
+    BadSubFolder, // sub-folder output with a name IsValidSubFolderName refuses: nothing done
+    Declined,     // the user answered No to the "*.*" question: nothing converted
+    NoFiles,      // all files, but the list is empty
+    NoSelection,  // selected file only, but nothing is selected
+    Converted,    // every chosen file converted
+    Failed,       // one or more files failed (each reported by the conversion); others converted
+    Cancelled,    // stopped through the run control after a whole file; the rest untouched
 };
 
 // Called with true before the first conversion and with false when the run is over: the
@@ -39,7 +46,8 @@ enum class BatchOutcome {
 using BusyHook = std::function<void(bool busy)>;
 
 // The start button: converts the selected entry or every entry of folderPath with
-// ConvertFile, in list order, and shows the outcome through prompter. A failed file never
+// ConvertFile, in list order, and shows the outcome through prompter. Files that links lead
+// out of folderPath, and sub-folder output that a link leads out of it, fail. A failed file never
 // stops the run. The list is not refilled afterwards (the names are unchanged and the
 // sub-folder is no list entry). busy may be empty. control reports each file and may stop
 // the run between files. With undo, an overwrite run keeps what it replaces there; when that

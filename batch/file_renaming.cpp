@@ -8,6 +8,7 @@
 #include "platform/string_table.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -96,18 +97,33 @@ RenameOutcome Report(std::string_view message, std::string_view stopMessage,
 }
 
 RenameOutcome RenameCase(bool upper, const std::string& folder, const std::string& name,
-                         bool askToStop, Prompter& prompter) {
+                         bool askToStop, Prompter& prompter, const RenameCalls& calls) {
+    const std::string newName = MapNameCase(name, upper);
+    if (newName == name)
+        return RenameOutcome::Renamed; // already in the wanted case: left alone
     const std::string oldPath = JoinPath(folder, name);
-    const std::string swapPath = JoinPath(folder, kCaseSwapName);
-    const std::string newPath = JoinPath(folder, MapNameCase(name, upper));
-    if (!RenameNoReplace(oldPath, swapPath))
-        return Report(text::kRenameFailed, text::kRenameFailedStop, name, askToStop, prompter);
-    if (RenameNoReplace(swapPath, newPath))
+    const std::string newPath = JoinPath(folder, newName);
+    if (calls.renameNoReplace(oldPath, newPath))
         return RenameOutcome::Renamed;
-    // The new name was taken meanwhile (or is another file's name): put the file back.
-    if (RenameNoReplace(swapPath, oldPath))
+    // Only a folder that ignores letter case finds the new name taken by the file itself;
+    // there the rename goes through the swap name. Any other failure leaves the file alone.
+    if (errno != EEXIST || !calls.sameFile(oldPath, newPath))
+        return Report(text::kRenameFailed, text::kRenameFailedStop, name, askToStop, prompter);
+    const std::string swapPath = JoinPath(folder, kCaseSwapName);
+    if (!calls.renameNoReplace(oldPath, swapPath))
+        return Report(text::kRenameFailed, text::kRenameFailedStop, name, askToStop, prompter);
+    if (calls.renameNoReplace(swapPath, newPath))
+        return RenameOutcome::Renamed;
+    // The new name was taken meanwhile: put the file back.
+    if (calls.renameNoReplace(swapPath, oldPath))
         return Report(text::kRenameRestored, text::kRenameRestoredStop, name, askToStop, prompter);
     return Report(text::kRenameStranded, text::kRenameStrandedStop, name, askToStop, prompter);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
 }
 
 } // namespace
@@ -148,21 +164,26 @@ std::optional<std::string> ExtensionTarget(std::string_view name, RenameKind kin
     return std::string(name.substr(0, dot)) + std::string(to);
 }
 
+const RenameCalls& RealRenameCalls() {
+    static const RenameCalls calls{RenameNoReplace, SameFile};
+    return calls;
+}
+
 RenameOutcome RenameFile(RenameKind kind, const std::string& folder, const std::string& name,
-                         bool askToStop, Prompter& prompter) {
+                         bool askToStop, Prompter& prompter, const RenameCalls& calls) {
     if (IsCaseKind(kind))
-        return RenameCase(kind == RenameKind::Upper, folder, name, askToStop, prompter);
+        return RenameCase(kind == RenameKind::Upper, folder, name, askToStop, prompter, calls);
     std::optional<std::string> target = ExtensionTarget(name, kind);
     if (!target)
         return RenameOutcome::PassedOver;
-    if (RenameNoReplace(JoinPath(folder, name), JoinPath(folder, *target)))
+    if (calls.renameNoReplace(JoinPath(folder, name), JoinPath(folder, *target)))
         return RenameOutcome::Renamed;
     prompter.tell(text::kRenameError);
     return RenameOutcome::Failed;
 }
 
 RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
-                               const RunControl* control) {
+                               const RunControl* control, const RenameCalls& calls) {
     if (request.folderPath.empty()) {
         prompter.tell(text::kNoFolder, PromptIcon::Stop);
         return {};
@@ -179,7 +200,7 @@ RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Pr
                 break;
             if (control != nullptr)
                 control->report(i, count, request.entries[i]);
-            if (RenameFile(kind, request.folderPath, request.entries[i], true, prompter) ==
+            if (RenameFile(kind, request.folderPath, request.entries[i], true, prompter, calls) ==
                 RenameOutcome::Stop)
                 break;
         }
@@ -188,7 +209,7 @@ RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Pr
         prompter.tell(text::kNoSelection);
     } else {
         RenameFile(kind, request.folderPath, request.entries[static_cast<size_t>(selected)], false,
-                   prompter);
+                   prompter, calls);
     }
 
     RenameResult result;

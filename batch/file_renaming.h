@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,9 +12,10 @@ class Prompter;
 struct RunControl;
 
 // The four rename commands, in two families: the case commands change only the letter case
-// of the whole name and go through the temporary name "fnswap_temp_name.tmp" (so they also
-// work where names compare without regard to case); the extension commands change ".c" to
-// ".cpp" and back in one step. No rename ever replaces an existing file.
+// of the whole name, the extension commands change ".c" to ".cpp" and back. Each renames in
+// one step; only in a folder that ignores letter case (where the new name already is the same
+// file) does a case command go in two steps through "fnswap_temp_name.tmp". No rename ever
+// replaces an existing file.
 enum class RenameKind { Upper, Lower, CToCpp, CppToC };
 
 inline constexpr std::string_view kCaseSwapName = "fnswap_temp_name.tmp";
@@ -29,6 +31,17 @@ std::string MapNameCase(std::string_view name, bool upper);
 // source. Nothing for a name the command passes over, and for the case commands.
 std::optional<std::string> ExtensionTarget(std::string_view name, RenameKind kind);
 
+// The file-system calls of the rename commands, so that a test can stand in a folder that
+// ignores letter case.
+struct RenameCalls {
+    // Renames from to to unless to exists; false with errno set (EEXIST: to exists).
+    std::function<bool(const std::string& from, const std::string& to)> renameNoReplace;
+    // Whether two paths name one file (same device and inode).
+    std::function<bool(const std::string& a, const std::string& b)> sameFile;
+};
+// The calls on the real file system.
+const RenameCalls& RealRenameCalls();
+
 enum class RenameOutcome {
     Renamed,    // done (a case command on a name already in that case included)
     PassedOver, // an extension command on a name with another extension; nothing shown
@@ -41,7 +54,8 @@ enum class RenameOutcome {
 // commands never ask). If the second step of a case command fails, the file gets its old
 // name back and the message says so.
 RenameOutcome RenameFile(RenameKind kind, const std::string& folder, const std::string& name,
-                         bool askToStop, Prompter& prompter);
+                         bool askToStop, Prompter& prompter,
+                         const RenameCalls& calls = RealRenameCalls());
 
 // What a rename button reads from the main dialog.
 struct RenameRequest {
@@ -61,8 +75,9 @@ struct RenameResult {
 // A rename button: renames the selected entry or every entry in list order, then refills
 // the list. A case command selects the entry at the position selected before; an extension
 // command leaves none selected. control reports each entry of an all-files walk and may stop
-// it between entries.
+// it between entries. calls are the file system calls (a seam for tests).
 RenameResult RenameListedFiles(RenameKind kind, const RenameRequest& request, Prompter& prompter,
-                               const RunControl* control = nullptr);
+                               const RunControl* control = nullptr,
+                               const RenameCalls& calls = RealRenameCalls());
 
 } // namespace srctdy

@@ -91,6 +91,12 @@ generate single-crlf "$size" 1 --crlf
 generate many "$size" "$files"
 generate many-crlf "$size" "$files" --crlf
 
+# One file whose one line is 20 MB: the peak memory of a huge line.
+if [[ ! -f $corpus/long-line/long.c ]]; then
+    mkdir -p "$corpus/long-line"
+    { head -c 20000000 /dev/zero | tr '\0' 'x'; echo; } >"$corpus/long-line/long.c"
+fi
+
 # The peers' part: the first files of the many-file corpus, up to peer_size bytes.
 part_want="from many: $(<"$corpus/many.stamp") up to $peer_size"
 if [[ ! -f $corpus/part.stamp || $(<"$corpus/part.stamp") != "$part_want" ]]; then
@@ -113,7 +119,7 @@ fi
 # at once (auto_da_alloc): on disk the table measures the file system more than the programs.
 # BENCH_ON_DISK=1 measures on disk all the same, with two more rows for replaced outputs.
 
-workloads=(single single-crlf many many-crlf part)
+workloads=(single single-crlf many many-crlf part long-line)
 on_disk=${BENCH_ON_DISK:-0}
 if [[ $on_disk == 0 && -d /dev/shm && -w /dev/shm ]]; then
     work=$(mktemp -d /dev/shm/srctdy-bench.XXXXXX)
@@ -151,6 +157,7 @@ describe single-crlf "$size" "CR LF"
 describe many "$size" LF
 describe many-crlf "$size" "CR LF"
 describe part "$peer_size" "LF (part)"
+describe long-line 20M "one 20 MB line"
 
 # --- Rows ------------------------------------------------------------------------------------
 
@@ -166,6 +173,7 @@ add_row() { # PROGRAM CONDITIONS WORKLOAD PREP COMMAND...
 input_of() { # WORKLOAD: the path handed to srctdy-cli and the floor
     case $1 in
     single*) echo "$work/$1/single.c" ;;
+    long-line) echo "$work/$1/long.c" ;;
     *) echo "$work/$1" ;;
     esac
 }
@@ -209,9 +217,18 @@ if ((has_jobs)); then
     add_row srctdy-cli "start-up defaults -j2" many "fresh_outputs many" \
         "$cli" -j2 '--type=*.*' "$work/many"
 fi
+add_row srctdy-cli "start-up defaults ${one_thread[*]}" long-line "fresh_outputs long-line" \
+    "$cli" "${one_thread[@]}" "$(input_of long-line)"
 if ((on_disk)); then
     add_row srctdy-cli "defaults ${one_thread[*]}, replacing" many "existing_outputs many" \
         "$cli" "${one_thread[@]}" '--type=*.*' "$work/many"
+    # The cost of flushing each file to disk before its rename, and its folder after.
+    if "$cli" --help | grep -q -- '--fsync'; then
+        add_row srctdy-cli "defaults ${one_thread[*]} --fsync" many "fresh_outputs many" \
+            "$cli" "${one_thread[@]}" --fsync '--type=*.*' "$work/many"
+        add_row srctdy-cli "defaults ${one_thread[*]} --fsync, replacing" many \
+            "existing_outputs many" "$cli" "${one_thread[@]}" --fsync '--type=*.*' "$work/many"
+    fi
 fi
 for wl in single single-crlf many many-crlf part; do
     add_row line_copy "floor: lines + CR LF" "$wl" "fresh_outputs $wl" \
@@ -348,9 +365,13 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
         print "";
         for (k = 1; k <= count; k++) { i = rows[k];
             if (prog[i] != "srctdy-cli") continue;
+            if (wl[i] == "long-line") { longkb = kb[i]; continue }
             if (cond[i] ~ /^start-up defaults/ && cond[i] !~ /-j2/) {
                 d[wl[i]] = mbs[i]; if (kb[i] > dkb) dkb = kb[i] }
             if (cond[i] ~ /-j2/) j2 = mbs[i];
+            if (cond[i] ~ /--fsync, replacing/) syncrep = mbs[i];
+            else if (cond[i] ~ /--fsync/) sync = mbs[i];
+            else if (cond[i] ~ /replacing/) rep = mbs[i];
         }
         printf "defaults vs floor: single file %.2f, corpus %.2f (target >= 0.5)\n",
                d["single"] / floor["single"], d["many"] / floor["many"];
@@ -359,6 +380,10 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
         printf "CR LF vs LF input: single file %.2f, corpus %.2f (target >= 1.0)\n",
                d["single-crlf"] / d["single"], d["many-crlf"] / d["many"];
         printf "peak memory with the defaults: %.1f MiB at most\n", dkb / 1024;
+        if (longkb) printf "peak memory with one 20 MB line: %.1f MiB (target <= 2 x 19.1 + a few)\n",
+               longkb / 1024;
+        if (sync) printf "--fsync over the corpus: %.0f%% slower writing new outputs, %.0f%% slower replacing (default when <= 15%%)\n",
+               (d["many"] / sync - 1) * 100, (rep / syncrep - 1) * 100;
         if (j2) printf "-j2 vs -j1 over the corpus: %.2fx (target >= 1.6)\n", j2 / d["many"];
     }' "$results" "$table_input"
 

@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "batch/batch_run.h"
+
 #include <string_view>
 
 namespace srctdy {
@@ -155,6 +157,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             ok = noValue();
             o.settings.guard = false;
             conversion = false;
+        } else if (a.name == "--follow-links") {
+            ok = noValue();
+            o.followLinks = true;
+            conversion = false;
+        } else if (a.name == "--fsync" || a.name == "--no-fsync") {
+            ok = noValue();
+            o.sync = a.name == "--fsync";
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;
@@ -266,6 +275,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     }
     if (!o.overwrite && !o.toStdout && o.settings.subFolderName.empty()) {
         error = "--subfolder needs a name";
+        return false;
+    }
+    if (!o.overwrite && !o.toStdout && !IsValidSubFolderName(o.settings.subFolderName)) {
+        error = "--subfolder must be a relative path whose parts are neither empty, \".\" nor "
+                "\"..\"";
         return false;
     }
     if (o.paths.empty() && !o.printConfig) {

@@ -2,6 +2,7 @@
 
 #include "batch/file_renaming.h"
 #include "config/project_config.h"
+#include "engine/convert_file.h"
 #include "engine/format_options.h"
 
 #include <optional>
@@ -29,8 +30,11 @@ struct CliOptions {
     bool diff = false;                 // like check, and print a unified diff of each
     bool recursive = false;            // walk folder arguments into their sub-folders
     std::vector<std::string> excludes; // globs of paths (relative to a folder argument) to skip
-    bool quiet = false;                // only failures are reported
-    bool verbose = false;              // every file is named, and a summary ends the run
+    bool followLinks = false;   // convert files (and write sub-folders) that links in a folder
+                                // argument lead out of it
+    bool sync = kSyncByDefault; // fsync each file before its rename, and its folder after
+    bool quiet = false;         // only failures are reported
+    bool verbose = false;       // every file is named, and a summary ends the run
     std::optional<std::string> assumeFilename; // for "-": the name behind %filename%
     std::optional<RenameKind> rename;
     unsigned jobs = 0; // files converted at once; 0: one per processor

@@ -7,6 +7,8 @@
 #include "cli/progress_line.h"
 #include "cli/rename_command.h"
 #include "engine/convert_file.h"
+#include "engine/file_checks.h"
+#include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "platform/message_catalogue.h"
 #include "platform/prompter.h"
@@ -78,28 +80,56 @@ std::optional<std::string> ReadWhole(const std::string& path) {
 }
 
 // All of standard input (the encoding is decided on the whole before any line is converted),
-// or nothing on a read error.
-std::optional<std::string> ReadStandardInput() {
-    std::string bytes;
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(0, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            return bytes;
-        bytes.append(buffer, static_cast<size_t>(n));
+// or nothing on a read error or a line over the length limit (tooLong says which). It is read
+// through the same reader as a file, so that the same limit holds.
+std::optional<std::string> ReadStandardInput(bool& tooLong) {
+    std::optional<std::string> bytes(std::in_place);
+    LineReader reader(0);
+    std::string_view line;
+    while (reader.next(line)) {
+        bytes->append(line);
+        bytes->append(reader.lineEnd());
     }
+    tooLong = reader.lineTooLong();
+    if (reader.failed())
+        bytes.reset();
+    return bytes;
+}
+
+// The reason standard input could not be taken, for a read error reported as failed.
+std::string StandardInputFailure(bool tooLong, std::string_view failed) {
+    return tooLong ? FormatText(text::kLineTooLong, "-") : std::string(failed);
+}
+
+// --check without --diff on a file: converted as for --stdout, compared piece by piece with the
+// file's bytes rather than read whole beside the output.
+void CheckFileJob(Job& job) {
+    const int fd = ::open(job.file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    ComparingSink sink(nullptr, fd); // compares only: holds no text of its own
+    ConvertExtras extras;
+    const int result = ConvertFileToSink(job.file.path, sink, job.options.format,
+                                         job.options.settings, job.prompter, &extras);
+    job.commentsLeft = extras.commentsLeft;
+    struct stat st;
+    if (result == kConverted && fd >= 0 && ::fstat(fd, &st) == 0) {
+        job.encoding = extras.encoding;
+        job.outcome = sink.matched(st.st_size) ? Outcome::Unchanged : Outcome::Converted;
+    }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 // --check and --diff: converts in memory and compares; writes nothing.
 void CheckJob(const CliOptions& options, Job& job) {
+    if (!options.diff && job.file.path != "-") {
+        CheckFileJob(job);
+        return;
+    }
+    bool tooLong = false;
     std::optional<std::string> input =
-        job.file.path == "-" ? ReadStandardInput() : ReadWhole(job.file.path);
+        job.file.path == "-" ? ReadStandardInput(tooLong) : ReadWhole(job.file.path);
     if (!input) {
-        job.prompter.messages.emplace_back(text::kInputOpenError);
+        job.prompter.messages.push_back(StandardInputFailure(tooLong, text::kInputOpenError));
         return;
     }
     std::string name = job.file.path == "-" ? options.assumeFilename.value_or("") : job.file.path;
@@ -117,17 +147,50 @@ void CheckJob(const CliOptions& options, Job& job) {
         job.output = UnifiedDiff(*input, converted, name.empty() ? job.file.path : name);
 }
 
+// The file standard output writes to, when it is a regular file: writing a file into itself
+// would feed on its own output.
+std::optional<std::pair<dev_t, ino_t>> StdoutFile() {
+    struct stat st;
+    if (::fstat(1, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return std::make_pair(st.st_dev, st.st_ino);
+}
+
+bool IsStdoutFile(const CliOptions& options, const std::string& path) {
+    static const std::optional<std::pair<dev_t, ino_t>> output = StdoutFile();
+    struct stat st;
+    if ((!options.toStdout && path != "-") || !output ||
+        (path == "-" ? ::fstat(0, &st) : ::stat(path.c_str(), &st)) != 0)
+        return false;
+    return st.st_dev == output->first && st.st_ino == output->second;
+}
+
 // Converts one file. Text meant for standard output goes to sink.
 void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
+    if (!job.file.error.empty()) {
+        job.prompter.messages.push_back(job.file.error);
+        return;
+    }
+    if (IsStdoutFile(options, job.file.path)) {
+        job.prompter.messages.emplace_back(text::kCliOutputIsInput);
+        return;
+    }
+    // Reading counts too: a link out of the tree would show another file's text.
+    if ((options.check || options.toStdout) && !job.file.treeRoot.empty() &&
+        LeadsOutOf(job.file.path, job.file.treeRoot)) {
+        job.prompter.messages.push_back(FormatText(text::kOutsideFolder, job.file.path));
+        return;
+    }
     if (options.check) {
         CheckJob(options, job);
         return;
     }
     ConvertExtras extras;
     if (job.file.path == "-") {
-        std::optional<std::string> input = ReadStandardInput();
+        bool tooLong = false;
+        std::optional<std::string> input = ReadStandardInput(tooLong);
         if (!input) {
-            job.prompter.messages.emplace_back(text::kCliReadError);
+            job.prompter.messages.push_back(StandardInputFailure(tooLong, text::kCliReadError));
             return;
         }
         std::string converted;
@@ -146,6 +209,8 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
         return;
     }
     extras.outputFolder = job.file.outputFolder;
+    extras.treeRoot = job.file.treeRoot;
+    extras.sync = options.sync;
     const FormatOptions& format = job.options.format;
     const ConvertSettings& settings = job.options.settings;
     int result = options.toStdout ? ConvertFileToSink(job.file.path, sink, format, settings,
@@ -242,6 +307,7 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
     walk.recursive = options.recursive;
     walk.excludes = options.excludes;
     walk.subFolderName = options.settings.subFolderName;
+    walk.followLinks = options.followLinks;
     walk.rulesFor = [&](const std::string& folder) { return fileOptions.rulesFor(folder); };
     std::vector<FileEntry> files = ExpandPaths(options.paths, walk);
     std::vector<Job> jobs(files.size());
@@ -249,6 +315,8 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
     // converts nothing.
     for (size_t i = 0; i < files.size() && fileOptions.error().empty(); ++i) {
         jobs[i].file = std::move(files[i]);
+        if (!jobs[i].file.error.empty())
+            continue; // nothing to convert: the walk's failure is reported
         ResolvedOptions resolved;
         if (fileOptions.resolve(jobs[i].file.path, resolved))
             jobs[i].options = std::move(resolved.options);

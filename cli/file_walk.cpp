@@ -1,14 +1,17 @@
 #include "cli/file_walk.h"
 
 #include "batch/file_list.h"
+#include "platform/string_table.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <set>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 namespace srctdy {
 
@@ -34,7 +37,8 @@ class Expander {
 public:
     explicit Expander(const WalkOptions& options) : options_(options) {}
 
-    void addFile(const std::string& path, std::string outputFolder = {}) {
+    void addFile(const std::string& path, std::string outputFolder = {},
+                 const std::string& root = {}) {
         // The same file named twice ("a.c", "./a.c", a link to it) is one file; hard links
         // are names of their own and are each converted.
         char resolved[PATH_MAX];
@@ -42,11 +46,27 @@ public:
                          ? seen_.insert(resolved).second
                          : seenNames_.insert(path).second;
         if (isNew)
-            files_.push_back({path, std::move(outputFolder)});
+            files_.push_back(
+                {path, std::move(outputFolder), options_.followLinks ? std::string() : root, {}});
+    }
+
+    // Something the walk could not look into: a failure of its own.
+    void addError(const std::string& path, int error) {
+        files_.push_back({path,
+                          {},
+                          {},
+                          std::string(error == ENAMETOOLONG ? text::kCliPathTooLong
+                                                            : text::kCliUnreadableFolder)});
     }
 
     void addFolder(const std::string& root) {
         if (!options_.recursive) {
+            DIR* dir = ::opendir(root.c_str());
+            if (!dir) {
+                addError(root, errno);
+                return;
+            }
+            ::closedir(dir);
             const FolderRules rules = rulesFor(root);
             std::set<std::string> names;
             std::vector<std::string> sorted;
@@ -57,7 +77,7 @@ public:
             std::sort(sorted.begin(), sorted.end(),
                       [](const auto& a, const auto& b) { return FileNameLess(a, b); });
             for (const std::string& name : sorted)
-                addFile(JoinPath(root, name));
+                addFile(JoinPath(root, name), {}, root);
             return;
         }
         walk(root, "");
@@ -83,16 +103,25 @@ private:
         const FolderRules rules = rulesFor(folder);
         std::vector<std::string> files, folders;
         DIR* dir = ::opendir(folder.c_str());
-        if (!dir)
+        if (!dir) {
+            addError(folder, errno);
             return;
+        }
         while (const dirent* entry = ::readdir(dir)) {
             std::string name = entry->d_name;
             if (name == "." || name == "..")
                 continue;
             std::string path = JoinPath(folder, name);
             struct stat st;
-            if (::lstat(path.c_str(), &st) != 0)
+            if (path.size() >= PATH_MAX) {
+                addError(path, ENAMETOOLONG);
                 continue;
+            }
+            if (::lstat(path.c_str(), &st) != 0) {
+                if (errno != ENOENT) // gone meanwhile: nothing to convert
+                    addError(path, errno);
+                continue;
+            }
             if (S_ISDIR(st.st_mode)) {
                 folders.push_back(name); // links to folders are not followed
             } else if (MatchesAnyType(name, rules.fileTypes) && ::stat(path.c_str(), &st) == 0 &&
@@ -108,7 +137,7 @@ private:
         const std::string output = JoinPath(JoinPath(root, options_.subFolderName), relative);
         for (const std::string& name : files) {
             if (!excluded(rules, relative, name))
-                addFile(JoinPath(folder, name), output);
+                addFile(JoinPath(folder, name), output, root);
         }
         for (const std::string& name : folders) {
             std::string childRelative = JoinPath(relative, name);
@@ -128,32 +157,37 @@ private:
 
 } // namespace
 
-bool MatchesGlob(std::string_view path, std::string_view glob) {
-    if (glob.empty())
-        return path.empty();
-    if (glob.substr(0, 2) == "**") {
-        std::string_view rest = glob.substr(2);
-        if (rest.substr(0, 1) == "/" && MatchesGlob(path, rest.substr(1)))
-            return true; // "**/" standing for no folder at all
-        for (size_t i = 0; i <= path.size(); ++i)
-            if (MatchesGlob(path.substr(i), rest))
-                return true;
-        return false;
-    }
-    if (glob[0] == '*') {
-        for (size_t i = 0; i <= path.size(); ++i) {
-            if (MatchesGlob(path.substr(i), glob.substr(1)))
-                return true;
-            if (i < path.size() && path[i] == '/')
-                break;
+bool MatchesGlob(std::string_view path, std::string_view glob, size_t* steps) {
+    // match[g][p]: whether glob from g on matches path from p on, filled from the ends; each
+    // cell looks at a fixed number of others, so the work is the size of the table.
+    const size_t n = path.size(), m = glob.size(), width = n + 1;
+    std::vector<char> match((m + 1) * width, 0);
+    auto at = [&](size_t g, size_t p) -> char& { return match[g * width + p]; };
+    at(m, n) = 1;
+    size_t count = 0;
+    for (size_t g = m; g-- > 0;) {
+        const bool twoStars = glob[g] == '*' && g + 1 < m && glob[g + 1] == '*';
+        const bool noFolder = twoStars && g + 2 < m && glob[g + 2] == '/';
+        bool spans = false; // "**" spans the path from p on to where the rest matches
+        for (size_t p = n + 1; p-- > 0;) {
+            ++count;
+            const bool more = p < n;
+            char& cell = at(g, p);
+            if (twoStars) { // "**" spans folders; "**/" also stands for no folder at all
+                spans = spans || at(g + 2, p);
+                cell = spans || (noFolder && at(g + 3, p));
+            } else if (glob[g] == '*') {
+                cell = at(g + 1, p) || (more && path[p] != '/' && at(g, p + 1));
+            } else if (glob[g] == '?') {
+                cell = more && path[p] != '/' && at(g + 1, p + 1);
+            } else {
+                cell = more && glob[g] == path[p] && at(g + 1, p + 1);
+            }
         }
-        return false;
     }
-    if (path.empty())
-        return false;
-    if (glob[0] == '?' ? path[0] != '/' : glob[0] == path[0])
-        return MatchesGlob(path.substr(1), glob.substr(1));
-    return false;
+    if (steps)
+        *steps += count;
+    return at(0, 0);
 }
 
 std::vector<FileEntry> ExpandPaths(const std::vector<std::string>& paths,

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/convert_command.h"
 #include "cli/file_options.h"
+#include "engine/temporary_file.h"
 #include "platform/message_catalogue.h"
 #include "platform/string_table.h"
 
@@ -12,6 +13,7 @@
 
 int main(int argc, char** argv) {
     using namespace srctdy;
+    RemoveTemporariesOnInterrupt(); // before any worker thread starts
     OpenMessageCatalogue(LocaleFolderBesideProgram());
     std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;

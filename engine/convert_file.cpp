@@ -2,11 +2,13 @@
 
 #include "engine/comment_conversion.h"
 #include "engine/encoding_detect.h"
+#include "engine/file_checks.h"
 #include "engine/lexical_state.h"
 #include "engine/line_output.h"
 #include "engine/line_reader.h"
 #include "engine/line_writer.h"
 #include "engine/module_header.h"
+#include "engine/temporary_file.h"
 #include "engine/token_guard.h"
 #include "engine/utf8.h"
 #include "platform/prompter.h"
@@ -19,8 +21,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <new>
 #include <optional>
-#include <random>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,71 +85,40 @@ std::string ResolveLinks(const std::string& path) {
     return path;
 }
 
-// Creates a new, empty temporary file in folder; never opens an existing file. The name never
-// carries a source extension, so no file list shows it.
-Fd CreateTemporary(const std::string& folder, mode_t mode, std::string& pathOut) {
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = "srctdy_temp.";
-        for (int i = 0; i < 8; ++i)
-            name += kChars[random() % (sizeof kChars - 1)];
-        pathOut = Join(folder, name);
-        int fd = ::open(pathOut.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return Fd(fd);
-    }
-    return Fd(-1);
+// Flushes a folder's entries to disk, so that a rename in it survives a power loss.
+void SyncFolder(const std::string& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::fsync(fd.get());
 }
 
-// Passes bytes on to another sink and compares them with a file's bytes at the same offset,
-// read with pread so that the file's own read position is untouched.
-class ComparingSink : public ByteSink {
-public:
-    ComparingSink(ByteSink& inner, int fd, bool compare) : inner_(inner), fd_(fd), same_(compare) {}
-
-    bool write(std::string_view bytes) override {
-        if (same_)
-            same_ = matches(bytes);
-        offset_ += static_cast<off_t>(bytes.size());
-        return inner_.write(bytes);
-    }
-
-    // Whether everything written equals the file, whose size is size.
-    bool matched(off_t size) const { return same_ && offset_ == size; }
-
-private:
-    bool matches(std::string_view bytes) {
-        buffer_.resize(bytes.size());
-        size_t got = 0;
-        while (got < bytes.size()) {
-            ssize_t n = ::pread(fd_, buffer_.data() + got, bytes.size() - got,
-                                offset_ + static_cast<off_t>(got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            got += static_cast<size_t>(n);
-        }
-        return std::memcmp(buffer_.data(), bytes.data(), bytes.size()) == 0;
-    }
-
-    ByteSink& inner_;
-    int fd_;
-    off_t offset_ = 0;
-    bool same_;
-    std::string buffer_;
-};
+// A template is a small text: anything else (a device, a pipe, a huge file) counts as missing
+// rather than being read without end.
+constexpr size_t kMaxTemplateSize = 1 << 20;
 
 void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWriter& out,
                   Prompter& prompter, LexicalTracker& tracker) {
     Fd fd(OpenForReading(options.templatePath));
     struct stat st;
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::string bytes;
+    bool ok = fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<uint64_t>(st.st_size) <= kMaxTemplateSize;
+    while (ok && bytes.size() <= kMaxTemplateSize) { // the file may grow meanwhile
+        char buffer[16384];
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    if (!ok || bytes.size() > kMaxTemplateSize) {
         prompter.tell(text::kTemplateMissing);
         return;
     }
-    LineReader reader(fd.get());
+    LineReader reader(bytes);
     std::string line;
     while (reader.next(line)) {
         const std::string_view written =
@@ -155,6 +127,11 @@ void CopyTemplate(const FormatOptions& options, const FileContext& file, LineWri
         // The file's first line goes on from wherever the template leaves off.
         tracker.skip(written);
     }
+}
+
+// The message for a conversion whose input did not read to its end.
+std::string ReadFailure(const LineReader& reader, const std::string& path) {
+    return FormatText(reader.lineTooLong() ? text::kLineTooLong : text::kReadError, path);
 }
 
 // The "[関数名]" marker in the file's encoding.
@@ -413,8 +390,23 @@ void TellTokensChanged(Prompter& prompter, const std::string& path, long parting
         FormatText(FormatText(text::kTokensWouldChange, path), std::to_string(partingLine)));
 }
 
-int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
-                      const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+namespace {
+
+// Runs a conversion, turning an allocation failure (a huge file) into a failure of the file:
+// the batch goes on, and the temporary file goes with the unwinding.
+template <typename Body>
+int FailOnAllocation(const std::string& path, Prompter& prompter, Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    prompter.tell(FormatText(text::kOutOfMemory, path));
+    return kOutputFailed;
+}
+
+int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                  const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     Fd input(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
@@ -425,37 +417,50 @@ int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptio
     if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
-    // The output waits in memory until its tokens have been checked.
+    // The output waits in memory until its tokens have been checked, and until the file is
+    // known not to have changed meanwhile: what reaches the sink cannot be taken back.
     std::string output;
     StringSink held(output);
     ConvertReport report;
+    LineReader reader(input.get());
     bool readOk;
     {
-        LineReader reader(input.get());
         LineWriter writer(held, settings.lineEnds);
         readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
     }
     if (extras)
         extras->commentsLeft = report.commentsLeft;
-    if (readOk && report.guardFailed) {
+    if (!readOk) {
+        prompter.tell(ReadFailure(reader, path));
+        return kOutputFailed;
+    }
+    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+        prompter.tell(FormatText(text::kChangedWhileConverting, path));
+        return kOutputFailed;
+    }
+    if (report.guardFailed) {
         TellTokensChanged(prompter, path, report.partingLine);
         return kOutputFailed;
     }
-    const bool writeOk = readOk && sink.write(output);
-    if (!readOk || !writeOk) {
-        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+    if (!sink.write(output)) {
+        prompter.tell(FormatText(text::kWriteError, path));
         return kOutputFailed;
     }
     return kConverted;
 }
 
-int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
-                const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& options,
+                  const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
     if (extras)
         extras->unchanged = false;
     if (!overwrite && settings.subFolderName.empty()) {
         prompter.tell(text::kEmptySubFolderName);
         return kOutputFailed;
+    }
+    const std::string treeRoot = extras ? extras->treeRoot : std::string();
+    if (!treeRoot.empty() && LeadsOutOf(path, treeRoot)) {
+        prompter.tell(FormatText(text::kOutsideFolder, path));
+        return kInputFailed;
     }
 
     std::string outputFolder;
@@ -465,13 +470,24 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         outputFolder = FolderOf(target);
         finalPath = target;
     } else {
-        if (extras && !extras->outputFolder.empty()) {
-            outputFolder = extras->outputFolder;
-            std::error_code ignored; // a failure shows when the output cannot be created
-            std::filesystem::create_directories(outputFolder, ignored);
-        } else {
-            outputFolder = Join(FolderOf(path), settings.subFolderName);
-            ::mkdir(outputFolder.c_str(), 0777); // an existing folder is simply used
+        outputFolder = extras && !extras->outputFolder.empty()
+                           ? extras->outputFolder
+                           : Join(FolderOf(path), settings.subFolderName);
+        // A sub-folder that a link leads out of the tree is not even created.
+        if (!treeRoot.empty() &&
+            !IsWithin(ResolveExistingPart(outputFolder), ResolveExistingPart(treeRoot))) {
+            prompter.tell(FormatText(text::kOutsideFolder, path));
+            return kOutputFailed;
+        }
+        std::error_code ignored; // a failure shows when the output cannot be created
+        std::filesystem::create_directories(outputFolder, ignored);
+        // Output into the file's own folder or above it would replace sources (this one or
+        // others) without any of overwrite mode's care.
+        char resolved[PATH_MAX];
+        if (::realpath(outputFolder.c_str(), resolved) &&
+            IsWithin(ResolveExistingPart(FolderOf(path)), resolved)) {
+            prompter.tell(FormatText(text::kSubFolderIsSource, path));
+            return kOutputFailed;
         }
         finalPath = Join(outputFolder, BaseNameOf(path));
     }
@@ -495,21 +511,20 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
         result != kConverted)
         return result;
 
-    std::string tempPath;
-    Fd output = CreateTemporary(outputFolder, overwrite ? 0600 : 0666, tempPath);
+    TemporaryFile output(outputFolder, overwrite ? 0600 : 0666);
     if (!output.valid()) {
         prompter.tell(text::kOutputOpenError);
         return kOutputFailed;
     }
 
-    FdSink fileSink(output.get());
+    FdSink fileSink(output.fd());
     // Only an overwrite can find the file unchanged; sub-folder output is always written.
-    ComparingSink sink(fileSink, input.get(), overwrite);
+    ComparingSink sink(&fileSink, input.get(), overwrite);
+    LineReader reader(input.get());
     bool readOk;
     bool writeOk;
     ConvertReport report;
     {
-        LineReader reader(input.get());
         LineWriter writer(sink, settings.lineEnds);
         readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
         writeOk = writer.flush();
@@ -519,35 +534,57 @@ int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& op
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
-            (void)!::fchown(output.get(), inputStat.st_uid, inputStat.st_gid);
-        writeOk = ::fchmod(output.get(), inputStat.st_mode & 07777) == 0;
+            (void)!::fchown(output.fd(), inputStat.st_uid, inputStat.st_gid);
+        writeOk = ::fchmod(output.fd(), inputStat.st_mode & 07777) == 0;
     }
-    writeOk = output.reset() && writeOk;
+    const bool sync = extras ? extras->sync : kSyncByDefault;
+    if (sync && writeOk)
+        writeOk = ::fsync(output.fd()) == 0;
+    writeOk = output.close() && writeOk;
 
     if (!readOk || !writeOk) {
-        ::unlink(tempPath.c_str());
-        prompter.tell(FormatText(readOk ? text::kWriteError : text::kReadError, path));
+        prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
+        return kOutputFailed; // the temporary file goes with output
+    }
+    // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
+    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+        prompter.tell(FormatText(text::kChangedWhileConverting, path));
         return kOutputFailed;
     }
-    if (report.guardFailed) {
-        ::unlink(tempPath.c_str());
+    if (report.guardFailed) { // the temporary file goes with output
         TellTokensChanged(prompter, path, report.partingLine);
         return kOutputFailed;
     }
     // An overwrite that changes nothing leaves the file alone, timestamps included, so that
     // build tools see no change.
     if (overwrite && sink.matched(inputStat.st_size)) {
-        ::unlink(tempPath.c_str());
         if (extras)
             extras->unchanged = true;
         return kConverted;
     }
-    if (::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
-        ::unlink(tempPath.c_str());
+    if (!output.placeAs(finalPath)) {
         prompter.tell(FormatText(text::kReplaceError, path));
         return kOutputFailed;
     }
+    if (sync)
+        SyncFolder(outputFolder);
     return kConverted;
+}
+
+} // namespace
+
+int ConvertFileToSink(const std::string& path, ByteSink& sink, const FormatOptions& options,
+                      const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+    return FailOnAllocation(path, prompter, [&] {
+        return ConvertToSink(path, sink, options, settings, prompter, extras);
+    });
+}
+
+int ConvertFile(const std::string& path, bool overwrite, const FormatOptions& options,
+                const ConvertSettings& settings, Prompter& prompter, ConvertExtras* extras) {
+    return FailOnAllocation(path, prompter, [&] {
+        return ConvertToFile(path, overwrite, options, settings, prompter, extras);
+    });
 }
 
 } // namespace srctdy

@@ -29,10 +29,18 @@ struct ConvertReport {
     long partingLine = 0;     // the input line where they part
 };
 
-// Extra inputs and outputs of ConvertFile for the command line.
+// Whether a converted file reaches the disk before it replaces the old one (fsync), unless
+// the caller says otherwise.
+inline constexpr bool kSyncByDefault = false;
+
+// Extra inputs and outputs of ConvertFile.
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
-    bool unchanged = false;   // set: an overwrite found nothing to change and left the file
+    // When set, the file (links followed) and its sub-folder output must lie inside this
+    // folder, or the file fails: a link in a tree must not lead the conversion out of it.
+    std::string treeRoot;
+    bool sync = kSyncByDefault; // flush the file to disk before its rename, its folder after
+    bool unchanged = false;     // set: an overwrite found nothing to change and left the file
     TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in
     int commentsLeft = 0; // set: comments left as they were (see ConvertReport)
 };

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <unistd.h>
+#include <utility>
 
 namespace srctdy {
 
@@ -14,19 +17,31 @@ constexpr size_t kReadSize = 256 * 1024;
 // One spare block per thread: allocating and freeing a large block for every file makes the
 // allocator hand memory back and fault it in again, which costs more than small files take.
 struct SpareBlock {
-    std::unique_ptr<char[]> block;
+    char* block = nullptr;
     size_t capacity = 0;
+    ~SpareBlock() { std::free(block); }
 };
 thread_local SpareBlock spare;
 
+char* Allocate(char* old, size_t size) {
+    char* block = static_cast<char*>(std::realloc(old, size));
+    if (!block)
+        throw std::bad_alloc(); // caught per file by the driver; old is still owned
+    return block;
+}
+
 } // namespace
+
+void LineReader::Free::operator()(char* p) const {
+    std::free(p);
+}
 
 LineReader::LineReader(int fd) : fd_(fd) {
     if (spare.block) {
-        owned_ = std::move(spare.block);
+        owned_.reset(std::exchange(spare.block, nullptr));
         capacity_ = spare.capacity;
     } else {
-        owned_ = std::make_unique_for_overwrite<char[]>(kReadSize);
+        owned_.reset(Allocate(nullptr, kReadSize));
         capacity_ = kReadSize;
     }
     data_ = owned_.get();
@@ -38,22 +53,29 @@ LineReader::LineReader(std::string_view bytes)
 LineReader::~LineReader() {
     // Blocks grown for one very long line are not kept.
     if (owned_ && capacity_ <= 4 * kReadSize && !spare.block) {
-        spare.block = std::move(owned_);
+        spare.block = owned_.release();
         spare.capacity = capacity_;
     }
+}
+
+bool LineReader::tooLong() {
+    eof_ = failed_ = tooLong_ = true;
+    return false;
 }
 
 bool LineReader::fill() {
     // Keep the unread tail at the front; the block grows only while one line is longer.
     size_t tail = size_ - pos_;
-    if (capacity_ - tail < kReadSize) {
-        size_t bigger = std::max(capacity_ * 2, tail + kReadSize);
-        auto grown = std::make_unique_for_overwrite<char[]>(bigger);
-        std::memcpy(grown.get(), owned_.get() + pos_, tail);
-        owned_ = std::move(grown);
-        capacity_ = bigger;
-    } else if (pos_ > 0) {
+    if (tail > kMaxLineLength + 1) // no line end in it: the line is too long (a CR may end it)
+        return tooLong();
+    if (pos_ > 0)
         std::memmove(owned_.get(), owned_.get() + pos_, tail);
+    if (capacity_ - tail < kReadSize) {
+        // Grow by half, in place where the allocator can: the block stays within 1.5 times
+        // the longest line plus a read, and a large block is remapped rather than copied.
+        size_t bigger = std::max(capacity_ + capacity_ / 2, tail + kReadSize);
+        owned_.reset(Allocate(owned_.release(), bigger));
+        capacity_ = bigger;
     }
     data_ = owned_.get();
     pos_ = 0;
@@ -68,6 +90,7 @@ bool LineReader::fill() {
         return false;
     }
     size_ += static_cast<size_t>(n);
+    bytesRead_ += static_cast<uint64_t>(n);
     return true;
 }
 
@@ -80,6 +103,8 @@ bool LineReader::next(std::string& line) {
 }
 
 bool LineReader::next(std::string_view& line) {
+    if (tooLong_)
+        return false;
     size_t searchFrom = pos_;
     for (;;) {
         const void* nl = searchFrom < size_
@@ -93,14 +118,18 @@ bool LineReader::next(std::string_view& line) {
                 --len; // CR LF reads as one line end
                 lineEnd_ = "\r\n";
             }
+            if (len > kMaxLineLength && fd_ >= 0)
+                return tooLong();
             line = std::string_view(data_ + pos_, len);
             pos_ = end + 1;
             return true;
         }
         size_t tail = size_ - pos_;
         if (eof_ || !fill()) {
-            if (pos_ >= size_)
+            if (pos_ >= size_ || tooLong_)
                 return false;
+            if (size_ - pos_ > kMaxLineLength && fd_ >= 0)
+                return tooLong();
             line = std::string_view(data_ + pos_, size_ - pos_); // last line, no line end
             pos_ = size_;
             lineEnd_ = "";

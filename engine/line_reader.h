@@ -1,13 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace srctdy {
 
+// The longest line a file may hold: a longer one fails the file rather than the memory.
+inline constexpr size_t kMaxLineLength = size_t{64} << 20;
+
 // Text-mode input: lines end at LF, and a CR right before the LF belongs to the line end. A
-// line is returned whole whatever its length; a last line without a line end is a line too.
+// line is returned whole up to kMaxLineLength bytes (from a file; a longer one ends the input
+// as a failure, see lineTooLong()); a last line without a line end is a line too.
 // Reads from a file descriptor in large blocks (the block is kept per thread from file to
 // file), or straight from bytes in memory.
 class LineReader {
@@ -24,21 +29,32 @@ public:
     // The same, as a view into the reader's block that stays valid until the next call.
     bool next(std::string_view& line);
     bool failed() const { return failed_; }
+    // Whether the input ended because a line was longer than kMaxLineLength (failed() too).
+    bool lineTooLong() const { return tooLong_; }
+    // Bytes read from the file descriptor so far.
+    uint64_t bytesRead() const { return bytesRead_; }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
     std::string_view lineEnd() const { return lineEnd_; }
 
 private:
     bool fill();
+    bool tooLong(); // marks the input as ended by a line that is too long
+
+    struct Free {
+        void operator()(char* p) const;
+    };
 
     int fd_ = -1;
-    std::unique_ptr<char[]> owned_; // the block for fd input
+    std::unique_ptr<char, Free> owned_; // the block for fd input (malloc: it grows by realloc)
     size_t capacity_ = 0;
     const char* data_ = nullptr; // owned_ or the caller's bytes
     size_t pos_ = 0;             // next unread byte
     size_t size_ = 0;            // bytes in data_
     bool eof_ = false;
     bool failed_ = false;
+    bool tooLong_ = false;
+    uint64_t bytesRead_ = 0;
     std::string_view lineEnd_;
 };
 

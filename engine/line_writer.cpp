@@ -38,6 +38,30 @@ bool FdSink::write(std::string_view bytes) {
     return true;
 }
 
+bool ComparingSink::write(std::string_view bytes) {
+    if (same_)
+        same_ = matches(bytes);
+    offset_ += static_cast<off_t>(bytes.size());
+    return !inner_ || inner_->write(bytes);
+}
+
+bool ComparingSink::matches(std::string_view bytes) {
+    constexpr size_t kPiece = 64 * 1024;
+    buffer_.resize(std::min(bytes.size(), kPiece));
+    off_t at = offset_;
+    while (!bytes.empty()) {
+        const size_t want = std::min(bytes.size(), kPiece);
+        ssize_t n = ::pread(fd_, buffer_.data(), want, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || std::memcmp(buffer_.data(), bytes.data(), static_cast<size_t>(n)) != 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+        at += n;
+    }
+    return true;
+}
+
 LineWriter::LineWriter(ByteSink& sink, LineEnds lineEnds)
     : sink_(sink), keep_(lineEnds == LineEnds::Keep),
       addedEnd_(lineEnds == LineEnds::Lf ? "\n" : kCrLf) {
@@ -112,6 +136,15 @@ void LineWriter::append(std::string_view head, std::string_view text, std::strin
 
 void LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
     const size_t length = head.size() + text.size() + end.size();
+    if (length > kFlushAt) {
+        // A line longer than the buffer goes to the sink as it is: copying it would double
+        // the memory a huge line takes.
+        flush();
+        for (std::string_view part : {head, text, end})
+            if (ok_ && !part.empty())
+                ok_ = sink_.write(part);
+        return;
+    }
     if (capacity_ - size_ < length)
         grow(length);
     // std::copy, not memcpy: an empty view may hold a null pointer.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace srctdy {
 
@@ -36,6 +37,27 @@ public:
 
 private:
     std::string& out_;
+};
+
+// Passes bytes on to another sink (when there is one) and compares them with a file's bytes
+// at the same offset, read with pread so that the file's own read position is untouched. A
+// piece at a time: a huge line costs no copy of its size.
+class ComparingSink : public ByteSink {
+public:
+    ComparingSink(ByteSink* inner, int fd, bool compare = true)
+        : inner_(inner), fd_(fd), same_(compare) {}
+    bool write(std::string_view bytes) override;
+    // Whether everything written equals the file, whose size is size.
+    bool matched(off_t size) const { return same_ && offset_ == size; }
+
+private:
+    bool matches(std::string_view bytes);
+
+    ByteSink* inner_;
+    int fd_;
+    off_t offset_ = 0;
+    bool same_;
+    std::string buffer_;
 };
 
 // Sees every line as it is written, and the text of the input it stands for: the token guard

@@ -23,6 +23,17 @@ inline constexpr std::string_view kTokensWouldChange =
     "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ %s ]\n入力の %s "
     "行目";
 inline constexpr std::string_view kEmptySubFolderName = "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が指定されていません。";
+inline constexpr std::string_view kBadSubFolderName =
+    "ｻﾌﾞ・ﾌｫﾙﾀﾞ名が正しくありません。\n空の部分、「.」、「..」を含まない相対パスを指定して下さい。";
+inline constexpr std::string_view kSubFolderIsSource =
+    "ｻﾌﾞ・ﾌｫﾙﾀﾞが変換元のフォルダ自身か、その上のフォルダです。\n[ %s ]";
+inline constexpr std::string_view kOutsideFolder =
+    "リンク先が変換するフォルダの外にあるため、変換しません。\n[ %s ]";
+inline constexpr std::string_view kChangedWhileConverting =
+    "変換中にファイルが変更されたため、変換結果を書き込みませんでした。\n[ %s ]";
+inline constexpr std::string_view kLineTooLong =
+    "64 MiB を超える行があるため、変換できません。\n[ %s ]";
+inline constexpr std::string_view kOutOfMemory = "メモリが足りないため、変換できません。\n[ %s ]";
 // Only texts given on the command line (UTF-8) can fail so; the file is left as it is.
 inline constexpr std::string_view kTextNotInCp932 =
     "not converted: the text \"%s\" cannot be written in code page 932, this file's encoding";
@@ -122,7 +133,8 @@ input and writes standard output; --assume-filename=NAME gives the name used for
 and the template's ".c" line there (empty when not given).
 
 Output (default: sub-folder output):
-  --subfolder=NAME      sub-folder name, relative to each file's folder (default NewFolder)
+  --subfolder=NAME      sub-folder name, relative to each file's folder (default NewFolder);
+                        a relative path without empty, "." or ".." parts
   --overwrite           replace each file in place
   --stdout              write the converted text to standard output instead (files in order)
 Indentation:
@@ -161,6 +173,9 @@ Walking folders:
   --exclude=GLOB        skip files and folders whose path relative to the folder argument
                         matches GLOB ("*" and "?" stop at "/", "**" spans folders);
                         may be given several times
+  --follow-links        convert files that links in a folder argument lead out of it, and
+                        write through a sub-folder link that leads out of it (refused by
+                        default; a link named as a PATH is always followed)
 Configuration (each file's nearest .srctdy.toml and its .editorconfig; the command line
 wins over both):
   --config=FILE         use FILE as the .srctdy.toml of every file
@@ -174,6 +189,8 @@ Running:
                         what the compiler sees would change
   -j, --jobs=N          convert N files at once (default: one per processor); messages and
                         --stdout output stay in file order, results are the same as with -j1
+  --fsync | --no-fsync  flush each file to disk before it is renamed into place, and its
+                        folder after (default: --no-fsync)
   (on a terminal, a run that lasts over a second shows a progress line, erased at the end)
 Renaming (renames only; no conversion option may stand beside it):
   --rename=upper|lower|c-to-cpp|cpp-to-c
@@ -187,7 +204,8 @@ each file's encoding; a code page 932 file fails when a text cannot be written i
 standard error, each prefixed with the path of the file it concerns.
 In overwrite mode a file whose converted text equals its present text is left untouched.
 Exit status: 0 every file converted; 1 one or more files failed; 2 usage error
-(with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure).
+(with --check or --diff: 0 all tidy; 1 any would change; 2 usage error or a failure);
+128 + the signal when interrupted by SIGINT, SIGTERM or SIGHUP (temporary files are removed).
 )";
 inline constexpr std::string_view kCliWouldChange = "would change";
 inline constexpr std::string_view kCliCommentsLeft = "comments left as they were: %s";
@@ -198,6 +216,9 @@ inline constexpr std::string_view kCliReadError = "read error";
 inline constexpr std::string_view kCliCp932 = " (code page 932)"; // after a file's status
 inline constexpr std::string_view kCliUtf8 = " (UTF-8)";
 inline constexpr std::string_view kCliWriteError = "write error";
+inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read";
+inline constexpr std::string_view kCliPathTooLong = "path too long";
+inline constexpr std::string_view kCliOutputIsInput = "input file is the output file";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
 // The texts above that have a "%s": the command line fills them in before it shows them.
 inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
@@ -219,6 +240,11 @@ inline constexpr CliWording kCliWordings[] = {
     {kTokensWouldChange,
      "not written: the tokens the compiler reads would change\n[ %s ]\nat input line %s"},
     {kEmptySubFolderName, "no sub-folder name given"},
+    {kSubFolderIsSource, "the sub-folder is the file's own folder or a folder above it\n[ %s ]"},
+    {kOutsideFolder, "not converted: a link leads out of the folder being converted\n[ %s ]"},
+    {kChangedWhileConverting, "not written: the file changed while being converted\n[ %s ]"},
+    {kLineTooLong, "not converted: a line is longer than 64 MiB\n[ %s ]"},
+    {kOutOfMemory, "not converted: out of memory\n[ %s ]"},
     {kRenameFailed, "cannot rename\n[ %s ]"},
     {kRenameFailedStop, "cannot rename\n[ %s ]\nStop?"},
     {kRenameError, "rename error"},

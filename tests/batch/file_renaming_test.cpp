@@ -7,6 +7,9 @@
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <set>
 #include <sys/stat.h>
 
 namespace srctdy {
@@ -106,6 +109,42 @@ std::string FailedStop(std::string_view message, const char* name) {
     return Box(FormatText(message, name), PromptIcon::Exclamation, PromptButtons::YesNo);
 }
 
+// A folder that ignores letter case, over a real one that does not: a name is taken when a
+// file has it in any case. failAt makes the rename calls with those numbers (from 1) fail.
+class CaseBlindFolder {
+public:
+    explicit CaseBlindFolder(std::set<int> failAt = {}) : failAt_(std::move(failAt)) {}
+
+    RenameCalls calls() {
+        return {[this](const std::string& from, const std::string& to) {
+                    if (failAt_.count(++renames_) || find(to)) {
+                        errno = failAt_.count(renames_) ? EACCES : EEXIST;
+                        return false;
+                    }
+                    return RealRenameCalls().renameNoReplace(find(from).value_or(from), to);
+                },
+                [this](const std::string& a, const std::string& b) {
+                    const auto x = find(a), y = find(b);
+                    return x && y && RealRenameCalls().sameFile(*x, *y);
+                }};
+    }
+
+private:
+    // The path of the file that path names when case is ignored.
+    static std::optional<std::string> find(const std::string& path) {
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = path.substr(0, slash);
+        const std::string name = MapNameCase(path.substr(slash + 1), false);
+        for (const std::string& entry : ListFiles(folder, "*.*"))
+            if (MapNameCase(entry, false) == name)
+                return folder + "/" + entry;
+        return std::nullopt;
+    }
+
+    std::set<int> failAt_;
+    int renames_ = 0;
+};
+
 TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
     using enum RenameKind;
     const std::string renameError = Box(text::kRenameError);
@@ -120,6 +159,7 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         const char* after; // "name=content" afterwards
         int selectedAfter;
         PromptAnswer answer = PromptAnswer::No;
+        bool caseBlind = false; // the folder ignores letter case
     };
     // clang-format off
     const Case cases[] = {
@@ -134,19 +174,26 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         // An extension command never replaces a file, and goes on.
         {"x.cpp x.c", CppToC, "*.cpp", 0, renameError, "x.c=x.c x.cpp=x.cpp", -1},
         {"x.cpp x.c y.cpp", CppToC, "*.cpp", kAll, renameError, "x.c=x.c x.cpp=x.cpp y.c=y.cpp", -1},
-        // main.c and MAIN.C are two files: the second step finds the new name taken.
-        {"main.c MAIN.C", Upper, "*.c", 1, Failed(text::kRenameRestored, "main.c"),
+        // main.c and MAIN.C are two files: the new name is taken by another file.
+        {"main.c MAIN.C", Upper, "*.c", 1, Failed(text::kRenameFailed, "main.c"),
          "MAIN.C=MAIN.C main.c=main.c", 1},
-        {"main.c MAIN.C x.c", Upper, "*.c", kAll, FailedStop(text::kRenameRestoredStop, "main.c"),
+        {"main.c MAIN.C x.c", Upper, "*.c", kAll, FailedStop(text::kRenameFailedStop, "main.c"),
          "MAIN.C=MAIN.C main.c=main.c X.C=x.c", -1},
-        // A present swap file makes every first step fail.
+        // One rename, no swap name: a swap file (a leftover) is in nobody's way.
+        {"a.c b.c fnswap_temp_name.tmp", Upper, "*.c", kAll, "",
+         "A.C=a.c B.C=b.c fnswap_temp_name.tmp=fnswap_temp_name.tmp", -1},
+        // A folder that ignores case: two steps through the swap name, so a present swap
+        // file makes every first step fail.
+        {"a.c b.c c.c", Upper, "*.c", kAll, "", "A.C=a.c B.C=b.c C.C=c.c", -1, PromptAnswer::No,
+         true},
+        {"Main.CPP", Lower, "*.*", 0, "", "main.cpp=Main.CPP", 0, PromptAnswer::No, true},
         {"a.c b.c c.c fnswap_temp_name.tmp", Upper, "*.c", kAll,
          FailedStop(text::kRenameFailedStop, "a.c") + FailedStop(text::kRenameFailedStop, "b.c") +
-             FailedStop(text::kRenameFailedStop, "c.c"), swapPresent, -1},
-        {"a.c b.c c.c fnswap_temp_name.tmp", Lower, "*.c", kAll,
-         FailedStop(text::kRenameFailedStop, "a.c"), swapPresent, -1, PromptAnswer::Yes},
+             FailedStop(text::kRenameFailedStop, "c.c"), swapPresent, -1, PromptAnswer::No, true},
+        {"a.c b.c c.c fnswap_temp_name.tmp", Upper, "*.c", kAll,
+         FailedStop(text::kRenameFailedStop, "a.c"), swapPresent, -1, PromptAnswer::Yes, true},
         {"a.c b.c c.c fnswap_temp_name.tmp", Upper, "*.c", 1, Failed(text::kRenameFailed, "b.c"),
-         swapPresent, 1},
+         swapPresent, 1, PromptAnswer::No, true},
         // Nothing selected: reported, and the list is refilled.
         {"a.c b.cpp", Upper, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
         {"a.c b.cpp", Lower, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
@@ -159,15 +206,46 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         TempDir dir;
         AddFiles(dir.path(), c.files);
         RecordingPrompter prompter(c.answer);
-
+        CaseBlindFolder blind;
         RenameResult result =
-            RenameListedFiles(c.kind, Request(dir.path(), c.fileType, c.selected), prompter);
+            RenameListedFiles(c.kind, Request(dir.path(), c.fileType, c.selected), prompter,
+                              nullptr, c.caseBlind ? blind.calls() : RealRenameCalls());
 
         EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
         EXPECT_EQ(c.after, Contents(dir.path()));
         EXPECT_TRUE(result.refreshed);
         EXPECT_EQ(Join(ListFiles(dir.path(), c.fileType)), Join(result.entries));
         EXPECT_EQ(c.selectedAfter, result.selectedIndex);
+    }
+}
+
+// In a folder that ignores case, the second step (swap name to new name) can fail when
+// something interferes: the file gets its old name back, or, failing that, the message says
+// where it is.
+TEST(RenameListedFiles, CaseBlindSecondStepFailureRestoresOrNamesTheSwapFile) {
+    struct Case {
+        std::set<int> failAt; // 1: one-step rename, 2: to swap, 3: to new name, 4: back
+        int selected;
+        std::string messages;
+        const char* after;
+    };
+    const Case cases[] = {
+        {{3}, 0, Failed(text::kRenameRestored, "a.c"), "a.c=a.c"},
+        {{3}, kAll, FailedStop(text::kRenameRestoredStop, "a.c"), "a.c=a.c"},
+        {{3, 4}, 0, Failed(text::kRenameStranded, "a.c"), "fnswap_temp_name.tmp=a.c"},
+        {{3, 4}, kAll, FailedStop(text::kRenameStrandedStop, "a.c"), "fnswap_temp_name.tmp=a.c"},
+        {{2}, 0, Failed(text::kRenameFailed, "a.c"), "a.c=a.c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.messages);
+        TempDir dir;
+        AddFiles(dir.path(), "a.c");
+        RecordingPrompter prompter;
+        CaseBlindFolder blind(c.failAt);
+        RenameListedFiles(RenameKind::Upper, Request(dir.path(), "*.c", c.selected), prompter,
+                          nullptr, blind.calls());
+        EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
+        EXPECT_EQ(c.after, Contents(dir.path()));
     }
 }
 
@@ -213,8 +291,9 @@ TEST(RenameListedFiles, RefusedRenamesAreReportedAndLeaveTheFiles) {
     };
     const Case cases[] = {
         {RenameKind::Upper, 0, Failed(text::kRenameFailed, "a.c")},
-        {RenameKind::Lower, kAll,
+        {RenameKind::Upper, kAll,
          FailedStop(text::kRenameFailedStop, "a.c") + FailedStop(text::kRenameFailedStop, "b.c")},
+        {RenameKind::Lower, kAll, ""}, // already lower case: nothing to do, nothing refused
         {RenameKind::CToCpp, 1, Box(text::kRenameError)},
         {RenameKind::CToCpp, kAll, Box(text::kRenameError) + Box(text::kRenameError)},
     };

@@ -1,10 +1,12 @@
 // Inputs that are not tidy C sources at all, through the batch run: binary files, broken code
-// page 932, huge lines and huge line counts, and file names no one would choose. The file on
+// page 932, huge lines and huge line counts, file names no one would choose, templates that
+// are no text file, and files too large for the memory. The file on
 // disk must always get exactly what the in-memory conversion makes of its bytes.
 
 #include "batch/batch_run.h"
 #include "batch/file_list.h"
 #include "engine/convert_file.h"
+#include "engine/line_reader.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
@@ -13,7 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace srctdy {
 namespace {
@@ -238,6 +244,115 @@ TEST(BadInput, OddFileNamesAreConvertedLikeAnyOther) {
         // Nothing else: no temporary file, no output under a mangled name.
         EXPECT_EQ(overwrite ? std::size(names) : 2 * std::size(names) + 1,
                   Snapshot(dir.path()).size());
+    }
+}
+
+// A template that is not a small regular file counts as missing: it is never read without end
+// (a device), never waited for (a pipe), and never copied into every file when it is huge.
+TEST(BadInput, TemplateThatIsNoSmallFileIsMissing) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "  a;\n");
+    ::mkfifo((dir / "pipe.txt").c_str(), 0644);
+    ::mkdir((dir / "folder.txt").c_str(), 0755);
+    const std::string largest(1 << 20, 'T'); // 1 MiB, no line end
+    WriteFile(dir / "largest.txt", largest);
+    WriteFile(dir / "over.txt", largest + "T");
+    struct Case {
+        std::string path;
+        bool used;
+    };
+    const Case cases[] = {
+        {"/dev/zero", false},      {dir / "pipe.txt", false},   {dir / "folder.txt", false},
+        {dir / "over.txt", false}, {dir / "largest.txt", true}, {dir / "missing.txt", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        FormatOptions options;
+        options.insertHeaderTemplate = 1;
+        options.templatePath = c.path;
+        const auto calls = CaptureInChild(
+            [&] {
+                BatchRequest request;
+                request.folderPath = dir.path();
+                request.entries = {"a.c"};
+                request.selectedIndex = 0;
+                RecordingPrompter prompter;
+                RunBatch(request, options, ConvertSettings{}, prompter);
+                return DescribeCalls(prompter.calls());
+            },
+            60);
+        ASSERT_TRUE(calls.has_value()) << "the template was read without end";
+        EXPECT_EQ((c.used ? "" : Box(text::kTemplateMissing)) + Box(text::kSelectedConverted),
+                  *calls);
+        EXPECT_EQ((c.used ? largest + "\r\n" : "") + "a;\r\n", ReadFile(dir / "NewFolder/a.c"));
+    }
+}
+
+// A line over 64 MiB fails its file with a message of its own; the batch goes on, and the file
+// is left as it was. A line of exactly 64 MiB is still converted.
+TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
+    TempDir dir;
+    WriteFile(dir / "a.c", "  a;\n");
+    {
+        std::ofstream out(dir / "big.c", std::ios::binary);
+        out << std::string(kMaxLineLength + 1, 'x') << "\n  after;\n";
+        std::ofstream edge(dir / "edge.c", std::ios::binary);
+        edge << std::string(kMaxLineLength, 'y') << "\r\n  after;\n";
+    }
+    WriteFile(dir / "z.c", "  z;\n");
+    for (bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        struct stat before;
+        ASSERT_EQ(0, ::stat((dir / "big.c").c_str(), &before));
+        EXPECT_EQ(Box(FormatText(text::kLineTooLong, dir / "big.c")),
+                  RunAll(dir.path(), "*.c", overwrite));
+        struct stat after;
+        ASSERT_EQ(0, ::stat((dir / "big.c").c_str(), &after));
+        EXPECT_EQ(before.st_ino, after.st_ino);
+        EXPECT_EQ(before.st_size, after.st_size);
+        const std::string out = overwrite ? dir.path() : dir / "NewFolder";
+        EXPECT_EQ("z;\r\n", ReadFile(out + "/z.c"));
+        EXPECT_EQ("a;\r\n", ReadFile(out + "/a.c"));
+        EXPECT_EQ(static_cast<uintmax_t>(kMaxLineLength + 2 + 8),
+                  std::filesystem::file_size(out + "/edge.c"));
+        EXPECT_FALSE(FileExists(dir / "NewFolder/big.c"));
+        EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
+    }
+}
+
+// Memory that runs out on one file fails that file alone: the batch goes on, the file is left
+// as it was and its temporary file goes.
+TEST(BadInput, AllocationFailureFailsOneFileAndTheBatchGoesOn) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves its shadow memory: an address-space limit "
+                    "cannot single out one file";
+#endif
+    for (bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        TempDir dir;
+        WriteFile(dir / "a.c", "  a;\n");
+        const std::string big = std::string(40 << 20, 'x') + "  \n";
+        WriteFile(dir / "big.c", big);
+        WriteFile(dir / "z.c", "  z;\n");
+        const auto calls = CaptureInChild([&] {
+            // Room for small files only: the address space in use plus 24 MiB.
+            std::ifstream statm("/proc/self/statm");
+            size_t pages = 0;
+            statm >> pages;
+            const rlim_t limit = pages * ::sysconf(_SC_PAGESIZE) + (24 << 20);
+            const rlimit rl{limit, limit};
+            if (::setrlimit(RLIMIT_AS, &rl) != 0)
+                return std::string("setrlimit failed");
+            return RunAll(dir.path(), "*.c", overwrite);
+        });
+        ASSERT_TRUE(calls.has_value());
+        EXPECT_EQ(Box(FormatText(text::kOutOfMemory, dir / "big.c")), *calls);
+        EXPECT_EQ("", FirstDifference(big, ReadFile(dir / "big.c")));
+        const std::string out = overwrite ? dir.path() : dir / "NewFolder";
+        EXPECT_EQ("a;\r\n", ReadFile(out + "/a.c"));
+        EXPECT_EQ("z;\r\n", ReadFile(out + "/z.c"));
+        EXPECT_FALSE(FileExists(dir / "NewFolder/big.c"));
+        EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
     }
 }
 

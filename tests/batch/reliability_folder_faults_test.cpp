@@ -5,7 +5,9 @@
 
 #include "batch/batch_run.h"
 #include "batch/file_list.h"
+#include "engine/convert_file.h"
 #include "engine/format_options.h"
+#include "engine/line_writer.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
@@ -14,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace srctdy {
 namespace {
@@ -237,34 +242,73 @@ TEST(FolderFaultsPipe, PipeInPlaceOfAListedFileFailsAloneWithoutBlocking) {
 }
 
 // A link stays a link, and the file it finally names receives the converted text with its
-// own mode, whatever the chain of links and wherever the file lies.
-TEST_F(FolderFaults, LinksInOverwriteModeConvertTheirTargets) {
-    const std::string other = dir / "other";
-    ::mkdir(other.c_str(), 0755);
-    WriteFile(other + "/t1.c", kSource);
-    WriteFile(other + "/t2.c", kSource);
-    WriteFile(other + "/t3.c", kSource);
-    SetMode(other + "/t2.c", 0604);
-    ASSERT_EQ(0, ::symlink("../other/t1.c", (src + "/rel.c").c_str()));
-    ASSERT_EQ(0, ::symlink((other + "/t2.c").c_str(), (src + "/abs.c").c_str()));
-    ASSERT_EQ(0, ::symlink("t3.c", (other + "/hop.c").c_str()));
-    ASSERT_EQ(0, ::symlink("../other/hop.c", (src + "/chain.c").c_str()));
-    const FolderState before = Snapshot(dir.path());
+// own mode, whatever the chain of links, as long as it lies inside the chosen folder. A link
+// out of the folder (a tree from elsewhere may carry one to any file of the user's) fails
+// its file, in either mode, and the file it names is not touched.
+TEST_F(FolderFaults, LinksConvertTheirTargetsInsideTheFolderOnly) {
+    for (bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        TempDir fresh;
+        const std::string top = fresh.path();
+        const std::string folder = top + "/src";
+        const std::string other = folder + "/other";
+        ::mkdir(folder.c_str(), 0755);
+        ::mkdir(other.c_str(), 0755);
+        WriteFile(folder + "/a.c", kSource);
+        for (const char* name : {"t1.c", "t2.c", "t3.c"})
+            WriteFile(other + "/" + name, kSource);
+        SetMode(other + "/t2.c", 0604);
+        WriteFile(top + "/outside.txt", kSource);
+        ASSERT_EQ(0, ::symlink("other/t1.c", (folder + "/rel.c").c_str()));
+        ASSERT_EQ(0, ::symlink((other + "/t2.c").c_str(), (folder + "/abs.c").c_str()));
+        ASSERT_EQ(0, ::symlink("t3.c", (other + "/hop.c").c_str()));
+        ASSERT_EQ(0, ::symlink("other/hop.c", (folder + "/chain.c").c_str()));
+        ASSERT_EQ(0, ::symlink("../outside.txt", (folder + "/evil.c").c_str()));
+        ASSERT_EQ(0, ::symlink((top + "/outside.txt").c_str(), (folder + "/evil2.c").c_str()));
+        ASSERT_EQ(0, ::symlink("other/../../outside.txt", (folder + "/evil3.c").c_str()));
+        const FolderState before = Snapshot(top);
 
-    EXPECT_EQ(Box(text::kAllConverted), RunAll(src, true));
+        std::string expected;
+        for (const char* name : {"evil.c", "evil2.c", "evil3.c"})
+            expected += Box(FormatText(text::kOutsideFolder, folder + "/" + name));
+        EXPECT_EQ(expected, RunAll(folder, overwrite));
 
-    FolderState after = Snapshot(dir.path());
-    for (const char* name :
-         {"other/t1.c", "other/t2.c", "other/t3.c", "src/a.c", "src/b.c", "src/c.c"}) {
-        EXPECT_EQ(kConverted, after.at(name).bytes) << name;
-        EXPECT_EQ(before.at(name).mode, after.at(name).mode) << name;
-        after.at(name) = before.at(name);
+        FolderState after = Snapshot(top);
+        EXPECT_EQ(kSource, after.at("outside.txt").bytes);
+        if (overwrite) {
+            for (const char* name : {"src/other/t1.c", "src/other/t2.c", "src/other/t3.c"}) {
+                EXPECT_EQ(kConverted, after.at(name).bytes) << name;
+                EXPECT_EQ(before.at(name).mode, after.at(name).mode) << name;
+                after.at(name) = before.at(name);
+            }
+            after.at("src/a.c") = before.at("src/a.c");
+        } else {
+            EXPECT_EQ("a.c abs.c chain.c rel.c", ListFolder(folder + "/NewFolder"));
+            for (const char* name : {"a.c", "abs.c", "chain.c", "rel.c"})
+                EXPECT_EQ(kConverted, ReadFile(folder + "/NewFolder/" + name)) << name;
+            for (const std::string name : {"", "/a.c", "/abs.c", "/chain.c", "/rel.c"})
+                after.erase("src/NewFolder" + name);
+        }
+        EXPECT_EQ("", Differences(before, after, false)); // links as they were, nothing added
     }
-    EXPECT_EQ("", Differences(before, after, false)); // links as they were, nothing added
+}
+
+// A sub-folder that is a link out of the chosen folder fails every file, and nothing is
+// written through it.
+TEST_F(FolderFaults, SubFolderLinkOutOfTheFolderFailsEveryFile) {
+    const std::string outside = dir / "outside";
+    ::mkdir(outside.c_str(), 0755);
+    ASSERT_EQ(0, ::symlink("../outside", (src + "/NewFolder").c_str()));
+    const FolderState before = Snapshot(dir.path());
+    std::string expected;
+    for (const char* name : {"a.c", "b.c", "c.c"})
+        expected += Box(FormatText(text::kOutsideFolder, src + "/" + name));
+    EXPECT_EQ(expected, RunAll(src, false));
+    EXPECT_EQ("", Differences(before, Snapshot(dir.path())));
 }
 
 TEST_F(FolderFaults, LinksThatCannotBeConvertedAreLeftAlone) {
-    const std::string other = dir / "other";
+    const std::string other = src + "/other";
     ::mkdir(other.c_str(), 0755);
     WriteFile(other + "/ro.c", kSource);
     SetMode(other + "/ro.c", 0444);
@@ -273,8 +317,8 @@ TEST_F(FolderFaults, LinksThatCannotBeConvertedAreLeftAlone) {
     ::unlink((src + "/a.c").c_str());
     ::unlink((src + "/b.c").c_str());
     ::unlink((src + "/c.c").c_str());
-    ASSERT_EQ(0, ::symlink("../other/ro.c", (src + "/ro.c").c_str()));
-    ASSERT_EQ(0, ::symlink("../other/locked.c", (src + "/locked.c").c_str()));
+    ASSERT_EQ(0, ::symlink("other/ro.c", (src + "/ro.c").c_str()));
+    ASSERT_EQ(0, ::symlink("other/locked.c", (src + "/locked.c").c_str()));
     ASSERT_EQ(0, ::symlink("loop.c", (src + "/loop.c").c_str()));
     giveToNobody(src);
     const FolderState before = Snapshot(dir.path());
@@ -309,6 +353,175 @@ TEST_F(FolderFaults, HardLinkedInputGetsANewFileAndTheOtherLinkKeepsTheOldText) 
     EXPECT_NE(after.at("src/a.c").inode, after.at("other/a-link.c").inode);
     EXPECT_NE(after.at("src/b.c").inode, after.at("src/b-link.c").inode);
     EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
+}
+
+} // namespace
+} // namespace srctdy
+
+namespace srctdy {
+namespace {
+
+using namespace srctdy::testing;
+
+// A sub-folder name must keep the output below each file's folder; any other name stops the
+// run before anything is created or converted.
+TEST(SubFolderNames, NamesThatLeaveTheFolderAreRefusedWhenTheRunStarts) {
+    const std::pair<const char*, bool> names[] = {
+        {"NewFolder", true}, {"a/b", true}, {"...", true},     {".hidden", true}, {"..", false},
+        {"../x", false},     {".", false},  {"./x", false},    {"a/..", false},   {"a/../b", false},
+        {"a//b", false},     {"a/", false}, {"/tmp/x", false}, {"/", false},      {"", false},
+    };
+    for (const auto& [name, valid] : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(valid, IsValidSubFolderName(name));
+        TempDir dir;
+        ::mkdir((dir / "src").c_str(), 0755);
+        WriteFile(dir / "src/a.c", kSource);
+        WriteFile(dir / "a.c", "unrelated, read-only\n");
+        SetMode(dir / "a.c", 0444);
+        const FolderState before = Snapshot(dir.path());
+        BatchRequest request;
+        request.folderPath = dir / "src";
+        request.entries = {"a.c"};
+        request.selectedIndex = 0;
+        ConvertSettings settings;
+        settings.subFolderName = name;
+        RecordingPrompter prompter;
+        const BatchOutcome outcome = RunBatch(request, FormatOptions{}, settings, prompter);
+        FolderState after = Snapshot(dir.path());
+        if (valid) {
+            EXPECT_EQ(BatchOutcome::Converted, outcome);
+            EXPECT_EQ(kConverted, ReadFile(dir / "src/" + name + "/a.c"));
+            continue;
+        }
+        EXPECT_EQ(BatchOutcome::BadSubFolder, outcome);
+        EXPECT_EQ(Box(*name ? text::kBadSubFolderName : text::kEmptySubFolderName),
+                  DescribeCalls(prompter.calls()));
+        EXPECT_EQ("", Differences(before, after));
+        // Overwrite mode has no use for the name.
+        request.overwrite = true;
+        EXPECT_EQ(BatchOutcome::Converted, RunBatch(request, FormatOptions{}, settings, prompter));
+    }
+}
+
+// A sub-folder that links lead back to the file's own folder or above it would replace the
+// sources without overwrite mode's care (read-only files, modes, owners): each file fails.
+TEST(SubFolderNames, SubFolderThatIsTheSourceFolderOrAboveFailsEachFile) {
+    for (const char* target : {".", "..", "../..", "/"}) {
+        SCOPED_TRACE(target);
+        TempDir dir;
+        const std::string src = dir / "top/src";
+        std::filesystem::create_directories(src);
+        WriteFile(src + "/a.c", kSource);
+        WriteFile(src + "/b.c", kSource);
+        SetMode(src + "/b.c", 0444);
+        ASSERT_EQ(0, ::symlink(target, (src + "/NewFolder").c_str()));
+        const FolderState before = Snapshot(dir.path());
+        BatchRequest request;
+        request.folderPath = src;
+        request.entries = {"a.c", "b.c"};
+        request.allFiles = true;
+        RecordingPrompter prompter;
+        EXPECT_EQ(BatchOutcome::Failed, RunBatch(request, FormatOptions{}, {}, prompter));
+        // Links to the folder or above lead out of nothing: the folder check speaks first.
+        const std::string_view message =
+            std::string_view(target) == "." ? text::kSubFolderIsSource : text::kOutsideFolder;
+        EXPECT_EQ(Box(FormatText(message, src + "/a.c")) + Box(FormatText(message, src + "/b.c")),
+                  DescribeCalls(prompter.calls()));
+        EXPECT_EQ("", Differences(before, Snapshot(dir.path())));
+    }
+}
+
+// Saves that come while a file is converted (an editor renaming its new text into place, or
+// writing over the file) must win: the conversion's output is not placed, and the file fails.
+class ChangingPrompter : public RecordingPrompter {
+public:
+    explicit ChangingPrompter(std::function<void()> change) : change_(std::move(change)) {}
+    PromptAnswer ask(std::string_view text, PromptIcon icon, PromptButtons buttons) override {
+        if (change_)
+            std::exchange(change_, nullptr)();
+        return RecordingPrompter::ask(text, icon, buttons);
+    }
+
+private:
+    std::function<void()> change_;
+};
+
+TEST(ChangedWhileConverting, AnEditSavedDuringTheConversionIsKept) {
+    // The missing template's message comes after the file has been opened and read: the
+    // prompter changes the file right then.
+    const std::string edited = "int edited;   \n";
+    struct Change {
+        const char* name;
+        std::function<void(const std::string&)> apply;
+        std::string result; // the file afterwards
+    };
+    const Change changes[] = {
+        {"saved by rename",
+         [&](const std::string& path) {
+             WriteFile(path + ".new", edited);
+             ::rename((path + ".new").c_str(), path.c_str());
+         },
+         edited},
+        {"rewritten in place, same size",
+         [&](const std::string& path) {
+             std::string text = kSource;
+             text[0] = 'I';
+             WriteFile(path, text);
+         },
+         "I" + std::string(kSource + 1)},
+        {"truncated", [](const std::string& path) { ::truncate(path.c_str(), 3); }, "int"},
+        {"appended to",
+         [&](const std::string& path) { WriteFile(path, kSource + std::string("x;\n")); },
+         kSource + std::string("x;\n")},
+    };
+    enum Mode { Overwrite, SubFolder, Sink };
+    for (Mode mode : {Overwrite, SubFolder, Sink}) {
+        for (const Change& change : changes) {
+            SCOPED_TRACE(::testing::Message() << change.name << ", mode " << mode);
+            TempDir dir;
+            const std::string path = dir / "a.c";
+            WriteFile(path, kSource);
+            FormatOptions options;
+            options.insertHeaderTemplate = 1;
+            options.templatePath = dir / "missing.txt";
+            ChangingPrompter prompter([&] { change.apply(path); });
+            std::string out;
+            StringSink sink(out);
+            const int result = mode == Sink
+                                   ? ConvertFileToSink(path, sink, options, {}, prompter)
+                                   : ConvertFile(path, mode == Overwrite, options, {}, prompter);
+            EXPECT_EQ(kOutputFailed, result);
+            EXPECT_EQ(Box(text::kTemplateMissing) +
+                          Box(FormatText(text::kChangedWhileConverting, path)),
+                      DescribeCalls(prompter.calls()));
+            EXPECT_EQ(change.result, ReadFile(path));
+            EXPECT_EQ("", out); // held back: nothing of the old text reached the sink
+            EXPECT_FALSE(FileExists(dir / "NewFolder/a.c"));
+            EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
+        }
+    }
+}
+
+// The output cannot be put in place (a folder has the output's name): the file fails and its
+// temporary file goes.
+TEST(PlacingFails, FolderInTheOutputsPlaceLeavesNoTemporaryFile) {
+    TempDir dir;
+    for (const char* name : {"a.c", "b.c", "c.c"})
+        WriteFile(dir / name, kSource);
+    ::mkdir((dir / "NewFolder").c_str(), 0755);
+    ::mkdir((dir / "NewFolder/b.c").c_str(), 0755);
+    WriteFile(dir / "NewFolder/b.c/inner", "kept");
+    BatchRequest request;
+    request.folderPath = dir.path();
+    request.entries = {"a.c", "b.c", "c.c"};
+    request.allFiles = true;
+    RecordingPrompter prompter;
+    EXPECT_EQ(BatchOutcome::Failed, RunBatch(request, FormatOptions{}, {}, prompter));
+    EXPECT_EQ(Box(FormatText(text::kReplaceError, dir / "b.c")), DescribeCalls(prompter.calls()));
+    EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
+    EXPECT_EQ("a.c b.c c.c", ListFolder(dir / "NewFolder"));
+    EXPECT_EQ("kept", ReadFile(dir / "NewFolder/b.c/inner"));
 }
 
 } // namespace

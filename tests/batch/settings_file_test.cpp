@@ -1,10 +1,13 @@
 #include "app/settings_file.h"
 
 #include "support/nobody_capture.h"
+#include "support/reliability_support.h"
 #include "support/test_files.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace srctdy {
 namespace {
@@ -106,6 +109,133 @@ TEST(SettingsFile, UnreadableFileGivesNoFolder) {
 
     ASSERT_TRUE(loaded.has_value());
     EXPECT_EQ("[]", *loaded);
+}
+
+// Whatever stands in the settings file's place, the start neither waits nor reads without end:
+// at most 4,096 bytes, up to the first line end; anything but a regular file is no file.
+TEST(SettingsFile, LoadNeverBlocksAndReadsOnlyTheStartOfTheFile) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, ""},
+        {"link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); }, ""},
+        {"folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, ""},
+        {"100 MB after the first line",
+         [](const std::string& p) { WriteFile(p, "/src\r\n" + std::string(100 << 20, 'x')); },
+         "/src"},
+        {"first line of 4,096 bytes",
+         [](const std::string& p) { WriteFile(p, "/" + std::string(4095, 'a') + "\r\n/b\r\n"); },
+         "/" + std::string(4095, 'a')},
+        {"first line longer than 4,096 bytes",
+         [](const std::string& p) { WriteFile(p, std::string(5000, 'a') + "\n"); },
+         std::string(4096, 'a')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "SRCTDY.INI";
+        c.make(path);
+        const auto loaded = testing::CaptureInChild([&] { return LoadSettings(path); }, 30);
+        ASSERT_TRUE(loaded.has_value()) << "the load blocked";
+        EXPECT_EQ(c.expected, *loaded);
+    }
+}
+
+// Saving never goes round a protection, never replaces a link by a plain file, and never
+// leaves its temporary file behind.
+TEST(SettingsFile, SaveKeepsProtectionModeAndLinks) {
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0777);
+    const std::string path = dir / "SRCTDY.INI";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        bool asNobody;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"read-only file",
+         [&] {
+             WriteFile(path, "/previous\r\n");
+             ::chmod(path.c_str(), 0444);
+         },
+         false, false},
+        {"another user's file",
+         [&] {
+             WriteFile(path, "/previous\r\n");
+             ::chmod(path.c_str(), 0644);
+         },
+         true, false},
+        {"own file with mode 0600",
+         [&] {
+             WriteFile(path, "/previous\r\n");
+             ::chmod(path.c_str(), 0600);
+         },
+         false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::unlink(path.c_str());
+        c.make();
+        struct stat before;
+        ASSERT_EQ(0, ::stat(path.c_str(), &before));
+        const auto result =
+            c.asNobody
+                ? testing::CaptureAsNobody(
+                      [&] { return SaveSettings(path, "/new") ? std::string("saved") : "refused"; })
+                : std::optional<std::string>(SaveSettings(path, "/new") ? "saved" : "refused");
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(c.saved ? "saved" : "refused", *result);
+        EXPECT_EQ(c.saved ? "/new\r\n" : "/previous\r\n", ReadFile(path));
+        struct stat after;
+        ASSERT_EQ(0, ::stat(path.c_str(), &after));
+        EXPECT_EQ(before.st_mode, after.st_mode);
+        EXPECT_EQ("SRCTDY.INI", ListFolder(dir.path()));
+    }
+
+    // A link is written through to the file it names, and stays a link.
+    ::unlink(path.c_str());
+    ::mkdir((dir / "real").c_str(), 0755);
+    WriteFile(dir / "real/settings", "/previous\r\n");
+    ASSERT_EQ(0, ::symlink("real/settings", path.c_str()));
+    EXPECT_TRUE(SaveSettings(path, "/new"));
+    EXPECT_EQ("/new\r\n", ReadFile(dir / "real/settings"));
+    char target[64] = {};
+    ASSERT_GT(::readlink(path.c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ("real/settings", target);
+    EXPECT_EQ("settings", ListFolder(dir / "real"));
+
+    // A folder or a pipe in the file's place is left as it is, with no temporary file beside.
+    for (bool folder : {true, false}) {
+        TempDir other;
+        const std::string p = other / "SRCTDY.INI";
+        if (folder)
+            ::mkdir(p.c_str(), 0755);
+        else
+            ::mkfifo(p.c_str(), 0644);
+        EXPECT_FALSE(SaveSettings(p, "/new"));
+        EXPECT_EQ("SRCTDY.INI", ListFolder(other.path()));
+    }
+}
+
+// The temporary file goes even when the final rename fails, which the checks before it cannot
+// foresee: another user's file, writable by all, in a folder with the sticky bit (as in /tmp)
+// may be written but not replaced.
+TEST(SettingsFile, FailedRenameLeavesNoTemporaryFile) {
+    TempDir dir;
+    ASSERT_EQ(0, ::chmod(dir.path().c_str(), 01777));
+    const std::string path = dir / "SRCTDY.INI";
+    WriteFile(path, "/previous\r\n");
+    ASSERT_EQ(0, ::chmod(path.c_str(), 0666));
+    const auto saved = testing::CaptureAsNobody(
+        [&] { return SaveSettings(path, "/new") ? std::string("saved") : "refused"; });
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ("refused", *saved);
+    EXPECT_EQ("/previous\r\n", ReadFile(path));
+    EXPECT_EQ("SRCTDY.INI", ListFolder(dir.path()));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -149,9 +150,42 @@ TEST(CliWalk, GlobRules) {
         {"ab", "a?", true},
         {"a/", "a?", false},
         {"A.c", "a.c", false},
+        {"a/b/c/d.c", "**/**/*.c", true},
+        {"d.c", "**/**/*.c", true},
+        {"a/b", "**/", false},
+        {"a/b/", "a/**/", true},
+        {"ab/c", "*b/*", true},
+        {"abc", "a*b*c*", true},
+        {"acb", "a*b*c", false},
+        {"", "*", true},
+        {"", "**", true},
+        {"", "?", false},
+        {"x/y", "x**y", true},
+        {"x/y", "x*y", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.matches, MatchesGlob(c.path, c.glob)) << c.path << " " << c.glob;
+}
+
+// Patterns with many "*" or "**" against names that almost match took exponential time; the
+// match must take at most a step per pair of a path position and a pattern position.
+TEST(CliWalk, GlobMatchTakesAtMostPathTimesPatternSteps) {
+    const std::string as(60, 'a');
+    const std::string deep = "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/b";
+    const GlobCase cases[] = {
+        {as.c_str(), "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b", false},
+        {as.c_str(), "*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a", true},
+        {deep.c_str(), "**a**a**a**a**a**a**a**a**a**a**c", false},
+        {deep.c_str(), "**/a/**/a/**/a/**/a/**/a/**/a/**/b", true},
+        {deep.c_str(), "**/**/**/**/**/**/**/**/**/**/**/c", false},
+    };
+    for (const auto& c : cases) {
+        size_t steps = 0;
+        EXPECT_EQ(c.matches, MatchesGlob(c.path, c.glob, &steps)) << c.glob;
+        const size_t bound = (std::strlen(c.path) + 1) * (std::strlen(c.glob) + 1);
+        EXPECT_LE(steps, bound) << c.glob;
+        EXPECT_GT(steps, 0u) << c.glob;
+    }
 }
 
 TEST(CliOverwrite, UnchangedFilesKeepTheirModificationTime) {

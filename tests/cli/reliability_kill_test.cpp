@@ -1,6 +1,7 @@
 // srctdy-cli killed (SIGKILL) at random points of an overwrite batch: every file must be its
 // old text or its whole converted text, and only the temporary file being written (one per
-// job) may be left. A second run then finishes the work.
+// job) may be left. A second run then finishes the work. Interrupted (SIGINT, SIGTERM,
+// SIGHUP) instead, it leaves no temporary file at all and exits with 128 + the signal.
 
 #include "support/reliability_support.h"
 #include "support/test_files.h"
@@ -167,6 +168,73 @@ TEST(KilledBatch, EveryFileIsOldOrConvertedAndOneTemporaryFileAtMost) {
     RecordProperty("caughtMidway", static_cast<int>(caughtMidway));
     RecordProperty("temporaryFilesLeft", static_cast<int>(tempsLeft));
     EXPECT_GT(kills, 0u); // the rounds did kill runs, they did not only watch them end
+}
+
+// Whether folder holds a temporary file, looked up by name only (cheap enough to poll).
+bool HoldsTemporaryFile(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().filename().string().rfind("srctdy_temp.", 0) == 0)
+            return true;
+    return false;
+}
+
+TEST(InterruptedBatch, SignalsRemoveEveryTemporaryFileAndExitWith128PlusTheSignal) {
+    // Files large enough to be caught in the middle, one per job.
+    const std::string big = SourceText(12 << 20, 7);
+    const std::string bigConverted = Converted(big, "big1.c");
+    struct Case {
+        int signal;
+        bool overwrite;
+        const char* jobs;
+    };
+    const Case cases[] = {
+        {SIGTERM, true, "-j1"},  {SIGINT, true, "-j2"},  {SIGHUP, true, "-j1"},
+        {SIGTERM, false, "-j2"}, {SIGINT, false, "-j1"}, {SIGHUP, false, "-j2"},
+    };
+    TempDir dir;
+    const std::string folder = dir / "src";
+    size_t caught = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "signal " << c.signal << (c.overwrite ? " overwrite " : " sub-folder ")
+                     << c.jobs);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        ::mkdir(folder.c_str(), 0755);
+        WriteFile(folder + "/big1.c", big);
+        WriteFile(folder + "/big2.c", big);
+        std::vector<std::string> args = {c.jobs, folder};
+        if (c.overwrite)
+            args.insert(args.begin(), "--overwrite");
+        const pid_t pid = StartCli(args);
+        // Wait for a file in progress, then interrupt.
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        bool inProgress = false;
+        while (!inProgress && Clock::now() < deadline) {
+            inProgress = HoldsTemporaryFile(folder) || HoldsTemporaryFile(folder + "/NewFolder");
+            if (!inProgress)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ::kill(pid, c.signal);
+        const int status = Wait(pid);
+        if (!inProgress)
+            continue;
+        ++caught;
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+        EXPECT_EQ(128 + c.signal, WEXITSTATUS(status));
+        EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(folder));
+        for (const char* name : {"/big1.c", "/big2.c"}) {
+            const std::string now = ReadFile(folder + name);
+            EXPECT_TRUE(now == big || (c.overwrite && now == bigConverted)) << name;
+            const std::string output = folder + "/NewFolder" + name;
+            if (!c.overwrite && FileExists(output)) {
+                EXPECT_EQ("", FirstDifference(bigConverted, ReadFile(output)));
+            }
+        }
+    }
+    RecordProperty("caughtInProgress", static_cast<int>(caught));
+    EXPECT_GE(caught, 4u); // the rounds really interrupted files in progress
 }
 
 } // namespace

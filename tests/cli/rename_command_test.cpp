@@ -73,7 +73,8 @@ TEST(CliRename, RefusedRenameIsReportedAndExitsOne) {
 
 TEST(CliRename, NeverAsksWhetherToStop) {
     TempDir dir;
-    for (const char* name : {"a.c", "b.c", "fnswap_temp_name.tmp"})
+    // The upper-case names are other files: each rename of a lower-case name is refused.
+    for (const char* name : {"a.c", "b.c", "A.C", "B.C"})
         WriteFile(dir / name, name);
 
     ProcessResult r = RunCli({"--rename=upper", dir.path()});
@@ -82,7 +83,8 @@ TEST(CliRename, NeverAsksWhetherToStop) {
     EXPECT_EQ(ErrorLine(dir / "a.c", "cannot rename\n[ a.c ]") +
                   ErrorLine(dir / "b.c", "cannot rename\n[ b.c ]"),
               r.err);
-    EXPECT_EQ("a.c b.c fnswap_temp_name.tmp", ListFolder(dir.path()));
+    EXPECT_EQ("A.C B.C a.c b.c", ListFolder(dir.path()));
+    EXPECT_EQ("a.c", ReadFile(dir / "a.c"));
 }
 
 TEST(CliRename, MissingFileFailsTheCaseCommand) {

@@ -50,10 +50,11 @@ TEST(MessageCatalogue, SharedTextsReadAsTheTableUnderJapaneseAndInCliWordsOtherw
 
 TEST(MessageCatalogue, EveryCommandLineTextHasItsJapanese) {
     const std::string_view ids[] = {
-        text::kCliUsage,      text::kCliWouldChange, text::kCliTidy,
-        text::kCliConverted,  text::kCliUnchanged,   text::kCliReadError,
-        text::kCliWriteError, text::kCliTryHelp,     text::kCliCommentsLeft,
-        text::kCliCp932,      text::kCliUtf8};
+        text::kCliUsage,       text::kCliWouldChange,  text::kCliTidy,
+        text::kCliConverted,   text::kCliUnchanged,    text::kCliReadError,
+        text::kCliWriteError,  text::kCliTryHelp,      text::kCliCommentsLeft,
+        text::kCliCp932,       text::kCliUtf8,         text::kCliUnreadableFolder,
+        text::kCliPathTooLong, text::kCliOutputIsInput};
     MessagesLocale japanese("ja_JP.UTF-8");
     ASSERT_JAPANESE_LOCALE(japanese);
     for (std::string_view id : ids) {

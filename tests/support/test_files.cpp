@@ -41,6 +41,8 @@ const std::string& NeutralFolder() {
     static const bool written = [] {
         WriteFile(folder / ".editorconfig", "root = true\n");
         WriteFile(folder / ".srctdy.toml", "");
+        // Open to every user: a test may run the program as nobody, in this folder.
+        ::chmod(folder.path().c_str(), 0755);
         return true;
     }();
     (void)written;

@@ -1,0 +1,56 @@
+#include "engine/file_checks.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace srctdy {
+
+namespace {
+
+// Whether two stats show the same file with the same contents, as far as a stat can tell.
+bool SameFileState(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+} // namespace
+
+bool IsWithin(const std::string& resolved, const std::string& base) {
+    if (base == "/")
+        return true;
+    return resolved.compare(0, base.size(), base) == 0 &&
+           (resolved.size() == base.size() || resolved[base.size()] == '/');
+}
+
+std::string ResolveExistingPart(std::string folder) {
+    char resolved[PATH_MAX];
+    for (;;) {
+        if (::realpath(folder.c_str(), resolved))
+            return resolved;
+        if (folder == "." || folder == "/")
+            return folder; // nothing of it exists: compare it as it is
+        const size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos)
+            folder = ".";
+        else if (slash == 0)
+            folder = "/";
+        else
+            folder.resize(slash);
+    }
+}
+
+bool LeadsOutOf(const std::string& path, const std::string& folder) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, ResolveExistingPart(folder));
+}
+
+bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
+                        uint64_t bytesRead) {
+    struct stat now, named;
+    return ::fstat(fd, &now) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           SameFileState(opened, now) && SameFileState(opened, named) &&
+           bytesRead == static_cast<uint64_t>(opened.st_size);
+}
+
+} // namespace srctdy

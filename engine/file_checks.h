@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+
+// Checks that keep a conversion inside its tree and from overwriting an edit made meanwhile.
+namespace srctdy {
+
+// Whether resolved (a path without links) is base or lies below it.
+bool IsWithin(const std::string& resolved, const std::string& base);
+
+// The longest existing part of folder, resolved: a folder that is still to be created lies
+// where its existing part does.
+std::string ResolveExistingPart(std::string folder);
+
+// Whether path, links followed, names something outside folder (folder links followed too).
+// False when path cannot be resolved (a missing file, a dangling link): opening it fails.
+bool LeadsOutOf(const std::string& path, const std::string& folder);
+
+// Whether the file opened as fd is, after the conversion, still the file the path names (no
+// rename put another in its place), unchanged since it was opened (stat at open: opened; no
+// rewrite in place) and read to its end (bytesRead).
+bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
+                        uint64_t bytesRead);
+
+} // namespace srctdy
