@@ -163,17 +163,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string output =
         ConvertText(input, run.options, run.settings, run.file, prompter, &report);
     // The stages change nothing the compiler sees: the token check is only the net. A
-    // replacement that brings in quotes, comment marks or backslashes edits what the stages
+    // replacement that brings in quotes, comment marks, backslashes or (digraph) directive
+    // marks edits what the stages
     // before it decided on; there the check alone stands, and refusing is its answer.
     const auto marks = [](std::string_view text) {
-        return text.find_first_of("'\"/*\\\n") != std::string_view::npos;
+        return text.find_first_of("'\"/*\\\n#%<>:") != std::string_view::npos;
     };
     const bool lexicalEdit =
         run.options.replaceOrDelete &&
         (marks(run.options.searchText) || marks(run.options.replaceText) ||
          (run.options.replaceText == "%filename%" && marks(run.file.nameOnly)));
-    if (report.guardFailed && !lexicalEdit)
+    if (report.guardFailed && !lexicalEdit) {
+        std::fprintf(stderr, "they part at input line %ld\n", report.partingLine);
         Fail("the conversion changed the tokens", input, {}, output);
+    }
     // Nothing of one conversion may reach the next (the stages keep scratch buffers).
     RecordingPrompter again;
     if (ConvertText(input, run.options, run.settings, run.file, again) != output)
