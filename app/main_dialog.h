@@ -102,7 +102,7 @@ private:
     QTimer followDisk_; // gathers a burst of changes into one refresh
     bool changedDuringRun_ = false;
     bool closeAfterRun_ = false;
-    std::string folderConfig;                // the .srctdy.toml the options came from; "" none
+    std::string folderConfig; // the .srctdy.toml the options came from; "" none
 };
 
 } // namespace srctdy

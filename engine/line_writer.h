@@ -69,8 +69,8 @@ public:
     // inputLine: the 1-based input line the reference text comes from; 0 for inserted text.
     virtual void referenceLine(std::string_view text, long inputLine) = 0;
     // An output line and the reference line it stands for, together (the usual case).
-    virtual void linePair(std::string_view head, std::string_view text,
-                          std::string_view reference, long inputLine) {
+    virtual void linePair(std::string_view head, std::string_view text, std::string_view reference,
+                          long inputLine) {
         referenceLine(reference, inputLine);
         outputLine(head, text);
     }

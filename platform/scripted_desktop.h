@@ -19,8 +19,8 @@ public:
 
     struct Call {
         Kind kind;
-        std::string target;    // path or URL (open), start folder (pick)
-        std::string title;     // pickers only
+        std::string target; // path or URL (open), start folder (pick)
+        std::string title;  // pickers only
         std::vector<FileFilter> filters;
     };
 

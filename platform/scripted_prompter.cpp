@@ -15,8 +15,7 @@ ScriptedPrompter& ScriptedPrompter::expectMessage(std::string_view text, PromptI
     return expect(text, icon, PromptButtons::Ok, PromptAnswer::Ok);
 }
 
-PromptAnswer ScriptedPrompter::ask(std::string_view text, PromptIcon icon,
-                                   PromptButtons buttons) {
+PromptAnswer ScriptedPrompter::ask(std::string_view text, PromptIcon icon, PromptButtons buttons) {
     calls_.push_back({std::string(text), icon, buttons});
     if (script_.empty()) {
         onFailure_("unscripted message box: " + std::string(text));
@@ -25,13 +24,12 @@ PromptAnswer ScriptedPrompter::ask(std::string_view text, PromptIcon icon,
     Step step = script_.front();
     script_.pop_front();
     if (step.call.text != text || step.call.icon != icon || step.call.buttons != buttons)
-        onFailure_("expected message box \"" + step.call.text + "\", got \"" +
-                   std::string(text) + "\" (or its icon or buttons differ)");
+        onFailure_("expected message box \"" + step.call.text + "\", got \"" + std::string(text) +
+                   "\" (or its icon or buttons differ)");
     return step.answer;
 }
 
-PromptAnswer RecordingPrompter::ask(std::string_view text, PromptIcon icon,
-                                    PromptButtons buttons) {
+PromptAnswer RecordingPrompter::ask(std::string_view text, PromptIcon icon, PromptButtons buttons) {
     calls_.push_back({std::string(text), icon, buttons});
     return buttons == PromptButtons::Ok ? PromptAnswer::Ok : questionAnswer_;
 }

@@ -63,7 +63,9 @@ TEST(CliLocale, MessagesAndHelpFollowTheLocale) {
         {c, {missing}, missing + ": cannot open the file\n"},
         {ja, {missing}, missing + ": ファイルが選択されていません。\n"},
         {c, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": tidy (code page 932)\n"},
-        {ja, {"--check", "--verbose", dir / "tidy.c"}, dir / "tidy.c" + ": 整形済み（シフトJIS）\n"},
+        {ja,
+         {"--check", "--verbose", dir / "tidy.c"},
+         dir / "tidy.c" + ": 整形済み（シフトJIS）\n"},
         {c, {"--rename=upper", missing}, missing + ": cannot rename [ missing.c ]\n"},
         {ja, {"--rename=upper", missing}, missing + ": リネームできませんでした。 [ missing.c ]\n"},
     };

@@ -57,8 +57,8 @@ std::string Convert(const std::string& input, const Setup& setup, ConvertReport*
     ConvertReport own;
     ConvertReport& checked = report ? *report : own;
     std::string output = ConvertText(input, options, settings, file, prompter, &checked);
-    EXPECT_FALSE(checked.guardFailed) << "token check refused it at input line "
-                                      << checked.partingLine;
+    EXPECT_FALSE(checked.guardFailed)
+        << "token check refused it at input line " << checked.partingLine;
     return output;
 }
 

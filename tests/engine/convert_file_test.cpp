@@ -315,7 +315,6 @@ TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
     EXPECT_EQ("s.c u.c", ListFolder(dir.path()));
 }
 
-
 // Faults planted in written lines through the writer's seam: each changes what the compiler
 // sees, so the token check must refuse the output and name the input line.
 struct PlantedFault {
@@ -363,7 +362,9 @@ const PlantedFault kPlantedFaults[] = {
      0},
 };
 
-void PrintTo(const PlantedFault& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PlantedFault& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GuardFires : public ConvertFileTest, public ::testing::WithParamInterface<PlantedFault> {
 protected:
@@ -375,9 +376,9 @@ TEST_P(GuardFires, RefusesEveryOutputWhoseTokensChange) {
     const std::string input = "{\nint x;\ns = \"a b\";\nreturn x;\n}\n";
     WriteFile(dir / "a.c", input);
     SetLineFaultForTesting(c.fault);
-    const std::string refusal = "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ " +
-                                (dir / "a.c") + " ]\n入力の " + std::to_string(c.partingLine) +
-                                " 行目";
+    const std::string refusal =
+        "変換するとコンパイラが読むトークンが変わるため、書き出しませんでした。\n[ " +
+        (dir / "a.c") + " ]\n入力の " + std::to_string(c.partingLine) + " 行目";
     for (const bool overwrite : {true, false}) {
         SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
         if (c.partingLine != 0) {

@@ -46,8 +46,8 @@ std::string Convert(const std::string& input, const FormatOptions& options,
     // Every row also passes the token check: no filter may change what the compiler sees.
     ConvertReport report;
     std::string output = ConvertText(input, options, settings, file, prompter, &report);
-    EXPECT_FALSE(report.guardFailed) << "token check refused it at input line "
-                                     << report.partingLine;
+    EXPECT_FALSE(report.guardFailed)
+        << "token check refused it at input line " << report.partingLine;
     return output;
 }
 
@@ -149,7 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
         // matches that are left are replaced.
         FilterCase{"ReplacesOnlyWhatTrimmingLeaves", Crlf({"int X;"}), Lf({"\t\tint\t\t;\t\t"}),
                    Texts(With({&F::replaceOrDelete, &F::trimBlanks}), "\t\t", " X")},
-        FilterCase{"ReplacesBlanksMadeOfAFullWidthSpace", Crlf({"a=b;"}), Lf({"a\x81\x40" "b;"}),
+        FilterCase{"ReplacesBlanksMadeOfAFullWidthSpace", Crlf({"a=b;"}),
+                   Lf({"a\x81\x40"
+                       "b;"}),
                    Texts(With({&F::replaceOrDelete, &F::fullWidthToHalfWidth}), "  ", "=")},
         FilterCase{"EmptyReplacementDeletes", Crlf({"x = 1; "}), Lf({"x = 1; /*TODO*/"}),
                    Texts(kReplace, "/*TODO*/")},

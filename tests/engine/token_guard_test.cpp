@@ -91,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A delimiter of 17 characters makes no raw string: the next line is code, trimmed.
         GuardCase{"RawDelimiterTooLong", Lf({"s = R\"abcdefghijklmnopq(", "b"}),
                   Lf({"s = R\"abcdefghijklmnopq(", "\tb"}), kCpp, true, 0},
-        GuardCase{"RawDelimiterOfSixteen", Lf({"s = R\"abcdefghijklmnop(", "b)abcdefghijklmnop\";"}),
+        GuardCase{"RawDelimiterOfSixteen",
+                  Lf({"s = R\"abcdefghijklmnop(", "b)abcdefghijklmnop\";"}),
                   Lf({"s = R\"abcdefghijklmnop(", "\tb)abcdefghijklmnop\";"}), kCpp, false, 1},
         GuardCase{"DigitSeparatorBeforeComment", Lf({"x = 1'000;"}), Lf({"x = 1'000; /* a */"}),
                   kCpp, true, 0},
