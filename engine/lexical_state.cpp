@@ -45,7 +45,10 @@ const CodeStops kCodeStops;
 
 // In C++, a quote inside a pp-number (1'000) separates digits.
 bool IsDigitSeparator(std::string_view text, size_t quote) {
-    if (quote + 1 >= text.size() || !IsWordByte(static_cast<unsigned char>(text[quote + 1])))
+    // What follows must be a letter, a digit or "_": a double-byte character after the quote
+    // makes it a character literal, as a compiler reading code page 932 takes it.
+    const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
+    if (after >= 0x80 || !IsWordByte(after))
         return false;
     size_t begin = quote;
     while (begin > 0) {
@@ -177,10 +180,25 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     size_t i = 0;
     if (kind != LexKind::Code)
         lex.spans.push_back({0, 0, kind, false, false});
+    // A splice may join the two bytes of a comment mark: "*" then "/" closes the comment,
+    // "/" then "*" or "/" opens one, at this line's first byte.
+    if (n > 0 && kind == LexKind::BlockComment && carry_.beforeSplice == '*' && text[0] == '/') {
+        lex.spans.back().end = 1;
+        lex.spans.back().closesHere = true;
+        kind = LexKind::Code;
+        i = 1;
+    } else if (n > 0 && kind == LexKind::Code && carry_.beforeSplice == '/' &&
+               (text[0] == '*' || text[0] == '/')) {
+        const bool block = text[0] == '*';
+        lex.spans.push_back({0, block ? 0u : static_cast<uint32_t>(n),
+                             block ? LexKind::BlockComment : LexKind::LineComment, true, !block});
+        kind = block ? LexKind::BlockComment : LexKind::LineComment;
+        i = block ? 1 : n;
+    }
 
     // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
     // literal.
-    if (kind == LexKind::Code && !carry_.continued) {
+    if (kind == LexKind::Code && !carry_.continued && i == 0) {
         const auto [begin, end] = HeaderName(text);
         if (end > begin) {
             lex.spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(end),
@@ -309,11 +327,21 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     next_.continued = lex.endsInSplice && kind != LexKind::RawString;
     next_.byteContinued = lex.endsInByteSplice && kind != LexKind::RawString;
     next_.gapBeforeSplice = false;
+    next_.beforeSplice = 0;
     if (lex.endsInSplice) {
         size_t end = n;
         while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
             --end;
         const size_t backslash = end - 1;
+        if (backslash > 0) {
+            // Not the "*" of this line's own "/*", nor the "/" of a "*/".
+            const char c = text[backslash - 1];
+            const LexSpan* last = lex.spans.empty() ? nullptr : &lex.spans.back();
+            const bool opener = c == '*' && last && last->kind == LexKind::BlockComment &&
+                                last->opensHere && last->begin + 2 == backslash;
+            const bool closer = c == '/' && last && last->closesHere && last->end == backslash;
+            next_.beforeSplice = opener || closer ? 0 : c;
+        }
         next_.gapBeforeSplice = backslash == 0
                                     ? (carry_.gapBeforeSplice || !carry_.continued)
                                     : IsBlank(static_cast<unsigned char>(text[backslash - 1]));

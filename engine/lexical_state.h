@@ -79,6 +79,7 @@ private:
         bool continued = false;
         bool byteContinued = false;
         bool gapBeforeSplice = false;
+        char beforeSplice = 0;    // the byte before the splice: a "/" or "*" that it joins on
         std::string rawDelimiter; // of an open raw string: ")delim\""
     };
 

@@ -170,6 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
         Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
              Mode(2)},
+        // A splice between the two bytes of a comment mark still makes the mark.
+        Case{"SplicedCommentOpening", "x; /\\\n* c *//y\n", "x; /\\\n* c *//y\n", Mode(2)},
+        Case{"SplicedCommentClosing", "/* a *\\\n/ x; // b   \n", "/* a *\\\n/ x; /* b */\n",
+             Mode(1)},
+        Case{"OpenerBeforeSpliceClosesNothing", "/*\\\n/ x; */ y;\n", "/*\\\n/ x; */ y;\n",
+             Mode(1)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
 
         // Long lines split into comment and code.
@@ -242,6 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
              "// \x95\x5C\n\nint x;\n", Setup{0, false, false, true}},
         Case{"RawStringKeepsItsLines", "s = R\"x(  a  \n\n  b )x\";\n",
              "s = R\"x(  a  \n\n  b )x\";\n", Setup{0, false, false, true, false, "f.cpp"}},
+        Case{"QuoteBeforeDoubleByteOpensALiteral", "x = 1'\x81\x40';\n", "x = 1'\x81\x40';\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitSeparatorIsNoQuote", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
              Setup{1, false, false, false, false, "f.cpp"}},
         Case{"SectionCommentsWaitForCode",
