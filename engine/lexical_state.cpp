@@ -172,6 +172,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     lex.continued = carry_.continued;
     lex.byteContinued = carry_.byteContinued;
     lex.gapBeforeSplice = carry_.gapBeforeSplice;
+    lex.beforeSplice = carry_.beforeSplice;
     lex.endsInOpenLiteral = false;
     next_.rawDelimiter = carry_.rawDelimiter;
 

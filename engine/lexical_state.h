@@ -31,6 +31,7 @@ struct LineLex {
     bool continued = false;        // the line before ended in a backslash splice
     bool byteContinued = false;    // ... as a byte-wise reading sees it (0x5C anywhere)
     bool gapBeforeSplice = false;  // the line before had white space right before its splice
+    char beforeSplice = 0;         // the "/" or "*" right before that splice, or 0
     bool endsInSplice = false;
     bool endsInByteSplice = false;
     bool endsInOpenLiteral = false; // a literal runs to the line's end (unclosed or continued)

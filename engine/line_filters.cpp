@@ -157,8 +157,10 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     const bool inLiteral = lex.start == LexKind::String || lex.start == LexKind::Char ||
                            lex.start == LexKind::RawString;
     // A continued line's leading blanks may be all that keeps two tokens apart.
+    // In a comment, a "*" before the splice would meet a "/" and close it.
     state.keepLeading =
-        inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice);
+        inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice) ||
+        (lex.continued && lex.start == LexKind::BlockComment && lex.beforeSplice == '*');
     // Trailing blanks of an unclosed literal, or inside a raw string, are its text.
     const bool keepTrailing =
         lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice);

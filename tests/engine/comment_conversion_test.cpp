@@ -174,6 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SplicedCommentOpening", "x; /\\\n* c *//y\n", "x; /\\\n* c *//y\n", Mode(2)},
         Case{"SplicedCommentClosing", "/* a *\\\n/ x; // b   \n", "/* a *\\\n/ x; /* b */\n",
              Mode(1)},
+        Case{"BlanksKeepAStarFromASlash", "/* a *\\\n  / b */ x;\n", "/* a *\\\n  / b */ x;\n",
+             Mode(0)},
         Case{"OpenerBeforeSpliceClosesNothing", "/*\\\n/ x; */ y;\n", "/*\\\n/ x; */ y;\n",
              Mode(1)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
