@@ -44,14 +44,15 @@ struct CodeStops {
 const CodeStops kCodeStops;
 
 // In C++, a quote inside a pp-number (1'000) separates digits.
-bool IsDigitSeparator(std::string_view text, size_t quote) {
+// floor: where the code the quote stands in begins (after the last comment or literal).
+bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor) {
     // What follows must be a letter, a digit or "_": a double-byte character after the quote
     // makes it a character literal, as a compiler reading code page 932 takes it.
     const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
     if (after >= 0x80 || !IsWordByte(after))
         return false;
     size_t begin = quote;
-    while (begin > 0) {
+    while (begin > floor) {
         const unsigned char c = static_cast<unsigned char>(text[begin - 1]);
         if (c >= 0x80 || !(IsWordByte(c) || c == '.' || c == '\''))
             break;
@@ -246,7 +247,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     ++i;
                 }
             } else { // a single quote
-                if (options_.cpp && IsDigitSeparator(text, i)) {
+                const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
+                if (options_.cpp && IsDigitSeparator(text, i, floor)) {
                     ++i;
                 } else {
                     lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::Char, true, false});

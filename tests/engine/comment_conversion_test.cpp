@@ -252,6 +252,9 @@ INSTANTIATE_TEST_SUITE_P(
              "s = R\"x(  a  \n\n  b )x\";\n", Setup{0, false, false, true, false, "f.cpp"}},
         Case{"QuoteBeforeDoubleByteOpensALiteral", "x = 1'\x81\x40';\n", "x = 1'\x81\x40';\n",
              Setup{0, false, false, false, false, "f.cpp"}},
+        // A literal's closing quote ends the number that the next quote could belong to.
+        Case{"SeparatorAfterACharLiteral", "c = 'a'12'3 + '\x81\x40';\n",
+             "c = 'a'12'3 + '\x81\x40';\n", Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitSeparatorIsNoQuote", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
              Setup{1, false, false, false, false, "f.cpp"}},
         Case{"SectionCommentsWaitForCode",
