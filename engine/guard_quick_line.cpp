@@ -3,6 +3,9 @@
 #include "engine/guard_chars.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The quick way through a pair of lines alike on both sides: what lexing them would leave
 // behind, found without producing records.
@@ -20,6 +23,43 @@ constexpr std::array<bool, 256> MakeQuickPlain() {
     return t;
 }
 constexpr std::array<bool, 256> kQuickPlain = MakeQuickPlain();
+
+// Bytes where a walk over a line compared with itself must look: comment marks, quotes and
+// backslashes. Blanks and every other byte only go on.
+constexpr std::array<bool, 256> MakeAlikeStop() {
+    std::array<bool, 256> t{};
+    t['/'] = t['\\'] = t['"'] = t['\''] = true;
+    return t;
+}
+constexpr std::array<bool, 256> kAlikeStop = MakeAlikeStop();
+
+// The first of those bytes at p[i] or after, or n. Sixteen bytes at a time where the machine
+// has SSE2; a line of sixteen bytes or more ends with a load overlapping the last one.
+size_t NextStop(const char* p, size_t i, size_t n) {
+#if defined(__SSE2__)
+    if (n >= 16) {
+        auto hits = [p](size_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+            const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+            return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(quotes, marks)));
+        };
+        for (; i + 16 <= n; i += 16)
+            if (unsigned mask = hits(i))
+                return i + static_cast<size_t>(__builtin_ctz(mask));
+        if (i == n)
+            return n;
+        // The last 16 bytes, less those before i.
+        unsigned mask = hits(n - 16) >> (i - (n - 16));
+        return mask ? i + static_cast<size_t>(__builtin_ctz(mask)) : n;
+    }
+#endif
+    while (i < n && !kAlikeStop[At(p, i)])
+        ++i;
+    return i;
+}
 
 // Whether the block comment whose text starts at p[i] ends on this line with only blanks after.
 bool ClosesAtEnd(const char* p, size_t i, size_t n) {
@@ -181,6 +221,91 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     return true;
 }
 
+bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
+    const char* p = a.data();
+    size_t n = a.size();
+    bool splice = n > 0 && p[n - 1] == '\\';
+    if (splice) {
+        if (n < 2 || !IsBlank(At(p, n - 2)) || !realBackslash(a, 0, n - 1))
+            return false;
+        --n;
+    }
+    bool tokens = false;
+    bool hash = false;
+    size_t hashAt = 0;
+    State state = state_;
+    size_t i = 0;
+    while (i < n) {
+        if (state == State::Block) {
+            size_t e = FindCommentEnd(p, i, n);
+            if (e == std::string_view::npos)
+                break;
+            i = e;
+            state = State::Code;
+            continue;
+        }
+        unsigned char c = At(p, i);
+        if (!tokens) {
+            if (IsBlank(c)) {
+                ++i;
+                continue;
+            }
+            if (c != '/' || i + 1 == n || (p[i + 1] != '/' && p[i + 1] != '*')) {
+                // A full-width space or a digraph would need the lexer to tell what is first.
+                if (c >= 0x80 || c == '%')
+                    return false;
+                tokens = true;
+                hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
+                hashAt = i;
+            }
+        }
+        if (!kAlikeStop[c]) {
+            i = NextStop(p, i + 1, n);
+            if (i == n)
+                break;
+            c = At(p, i);
+        }
+        if (c == '/') {
+            if (i + 1 < n && p[i + 1] == '*') {
+                state = State::Block;
+                i += 2;
+            } else if (i + 1 < n && p[i + 1] == '/') {
+                if (splice)
+                    return false; // the comment goes on to the next line
+                break;
+            } else {
+                ++i;
+            }
+            continue;
+        }
+        if (c == '\\')
+            return false;
+        // A prefix, a raw string or a digit separator would need the lexer.
+        if (cpp_ && i > 0 && IsWordChar(At(p, i - 1)))
+            return false;
+        bool closed;
+        i = scanQuoted(p, i, n, &closed);
+        if (!closed) {
+            if (splice)
+                return false;
+            break;
+        }
+    }
+    bool first = tokens && newline_;
+    if (tokens && !first && step_ != Step::None)
+        return false; // the lexer follows a directive's first tokens
+    skip->step = Step::None;
+    if (first && hash && state == State::Block)
+        return false; // the directive goes on: so would its steps
+    if (first && hash && splice && !directiveStep(p, hashAt, n, &skip->step))
+        return false;
+    skip->tokens = tokens;
+    skip->hash = hash;
+    skip->splice = splice;
+    skip->end = state;
+    return true;
+}
+
 // The step a directive's first line, from its "#" at p[i] up to a splice, leaves the lexer in;
 // false where this cannot tell without the lexer.
 bool GuardTokenizer::directiveStep(const char* p, size_t i, size_t n, Step* step) const {
@@ -226,7 +351,10 @@ void GuardTokenizer::skipLine(const Skip& skip) {
             inDirective_ = skip.hash;
             step_ = skip.step;
         }
-        gap_.assign(1, lineEnd);
+        if (gap_.size() == 1)
+            gap_[0] = lineEnd; // cheaper than assign on every line
+        else
+            gap_.assign(1, lineEnd);
         newline_ = newline;
     } else {
         addBreak(lineEnd);
@@ -234,6 +362,15 @@ void GuardTokenizer::skipLine(const Skip& skip) {
     }
     state_ = skip.end;
     space_ = true;
+}
+
+void GuardTokenizer::follow(const GuardTokenizer& other) {
+    gap_ = other.gap_;
+    newline_ = other.newline_;
+    inDirective_ = other.inDirective_;
+    step_ = other.step_;
+    state_ = other.state_;
+    space_ = other.space_;
 }
 
 } // namespace srctdy

@@ -50,7 +50,13 @@ public:
     struct Skip;
     bool canSkip(const GuardTokenizer& other) const;
     bool quickScan(std::string_view a, std::string_view b, Skip* skip) const;
+    // quickScan for a pair whose trimmed lines are the same bytes (the usual pair: only the
+    // indentation changed), in one walk that stops only at comment marks, quotes and
+    // backslashes.
+    bool scanAlike(std::string_view a, Skip* skip) const;
     void skipLine(const Skip& skip);
+    // Takes the state skipLine sets from another tokenizer that stood where this one did.
+    void follow(const GuardTokenizer& other);
 
 private:
     enum class State { Code, Block, Raw };

@@ -1,5 +1,7 @@
 #include "engine/token_guard.h"
 
+#include "engine/guard_chars.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -30,18 +32,22 @@ private:
 
 constexpr size_t kMostWaiting = 256;
 
+// The tokenizer's blanks; a line holds no LF.
 std::string_view Trimmed(std::string_view s) {
-    // The tokenizer's blanks; a line holds no LF.
-    auto blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-    };
     size_t b = 0;
     size_t e = s.size();
-    while (b < e && blank(s[b]))
+    while (b < e && guard::IsBlank(guard::At(s.data(), b)))
         ++b;
-    while (e > b && blank(s[e - 1]))
+    while (e > b && guard::IsBlank(guard::At(s.data(), e - 1)))
         --e;
     return s.substr(b, e - b);
+}
+
+bool AllBlank(std::string_view s) {
+    for (size_t i = 0; i < s.size(); ++i)
+        if (!guard::IsBlank(guard::At(s.data(), i)))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -51,6 +57,7 @@ TokenGuard::TokenGuard(GuardOptions options)
       reference_(options.encoding, options.cpp, true) {}
 
 void TokenGuard::outputLine(std::string_view head, std::string_view text) {
+    leaveStep();
     if (failed_ || finished_)
         return;
     if (head.empty()) {
@@ -63,6 +70,7 @@ void TokenGuard::outputLine(std::string_view head, std::string_view text) {
 }
 
 void TokenGuard::referenceLine(std::string_view text, long inputLine) {
+    leaveStep();
     if (failed_ || finished_)
         return;
     arrive(kReference, text, inputLine);
@@ -70,14 +78,30 @@ void TokenGuard::referenceLine(std::string_view text, long inputLine) {
 
 void TokenGuard::linePair(std::string_view head, std::string_view text, std::string_view reference,
                           long inputLine) {
+    if (inStep_) {
+        if (AllBlank(head) && skipPair(text, reference, inputLine, true))
+            return;
+        leaveStep();
+    }
     if (failed_ || finished_)
         return;
     if (quick_ && waitingStart_ == waiting_.size() && aheadStart_ == ahead_.size() &&
-        Trimmed(head).empty() && output_.canSkip(reference_) &&
-        skipPair(text, reference, inputLine))
+        AllBlank(head) && output_.canSkip(reference_) &&
+        skipPair(text, reference, inputLine, true)) {
+        inStep_ = true;
         return;
+    }
     referenceLine(reference, inputLine);
     outputLine(head, text);
+}
+
+// While in step only the reference's tokenizer follows the pairs skipped: the output's stands
+// where the reference's does.
+void TokenGuard::leaveStep() {
+    if (inStep_) {
+        output_.follow(reference_);
+        inStep_ = false;
+    }
 }
 
 // While both sides stand matched and alike, a line waits, untokenized, for its counterpart; a
@@ -87,7 +111,7 @@ void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
     if (waiting && waitingSide_ != side) {
         const Waiting& w = waiting_[waitingStart_];
         std::string_view other(waitingText_.data() + w.start, w.size);
-        if (skipPair(text, other, side == kReference ? inputLine : w.line)) {
+        if (skipPair(text, other, side == kReference ? inputLine : w.line, false)) {
             if (++waitingStart_ == waiting_.size()) {
                 waiting_.clear();
                 waitingText_.clear();
@@ -106,11 +130,16 @@ void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
     lex(side, text, inputLine);
 }
 
-bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine) {
+bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine,
+                          bool referenceOnly) {
     GuardTokenizer::Skip skip;
-    if (!reference_.quickScan(Trimmed(a), Trimmed(b), &skip))
+    std::string_view ta = Trimmed(a);
+    std::string_view tb = Trimmed(b);
+    bool alike = ta.size() == tb.size() && std::memcmp(ta.data(), tb.data(), ta.size()) == 0;
+    if (!(alike && reference_.scanAlike(ta, &skip)) && !reference_.quickScan(ta, tb, &skip))
         return false;
-    output_.skipLine(skip);
+    if (!referenceOnly)
+        output_.skipLine(skip);
     reference_.skipLine(skip);
     if (skip.tokens) {
         // Everything before stands matched: this line now holds the last token matched.
@@ -147,6 +176,7 @@ void TokenGuard::lex(int side, std::string_view text, long inputLine) {
 }
 
 bool TokenGuard::finish() {
+    leaveStep();
     if (finished_)
         return !failed_;
     lexWaiting();

@@ -57,7 +57,8 @@ private:
 
     void arrive(int side, std::string_view text, long inputLine);
     void lex(int side, std::string_view text, long inputLine);
-    bool skipPair(std::string_view a, std::string_view b, long inputLine);
+    bool skipPair(std::string_view a, std::string_view b, long inputLine, bool referenceOnly);
+    void leaveStep();
     void lexWaiting();
     void take(int side, GuardTokenizer& tokens);
     void compare(int side, std::string_view bytes);
@@ -65,6 +66,9 @@ private:
     void fail(uint64_t referenceOffset);
 
     bool quick_;
+    // Both tokenizers stand in the same state at a line start, with nothing waiting or ahead,
+    // after a pair skipped: the next pair needs no other check before it is tried.
+    bool inStep_ = false;
     GuardTokenizer output_;
     GuardTokenizer reference_;
     std::string joined_; // head + text of an output line

@@ -237,7 +237,8 @@ TEST_F(ConfigTree, TypeAndExcludeRuleTheWalksUnderTheirFolder) {
         std::string files;
         for (size_t at = 0; (at = r.err.find(dir.path() + "/", at)) != std::string::npos;) {
             at += dir.path().size() + 1;
-            files += (files.empty() ? "" : " ") + r.err.substr(at, r.err.find(':', at) - at);
+            std::string_view rest = std::string_view(r.err).substr(at);
+            files.append(files.empty() ? "" : " ").append(rest.substr(0, rest.find(':')));
         }
         EXPECT_EQ(c.files, files) << c.toml << r.err;
     }

@@ -425,10 +425,14 @@ std::string RandomUtf8Input(unsigned seed) {
 }
 
 // The input with only the full-width spaces and the line ends changed.
-std::string WithAsciiSpaces(std::string text) {
-    for (size_t at; (at = text.find("\xE3\x80\x80")) != std::string::npos;)
-        text.replace(at, 3, "  ");
-    return WithCrlfLineEnds(text);
+std::string WithAsciiSpaces(std::string_view text) {
+    std::string spaced;
+    for (size_t at; (at = text.find("\xE3\x80\x80")) != std::string_view::npos;) {
+        spaced.append(text.substr(0, at)).append("  ");
+        text.remove_prefix(at + 3);
+    }
+    spaced.append(text);
+    return WithCrlfLineEnds(spaced);
 }
 
 TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {

@@ -73,6 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"a" + kWide + "=" + kWide + "1;" + kWide + "// x" + kWide + "y"}), kC, true,
                   0},
         GuardCase{"WideSpaceUtf8", Lf({"a  = 1;"}), Lf({"a" + kWide8 + "= 1;"}), kUtf8, true, 0},
+        // A line comment that ends in a splice takes the next line: what stands there is
+        // comment text on both sides.
+        GuardCase{"LineCommentSplicedOn", Lf({"a = 1; // c \\", "x;"}),
+                  Lf({"  a = 1; // c \\", "y;"}), kC, true, 0},
         GuardCase{"BlanksAfterSpliceBackslash", Lf({"#define A \\", "  1"}),
                   Lf({"#define A \\  \t", "  1"}), kC, true, 0},
         GuardCase{"DirectiveEndsInsideComment", Lf({"#define A 1 // x", "// */", "int y;"}),
@@ -157,6 +161,15 @@ INSTANTIATE_TEST_SUITE_P(
     Differ, TokenGuardRows,
     ::testing::Values(
         GuardCase{"CommentGlues", Lf({"ab"}), Lf({"a/**/b"}), kC, false, 1},
+        // Comment marks inside literals open nothing: what follows is still code. The long
+        // lines put the literal past the first sixteen bytes.
+        GuardCase{"CharLiteralHidesCommentOpen", Lf({"c = '/*';", "x;"}), Lf({"  c = '/*';", "y;"}),
+                  kC, false, 2},
+        GuardCase{"LongLineStringHidesCommentOpen",
+                  Lf({"static const char *name_of_the_thing = \"/*\";", "x;"}),
+                  Lf({"\tstatic const char *name_of_the_thing = \"/*\";", "y;"}), kC, false, 2},
+        GuardCase{"LineStringHidesCommentOpenInItsLast16", Lf({"abcdefghijklmnop = '/*';", "x;"}),
+                  Lf({"abcdefghijklmnop = '/*';", "y;"}), kC, false, 2},
         GuardCase{"DefineTurnsFunctionLike", Lf({"#define F(x) x"}), Lf({"#define F/**/(x) x"}), kC,
                   false, 1},
         GuardCase{"DefineTurnsObjectLike", Lf({"", "#define F (x) x"}), Lf({"", "#define F(x) x"}),
