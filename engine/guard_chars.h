@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 // The character rules of the token guard's tokenizer. They are its own on purpose: nothing
 // here is shared with the engine's lexical tracker or its double-byte helpers, so that one
@@ -39,6 +42,28 @@ inline bool IsBlank(unsigned char c) {
 }
 inline bool IsWordChar(unsigned char c) {
     return kClass[c] == kIdent || kClass[c] == kDigit;
+}
+
+// How many bytes at p are spaces or tabs, eight at a time (the usual indentation).
+inline size_t LeadingSpacesOrTabs(const char* p, size_t n) {
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t k7f = 0x7F7F7F7F7F7F7F7FULL;
+        constexpr uint64_t kHigh = 0x8080808080808080ULL;
+        // The high bit of each byte of x that is zero.
+        auto zeroBytes = [](uint64_t x) { return ~(((x & k7f) + k7f) | x | k7f); };
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            uint64_t blank =
+                zeroBytes(w ^ 0x2020202020202020ULL) | zeroBytes(w ^ 0x0909090909090909ULL);
+            if (blank != kHigh)
+                return i + static_cast<size_t>(std::countr_zero(~blank & kHigh)) / 8;
+        }
+    }
+    while (i < n && (p[i] == ' ' || p[i] == '\t'))
+        ++i;
+    return i;
 }
 
 // Code page 932: a lead byte pairs with the next byte only when that byte can be a second byte.

@@ -55,6 +55,9 @@ public:
     // backslashes.
     bool scanAlike(std::string_view a, Skip* skip) const;
     void skipLine(const Skip& skip);
+    // The usual pair in one call: when text is the reference trimmed, and scanAlike can tell, skips
+    // the line here (2 when it has a token, else 1); 0 when not.
+    int stepAlike(std::string_view text, std::string_view reference);
     // Takes the state skipLine sets from another tokenizer that stood where this one did.
     void follow(const GuardTokenizer& other);
 

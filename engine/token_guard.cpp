@@ -44,7 +44,7 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 bool AllBlank(std::string_view s) {
-    for (size_t i = 0; i < s.size(); ++i)
+    for (size_t i = guard::LeadingSpacesOrTabs(s.data(), s.size()); i < s.size(); ++i)
         if (!guard::IsBlank(guard::At(s.data(), i)))
             return false;
     return true;
@@ -79,8 +79,15 @@ void TokenGuard::referenceLine(std::string_view text, long inputLine) {
 void TokenGuard::linePair(std::string_view head, std::string_view text, std::string_view reference,
                           long inputLine) {
     if (inStep_) {
-        if (AllBlank(head) && skipPair(text, reference, inputLine, true))
-            return;
+        if (AllBlank(head)) {
+            if (int skipped = reference_.stepAlike(text, reference)) {
+                if (skipped == 2)
+                    passedTokens(inputLine);
+                return;
+            }
+            if (skipPair(text, reference, inputLine, true))
+                return;
+        }
         leaveStep();
     }
     if (failed_ || finished_)
@@ -141,20 +148,24 @@ bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine
     if (!referenceOnly)
         output_.skipLine(skip);
     reference_.skipLine(skip);
-    if (skip.tokens) {
-        // Everything before stands matched: this line now holds the last token matched.
-        auto& marks = reference_.marks();
-        for (size_t k = marks.size(); k > markStart_; --k)
-            if (marks[k - 1].line != 0) {
-                lastKnownLine_ = marks[k - 1].line;
-                break;
-            }
-        if (inputLine != 0)
-            lastKnownLine_ = inputLine;
-        marks.clear();
-        markStart_ = 0;
-    }
+    if (skip.tokens)
+        passedTokens(inputLine);
     return true;
+}
+
+// Everything before a pair skipped with tokens stands matched: its line now holds the last
+// token matched.
+void TokenGuard::passedTokens(long inputLine) {
+    auto& marks = reference_.marks();
+    for (size_t k = marks.size(); k > markStart_; --k)
+        if (marks[k - 1].line != 0) {
+            lastKnownLine_ = marks[k - 1].line;
+            break;
+        }
+    if (inputLine != 0)
+        lastKnownLine_ = inputLine;
+    marks.clear();
+    markStart_ = 0;
 }
 
 void TokenGuard::lexWaiting() {

@@ -59,6 +59,7 @@ private:
     void lex(int side, std::string_view text, long inputLine);
     bool skipPair(std::string_view a, std::string_view b, long inputLine, bool referenceOnly);
     void leaveStep();
+    void passedTokens(long inputLine);
     void lexWaiting();
     void take(int side, GuardTokenizer& tokens);
     void compare(int side, std::string_view bytes);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace srctdy {
@@ -37,6 +39,15 @@ void PrintTo(const GuardCase& c, std::ostream* os) {
 
 class TokenGuardRows : public ::testing::TestWithParam<GuardCase> {};
 
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (size_t lf; (lf = text.find('\n')) != std::string_view::npos; text.remove_prefix(lf + 1))
+        lines.push_back(text.substr(0, lf));
+    if (!text.empty())
+        lines.push_back(text);
+    return lines;
+}
+
 TEST_P(TokenGuardRows, ComparesTokens) {
     const GuardCase& c = GetParam();
     for (bool quick : {true, false}) {
@@ -47,6 +58,21 @@ TEST_P(TokenGuardRows, ComparesTokens) {
         if (!c.same) {
             EXPECT_EQ(c.parting, parting) << quick;
         }
+    }
+    // Line for line, as the engine hands them over: the output line's leading blanks as its
+    // head.
+    std::vector<std::string_view> out = SplitLines(c.output);
+    std::vector<std::string_view> ref = SplitLines(c.reference);
+    if (out.size() != ref.size())
+        return;
+    TokenGuard guard(c.options);
+    for (size_t l = 0; l < out.size(); ++l) {
+        size_t head = std::min(out[l].find_first_not_of(" \t"), out[l].size());
+        guard.linePair(out[l].substr(0, head), out[l].substr(head), ref[l], long(l + 1));
+    }
+    EXPECT_EQ(c.same, guard.finish()) << "line pairs";
+    if (!c.same) {
+        EXPECT_EQ(c.parting, guard.partingLine()) << "line pairs";
     }
 }
 
@@ -163,6 +189,11 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"CommentGlues", Lf({"ab"}), Lf({"a/**/b"}), kC, false, 1},
         // Comment marks inside literals open nothing: what follows is still code. The long
         // lines put the literal past the first sixteen bytes.
+        // Lines of 8 to 31 bytes that differ only past their first 8 or 16.
+        GuardCase{"DiffersInLastBytesOfShortLine", Lf({"a;", "abcdefgh = 1;"}),
+                  Lf({"a;", "  abcdefgh = 2;"}), kC, false, 2},
+        GuardCase{"DiffersInLastBytesOfLongLine", Lf({"a;", "abcdefghijklmnopqrs = 1;"}),
+                  Lf({"a;", "\tabcdefghijklmnopqrs = 2;"}), kC, false, 2},
         GuardCase{"CharLiteralHidesCommentOpen", Lf({"c = '/*';", "x;"}), Lf({"  c = '/*';", "y;"}),
                   kC, false, 2},
         GuardCase{"LongLineStringHidesCommentOpen",
