@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace srctdy {
 namespace {
@@ -42,6 +45,34 @@ struct CodeStops {
     }
 };
 const CodeStops kCodeStops;
+
+// The first of those bytes at text[i] or after, or the size: sixteen bytes at a time where
+// the machine has SSE2, the last sixteen of a long enough line read overlapping.
+size_t NextCodeStop(std::string_view text, size_t i) {
+    const char* p = text.data();
+    const size_t n = text.size();
+#if defined(__SSE2__)
+    if (n >= 16 && i < n) {
+        const auto stops = [p](size_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
+                                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+            return static_cast<unsigned>(_mm_movemask_epi8(hit));
+        };
+        for (; i + 16 <= n; i += 16)
+            if (const unsigned mask = stops(i))
+                return i + static_cast<size_t>(__builtin_ctz(mask));
+        if (i == n)
+            return n;
+        const unsigned mask = stops(n - 16) >> (i - (n - 16));
+        return mask ? i + static_cast<size_t>(__builtin_ctz(mask)) : n;
+    }
+#endif
+    while (i < n && !kCodeStops.stop[static_cast<unsigned char>(p[i])])
+        ++i;
+    return i;
+}
 
 // In C++, a quote inside a pp-number (1'000) separates digits.
 // floor: where the code the quote stands in begins (after the last comment or literal).
@@ -175,7 +206,9 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     lex.gapBeforeSplice = carry_.gapBeforeSplice;
     lex.beforeSplice = carry_.beforeSplice;
     lex.endsInOpenLiteral = false;
-    next_.rawDelimiter = carry_.rawDelimiter;
+    // Copied only when a raw string is or was open: most lines have none.
+    if (!carry_.rawDelimiter.empty() || !next_.rawDelimiter.empty())
+        next_.rawDelimiter = carry_.rawDelimiter;
 
     const size_t n = text.size();
     LexKind kind = carry_.kind;
@@ -212,8 +245,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         LexSpan* open = lex.spans.empty() ? nullptr : &lex.spans.back();
         switch (kind) {
         case LexKind::Code: {
-            while (i < n && !kCodeStops.stop[static_cast<unsigned char>(text[i])])
-                ++i;
+            i = NextCodeStop(text, i);
             if (i >= n)
                 break;
             const char c = text[i];
@@ -353,7 +385,14 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
 }
 
 void LexicalTracker::accept() {
-    carry_ = next_;
+    // Field by field: the delimiter string is copied only when there is one.
+    carry_.kind = next_.kind;
+    carry_.continued = next_.continued;
+    carry_.byteContinued = next_.byteContinued;
+    carry_.gapBeforeSplice = next_.gapBeforeSplice;
+    carry_.beforeSplice = next_.beforeSplice;
+    if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
+        carry_.rawDelimiter = next_.rawDelimiter;
 }
 
 } // namespace srctdy
