@@ -293,6 +293,8 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
                   ConvertReport* report) {
     LineLoop loop(in, out, options, settings, file);
+    // Lines are read split at LF: only a replacement can put a break into one.
+    out.setInputBreaksPossible(options.replaceOrDelete != 0);
     std::optional<GuardObserver> guard;
     if (settings.guard) {
         const LexOptions& lex = loop.tracker().options();

@@ -107,7 +107,10 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
     }
     if (observer_)
         observer_->linePair(head, text, reference, inputLine);
-    append(head, text, keep_ ? inputEnd : addedEnd_);
+    if (inputBreaks_ || plantedFault)
+        append(head, text, keep_ ? inputEnd : addedEnd_);
+    else
+        appendBytes(head, text, keep_ ? inputEnd : addedEnd_);
 }
 
 void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {

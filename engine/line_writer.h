@@ -100,6 +100,9 @@ public:
     void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd,
                         std::string_view reference, long inputLine);
     void setObserver(LineObserver* observer) { observer_ = observer; }
+    // Whether an input line's text may hold a line break (put there by a replacement); when
+    // not, writeInputLine does not look for one.
+    void setInputBreaksPossible(bool possible) { inputBreaks_ = possible; }
     // Writes bytes as they are, with no line end (the UTF-8 mark at the start of a file).
     void writeBytes(std::string_view bytes) { append({}, bytes, {}); }
     // With LineEnds::Keep: the line end of the input's first line, for added lines ("" when
@@ -121,6 +124,7 @@ private:
     size_t size_ = 0;
     size_t capacity_ = 0;
     bool ok_ = true;
+    bool inputBreaks_ = true;
     LineObserver* observer_ = nullptr;
 };
 
