@@ -4,6 +4,7 @@
 #include "batch/run_control.h"
 #include "batch/undo_store.h"
 #include "engine/convert_file.h"
+#include "engine/file_checks.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -35,6 +36,7 @@ public:
             return -1;
         ConvertExtras extras;
         extras.treeRoot = request.folderPath;
+        extras.folderChecks = &folderChecks_;
         int result = ConvertFile(path, request.overwrite, options, settings, prompter_, &extras);
         if (kept)
             undo_->settle(result == kConverted && !extras.unchanged);
@@ -53,6 +55,7 @@ private:
 
     UndoStore* undo_;
     Prompter& prompter_;
+    FolderChecks folderChecks_; // for this run's files
     bool asked_ = false;
 };
 

@@ -166,7 +166,8 @@ bool IsStdoutFile(const CliOptions& options, const std::string& path) {
 }
 
 // Converts one file. Text meant for standard output goes to sink.
-void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
+// folderChecks: the run's folder look-ups, one set for each thread.
+void RunJob(const CliOptions& options, Job& job, ByteSink& sink, FolderChecks& folderChecks) {
     if (!job.file.error.empty()) {
         job.prompter.messages.push_back(job.file.error);
         return;
@@ -210,6 +211,7 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink) {
     }
     extras.outputFolder = job.file.outputFolder;
     extras.treeRoot = job.file.treeRoot;
+    extras.folderChecks = &folderChecks;
     extras.sync = options.sync;
     const FormatOptions& format = job.options.format;
     const ConvertSettings& settings = job.options.settings;
@@ -353,9 +355,10 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
     };
 
     if (threads <= 1) {
+        FolderChecks folderChecks;
         for (size_t i = 0; i < jobs.size(); ++i) {
             showProgress(i);
-            RunJob(options, jobs[i], stdoutSink); // streams straight to standard output
+            RunJob(options, jobs[i], stdoutSink, folderChecks); // streams to standard output
             finish(jobs[i]);
         }
     } else {
@@ -366,9 +369,10 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
         std::condition_variable finished;
         std::atomic<size_t> nextJob{0};
         auto work = [&] {
+            FolderChecks folderChecks;
             for (size_t i; (i = nextJob++) < jobs.size();) {
                 StringSink sink(jobs[i].output);
-                RunJob(options, jobs[i], sink);
+                RunJob(options, jobs[i], sink, folderChecks);
                 std::lock_guard lock(mutex);
                 done[i] = 1;
                 finished.notify_all();

@@ -84,7 +84,16 @@ bool FileOptions::resolve(const std::string& path, ResolvedOptions& out) {
         absolute = options_.assumeFilename ? AbsoluteFile(*options_.assumeFilename)
                                            : AbsoluteFolder(".") + "/-";
     } else {
-        absolute = AbsoluteFile(path);
+        // The files of one folder resolve it once.
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+        auto found = absoluteFolders_.find(folder);
+        if (found == absoluteFolders_.end())
+            found =
+                absoluteFolders_.emplace(folder, AbsoluteFolder(slash == 0 ? "/" : folder)).first;
+        const std::string& resolved = found->second;
+        absolute = (resolved == "/" ? "" : resolved) + "/" +
+                   (slash == std::string::npos ? path : path.substr(slash + 1));
     }
     std::string problem = resolver_.resolve(absolute, out);
     if (problem.empty())

@@ -4,6 +4,7 @@
 #include "cli/file_walk.h"
 #include "config/option_resolver.h"
 
+#include <map>
 #include <ostream>
 #include <string>
 
@@ -31,6 +32,7 @@ private:
     const CliOptions& options_;
     OptionResolver resolver_;
     std::string error_;
+    std::map<std::string, std::string> absoluteFolders_; // as named -> resolved
 };
 
 // --print-config: writes the options in effect for the file and where each came from.

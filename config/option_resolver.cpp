@@ -2,6 +2,8 @@
 
 #include "config/editor_config.h"
 
+#include <sys/stat.h>
+
 namespace srctdy {
 
 namespace {
@@ -75,12 +77,27 @@ const ProjectConfig* OptionResolver::configFor(const std::string& folder, std::s
     return loaded->second.get();
 }
 
+// Whether folder or a folder above it holds an .editorconfig: most trees have none, and the
+// library looks for one in every folder up to the root for every file.
+bool OptionResolver::editorConfigAbove(const std::string& folder) {
+    if (auto known = editorConfigAbove_.find(folder); known != editorConfigAbove_.end())
+        return known->second;
+    struct stat st;
+    const std::string file = (folder == "/" ? "" : folder) + "/.editorconfig";
+    const bool here = ::stat(file.c_str(), &st) == 0;
+    const bool above = here || (folder != "/" && editorConfigAbove(FolderOf(folder)));
+    editorConfigAbove_.emplace(folder, above);
+    return above;
+}
+
 std::string OptionResolver::resolve(const std::string& path, ResolvedOptions& out) {
     out = ResolvedOptions{};
     out.options = defaults_;
     if (files_.read) {
         std::vector<OptionSetting> editor;
-        std::string error = ReadEditorConfig(path, editor);
+        std::string error;
+        if (editorConfigAbove(FolderOf(path)))
+            error = ReadEditorConfig(path, editor);
         if (!error.empty())
             return error;
         ApplyLayer(editor, out);

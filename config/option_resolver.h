@@ -45,6 +45,9 @@ private:
     std::map<std::string, std::unique_ptr<ProjectConfig>> configs_; // by path
     std::map<std::string, std::string> errors_;                     // by path
     std::map<std::string, std::string> nearest_;                    // folder -> config path
+    std::map<std::string, bool> editorConfigAbove_;                 // folder -> any up to /
+
+    bool editorConfigAbove(const std::string& folder);
 };
 
 // The desktop program's starting options for folder (absolute): its .srctdy.toml (the

@@ -460,9 +460,14 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         return kOutputFailed;
     }
     const std::string treeRoot = extras ? extras->treeRoot : std::string();
-    if (!treeRoot.empty() && LeadsOutOf(path, treeRoot)) {
-        prompter.tell(FormatText(text::kOutsideFolder, path));
-        return kInputFailed;
+    FolderChecks* checks = extras ? extras->folderChecks : nullptr;
+    std::string resolvedRoot;
+    if (!treeRoot.empty()) {
+        resolvedRoot = checks ? checks->resolvedRoot(treeRoot) : ResolveExistingPart(treeRoot);
+        if (LeadsOutOfResolved(path, resolvedRoot)) {
+            prompter.tell(FormatText(text::kOutsideFolder, path));
+            return kInputFailed;
+        }
     }
 
     std::string outputFolder;
@@ -475,9 +480,14 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         outputFolder = extras && !extras->outputFolder.empty()
                            ? extras->outputFolder
                            : Join(FolderOf(path), settings.subFolderName);
+        // The files of one folder share their checks: a run looks them up once.
+        const std::string sourceFolder = FolderOf(path);
+        std::string key = outputFolder;
+        key.append(1, '\0').append(treeRoot).append(1, '\0').append(sourceFolder);
+        const bool known = checks && checks->knownSafe(key);
         // A sub-folder that a link leads out of the tree is not even created.
-        if (!treeRoot.empty() &&
-            !IsWithin(ResolveExistingPart(outputFolder), ResolveExistingPart(treeRoot))) {
+        if (!known && !treeRoot.empty() &&
+            !IsWithin(ResolveExistingPart(outputFolder), resolvedRoot)) {
             prompter.tell(FormatText(text::kOutsideFolder, path));
             return kOutputFailed;
         }
@@ -486,10 +496,13 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         // Output into the file's own folder or above it would replace sources (this one or
         // others) without any of overwrite mode's care.
         char resolved[PATH_MAX];
-        if (::realpath(outputFolder.c_str(), resolved) &&
-            IsWithin(ResolveExistingPart(FolderOf(path)), resolved)) {
-            prompter.tell(FormatText(text::kSubFolderIsSource, path));
-            return kOutputFailed;
+        if (!known && ::realpath(outputFolder.c_str(), resolved)) {
+            if (IsWithin(ResolveExistingPart(sourceFolder), resolved)) {
+                prompter.tell(FormatText(text::kSubFolderIsSource, path));
+                return kOutputFailed;
+            }
+            if (checks)
+                checks->markSafe(key);
         }
         finalPath = Join(outputFolder, BaseNameOf(path));
     }

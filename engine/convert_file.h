@@ -34,11 +34,15 @@ struct ConvertReport {
 inline constexpr bool kSyncByDefault = false;
 
 // Extra inputs and outputs of ConvertFile.
+class FolderChecks;
+
 struct ConvertExtras {
     std::string outputFolder; // sub-folder output goes here (created with its parents)
     // When set, the file (links followed) and its sub-folder output must lie inside this
     // folder, or the file fails: a link in a tree must not lead the conversion out of it.
     std::string treeRoot;
+    // When set, the run's folder look-ups, kept from file to file.
+    FolderChecks* folderChecks = nullptr;
     bool sync = kSyncByDefault; // flush the file to disk before its rename, its folder after
     bool unchanged = false;     // set: an overwrite found nothing to change and left the file
     TextEncoding encoding = TextEncoding::Cp932; // set: the encoding the file was taken in

@@ -41,8 +41,19 @@ std::string ResolveExistingPart(std::string folder) {
 }
 
 bool LeadsOutOf(const std::string& path, const std::string& folder) {
+    return LeadsOutOfResolved(path, ResolveExistingPart(folder));
+}
+
+bool LeadsOutOfResolved(const std::string& path, const std::string& resolvedFolder) {
     char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, ResolveExistingPart(folder));
+    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, resolvedFolder);
+}
+
+const std::string& FolderChecks::resolvedRoot(const std::string& folder) {
+    auto found = roots_.find(folder);
+    if (found == roots_.end())
+        found = roots_.emplace(folder, ResolveExistingPart(folder)).first;
+    return found->second;
 }
 
 bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,

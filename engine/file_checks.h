@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 // Checks that keep a conversion inside its tree and from overwriting an edit made meanwhile.
 namespace srctdy {
@@ -17,6 +19,25 @@ std::string ResolveExistingPart(std::string folder);
 // Whether path, links followed, names something outside folder (folder links followed too).
 // False when path cannot be resolved (a missing file, a dangling link): opening it fails.
 bool LeadsOutOf(const std::string& path, const std::string& folder);
+
+// Whether path, links followed, lies outside resolvedFolder (a folder already resolved).
+bool LeadsOutOfResolved(const std::string& path, const std::string& resolvedFolder);
+
+// What one run learns of its folders, so that the files of one folder resolve it once: tree
+// roots resolved, and sub-folders found inside their tree and apart from their sources. A
+// run's own, used by one thread at a time; a folder moved during the run keeps what was found
+// for its first file.
+class FolderChecks {
+public:
+    // ResolveExistingPart(folder), resolved once.
+    const std::string& resolvedRoot(const std::string& folder);
+    bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
+    void markSafe(const std::string& key) { safe_.insert(key); }
+
+private:
+    std::unordered_map<std::string, std::string> roots_;
+    std::unordered_set<std::string> safe_;
+};
 
 // Whether the file opened as fd is, after the conversion, still the file the path names (no
 // rename put another in its place), unchanged since it was opened (stat at open: opened; no
