@@ -3,6 +3,8 @@
 #include "engine/cp932.h"
 #include "engine/utf8.h"
 
+#include <algorithm>
+
 namespace srctdy {
 namespace {
 
@@ -66,6 +68,10 @@ bool TextsFor(const FormatOptions& options, TextEncoding encoding,
 std::string NameOnlyFor(std::string_view path, TextEncoding encoding) {
     const size_t slash = path.find_last_of('/');
     const std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    // ASCII is the same in both encodings: most names need no converter, whose opening
+    // takes a lock that threads contend for.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; }))
+        return name;
     if (encoding == TextEncoding::Cp932)
         return cp932::FromUtf8(name).value_or(name);
     if (utf8::IsValid(name))
