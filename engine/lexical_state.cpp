@@ -347,9 +347,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     if (!lex.spans.empty() && !lex.spans.back().closesHere)
         lex.spans.back().end = static_cast<uint32_t>(n);
 
-    lex.endsInSplice = EndsInSplice(text, encoding, false);
-    lex.endsInByteSplice =
-        encoding == TextEncoding::Cp932 ? EndsInSplice(text, encoding, true) : lex.endsInSplice;
+    // Most lines end in something else than a backslash: one look at the end tells.
+    size_t last = n;
+    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
+        --last;
+    const bool backslashLast = last > 0 && text[last - 1] == '\\';
+    lex.endsInSplice = backslashLast && EndsInSplice(text, encoding, false);
+    lex.endsInByteSplice = encoding == TextEncoding::Cp932 ? backslashLast : lex.endsInSplice;
     const bool literalOpen = kind == LexKind::String || kind == LexKind::Char;
     lex.endsInOpenLiteral = literalOpen || kind == LexKind::RawString;
 
