@@ -188,7 +188,8 @@ void CommentStage::releaseHeld(int commentState) {
     heldBytes_ = 0;
 }
 
-CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracker& tracker) {
+CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracker& tracker,
+                                           bool headerHolds) {
     if (mode_ == 2) {
         LineToBlockComment(state, tracker.analyse(state.line));
         return Action::Pass;
@@ -248,6 +249,10 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
                 closingConverted = false;
         }
         if (functionNames_ && state.rawLine.starts_with(nameMarker_))
+            closingConverted = false;
+        // A module-header block being held takes the comment's first lines as read and may
+        // write them before the rest comes: a half-converted comment would lose its close.
+        if (headerHolds)
             closingConverted = false;
     }
     std::string before;

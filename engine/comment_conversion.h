@@ -39,7 +39,9 @@ public:
         : mode_(commentMode), functionNames_(functionNames), nameMarker_(nameMarker) {}
 
     // state.line has been analysed last by tracker (the caller accepts it afterwards).
-    Action process(ConversionState& state, LexicalTracker& tracker);
+    // headerHolds: the module-header stage is holding lines (function names on), so the lines
+    // of a comment closing now go out as read, at least in part.
+    Action process(ConversionState& state, LexicalTracker& tracker, bool headerHolds = false);
     // End of input: what is held goes out unconverted (then call released()).
     bool finish(ConversionState& state);
     // The lines to send on before the current one, in order; emptied by the caller.

@@ -199,7 +199,8 @@ public:
                 haveLine_ = readNext();
                 continue;
             }
-            const CommentStage::Action action = comments_.process(state_, tracker_);
+            const CommentStage::Action action = comments_.process(
+                state_, tracker_, options_.insertFunctionNames && moduleHeader_.holding());
             tracker_.accept();
             if (action == CommentStage::Action::Hold) {
                 haveLine_ = readNext();

@@ -33,6 +33,9 @@ public:
     void closeBlock(const std::string_view* nextRawLine, int commentMode, ConversionState& state,
                     LineWriter& out);
 
+    // Whether lines are being held behind a start marker.
+    bool holding() const { return headerLineCount_ > 0; }
+
     // End of input: writes what is still held, unchanged.
     void flush(int commentMode, ConversionState& state, LineWriter& out);
 

@@ -106,6 +106,12 @@ const std::string kLong = std::string(70, 'c'); // makes a line long enough to s
 const std::string kNameMarker = "\x5B\x8A\xD6\x90\x94\x96\xBC\x5D";
 const std::string kSummaryMarker = "\x5B\x8A\x54\x97\x76\x5D";
 const std::string kStars(68, '*');
+const std::string kXLines249 = [] {
+    std::string lines;
+    for (int i = 0; i < 249; ++i)
+        lines += "x;\n";
+    return lines;
+}();
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommentConversion,
@@ -157,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
              "/" + kStars + "\n" + kNameMarker + "\n" + kSummaryMarker + "\n  Adds.\n" + kStars +
                  "/\nint add(int a, int b)\n{\n",
              Setup{1, false, true}},
+        // A code line starting with the marker holds the lines after it, 250 at most, and
+        // writes them as read: a comment that opens in the last held line stays whole.
+        Case{"CommentAcrossModuleHeaderBound", kNameMarker + "\n" + kXLines249 + "/* a\nb */\ny;\n",
+             kNameMarker + "\n" + kXLines249 + "/* a\n b */\ny;\n", Setup{1, false, true}},
 
         // Line comments to block comments.
         Case{"LineComment", "x = 1; /* one */\n", "x = 1; // one\n", Mode(2)},
