@@ -85,6 +85,54 @@ std::string ResolveLinks(const std::string& path) {
     return path;
 }
 
+// Sub-folder output over the output of an earlier run: the bytes are held, up to a limit,
+// while they equal that file's, and the temporary file is made only when they part, pass the
+// limit or end short. An output that already holds them is left alone: nothing is created,
+// written or renamed in its folder (runs over an unchanged tree, several threads in one
+// folder).
+class DeferredOutput : public ByteSink {
+public:
+    DeferredOutput(int existing, const std::string& folder)
+        : probe_(nullptr, existing), folder_(folder) {}
+
+    bool write(std::string_view bytes) override {
+        if (!output_) {
+            probe_.write(bytes);
+            if (probe_.sameSoFar() && held_.size() + bytes.size() <= kMostHeld) {
+                held_.append(bytes);
+                return true;
+            }
+            if (!open())
+                return false;
+        }
+        return FdSink(output_->fd()).write(bytes);
+    }
+    // At the end: whether the earlier output, of size bytes, holds exactly what was written.
+    bool alreadyThere(off_t size) const { return !output_ && probe_.matched(size); }
+    // Makes the temporary file and writes what is held into it.
+    bool open() {
+        output_.emplace(folder_, 0666);
+        if (!output_->valid()) {
+            openFailed_ = true;
+            return false;
+        }
+        const bool ok = FdSink(output_->fd()).write(held_);
+        held_.clear();
+        held_.shrink_to_fit();
+        return ok;
+    }
+    bool openFailed() const { return openFailed_; }
+    std::optional<TemporaryFile>& output() { return output_; }
+
+private:
+    static constexpr size_t kMostHeld = 1 << 20;
+    ComparingSink probe_; // compares only
+    const std::string& folder_;
+    std::string held_;
+    std::optional<TemporaryFile> output_;
+    bool openFailed_ = false;
+};
+
 // Flushes a folder's entries to disk, so that a rename in it survives a power loss.
 void SyncFolder(const std::string& folder) {
     Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -527,15 +575,28 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         result != kConverted)
         return result;
 
-    TemporaryFile output(outputFolder, overwrite ? 0600 : 0666);
-    if (!output.valid()) {
-        prompter.tell(text::kOutputOpenError);
-        return kOutputFailed;
+    // An earlier sub-folder output, a plain file (a link there is replaced, not followed).
+    Fd earlier(overwrite ? -1
+                         : ::open(finalPath.c_str(),
+                                  O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    struct stat earlierStat;
+    if (earlier.valid() &&
+        (::fstat(earlier.get(), &earlierStat) != 0 || !S_ISREG(earlierStat.st_mode)))
+        earlier.reset();
+    DeferredOutput deferred(earlier.get(), outputFolder);
+    std::optional<TemporaryFile>& output = deferred.output();
+    if (!earlier.valid()) {
+        output.emplace(outputFolder, overwrite ? 0600 : 0666);
+        if (!output->valid()) {
+            prompter.tell(text::kOutputOpenError);
+            return kOutputFailed;
+        }
     }
 
-    FdSink fileSink(output.fd());
-    // Only an overwrite can find the file unchanged; sub-folder output is always written.
-    ComparingSink sink(&fileSink, input.get(), overwrite);
+    FdSink fileSink(output ? output->fd() : -1);
+    // An overwrite compares with the input, a sub-folder output with the earlier output.
+    ComparingSink sink(earlier.valid() ? static_cast<ByteSink*>(&deferred) : &fileSink, input.get(),
+                       overwrite);
     LineReader reader(input.get());
     bool readOk;
     bool writeOk;
@@ -547,16 +608,25 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     }
     if (extras)
         extras->commentsLeft = report.commentsLeft;
+    // The earlier output holds every byte and no more: it stays as it is.
+    const bool leftAlone = writeOk && earlier.valid() && deferred.alreadyThere(earlierStat.st_size);
+    if (writeOk && !leftAlone && !output)
+        writeOk = deferred.open(); // shorter than the earlier output, or empty
+    if (deferred.openFailed()) {
+        prompter.tell(text::kOutputOpenError);
+        return kOutputFailed;
+    }
     if (overwrite && writeOk) {
         // The owner first: changing it clears the set-id bits, which the mode then restores.
         if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
-            (void)!::fchown(output.fd(), inputStat.st_uid, inputStat.st_gid);
-        writeOk = ::fchmod(output.fd(), inputStat.st_mode & 07777) == 0;
+            (void)!::fchown(output->fd(), inputStat.st_uid, inputStat.st_gid);
+        writeOk = ::fchmod(output->fd(), inputStat.st_mode & 07777) == 0;
     }
     const bool sync = extras ? extras->sync : kSyncByDefault;
-    if (sync && writeOk)
-        writeOk = ::fsync(output.fd()) == 0;
-    writeOk = output.close() && writeOk;
+    if (sync && writeOk && output)
+        writeOk = ::fsync(output->fd()) == 0;
+    if (output)
+        writeOk = output->close() && writeOk;
 
     if (!readOk || !writeOk) {
         prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
@@ -578,7 +648,9 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
             extras->unchanged = true;
         return kConverted;
     }
-    if (!output.placeAs(finalPath)) {
+    if (leftAlone)
+        return kConverted;
+    if (!output->placeAs(finalPath)) {
         prompter.tell(FormatText(text::kReplaceError, path));
         return kOutputFailed;
     }

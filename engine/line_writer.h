@@ -49,6 +49,8 @@ public:
     bool write(std::string_view bytes) override;
     // Whether everything written equals the file, whose size is size.
     bool matched(off_t size) const { return same_ && offset_ == size; }
+    // Whether everything written so far equals the file's bytes at the same offsets.
+    bool sameSoFar() const { return same_; }
 
 private:
     bool matches(std::string_view bytes);

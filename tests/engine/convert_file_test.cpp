@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -70,6 +71,45 @@ TEST_F(ConvertFileTest, SubFolderOutputLeavesInputAndReplacesEarlierOutput) {
     EXPECT_EQ("  y;\n", ReadFile(dir / "main.c"));
     EXPECT_EQ("y;\r\n", ReadFile(dir / "NewFolder/main.c"));
     EXPECT_EQ("main.c", ListFolder(dir / "NewFolder"));
+}
+
+// An earlier output that already holds the converted bytes is left as it is (same file, same
+// time), so a run over an unchanged tree creates and renames nothing; any other is replaced.
+TEST_F(ConvertFileTest, EarlierSubFolderOutputIsLeftAloneOnlyWhenItHoldsTheNewBytes) {
+    const std::string big(3 << 19, 'x'); // one line past the bytes held while comparing
+    struct Row {
+        const char* name;
+        std::string earlier;
+        std::string input;
+        std::string expected;
+    } rows[] = {
+        {"same", "a;\r\nb;\r\n", "a;\nb;\n", "a;\r\nb;\r\n"},
+        {"same empty", "", "", ""},
+        {"output longer", "a;\r\n", "a;\nb;\n", "a;\r\nb;\r\n"},
+        {"output shorter", "a;\r\nb;\r\n", "a;\n", "a;\r\n"},
+        {"output empty", "a;\r\n", "", ""},
+        {"parts in the middle", "a;\r\nc;\r\n", "a;\nb;\n", "a;\r\nb;\r\n"},
+        {"last byte differs", "a;\r\nb;\r\r", "a;\nb;\n", "a;\r\nb;\r\n"},
+        {"same, past the held bytes", big + "\r\n", big + "\n", big + "\r\n"},
+        {"differs past the held bytes", big + "y\r\n", big + "\n", big + "\r\n"},
+    };
+    for (const Row& row : rows) {
+        WriteFile(dir / "in.c", row.input);
+        std::filesystem::create_directories(dir / "NewFolder");
+        WriteFile(dir / "NewFolder/in.c", row.earlier);
+        struct stat before;
+        ASSERT_EQ(0, ::stat((dir / "NewFolder/in.c").c_str(), &before));
+        ASSERT_EQ(kConverted, convert("in.c", false)) << row.name;
+        struct stat after;
+        ASSERT_EQ(0, ::stat((dir / "NewFolder/in.c").c_str(), &after));
+        EXPECT_EQ(row.expected, ReadFile(dir / "NewFolder/in.c")) << row.name;
+        const bool untouched = before.st_ino == after.st_ino &&
+                               before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+                               before.st_mtim.tv_sec == after.st_mtim.tv_sec;
+        EXPECT_EQ(row.earlier == row.expected && row.expected.size() <= (1 << 20), untouched)
+            << row.name;
+        EXPECT_EQ("in.c", ListFolder(dir / "NewFolder")) << row.name;
+    }
 }
 
 TEST_F(ConvertFileTest, TwoLevelSubFolderNameIsUsedWhenItExists) {
