@@ -74,20 +74,60 @@ size_t NextCodeStop(std::string_view text, size_t i) {
     return i;
 }
 
+// Length of the valid UTF-8 sequence at text[i] (a byte 0x80 or above), 0 if it is none.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// The character at text[i], a byte 0x80 or above: its width, and whether it may stand in an
+// identifier or a number as a compiler reading the file takes it (any double-byte or UTF-8
+// character but the full-width space, and half-width katakana).
+size_t HighCharacter(std::string_view text, size_t i, TextEncoding encoding, bool* word) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (encoding == TextEncoding::Utf8) {
+        const size_t length = Utf8SequenceLength(text, i);
+        *word = length > 0 && text.substr(i, length) != "\xE3\x80\x80";
+        return std::max<size_t>(length, 1);
+    }
+    const size_t width = CharWidth(text, i, encoding);
+    *word = width == 2 ? !(c == 0x81 && text[i + 1] == '\x40') : c >= 0xA1 && c <= 0xDF;
+    return width;
+}
+
 // In C++, a quote inside a pp-number (1'000) separates digits.
 // floor: where the code the quote stands in begins (after the last comment or literal).
-bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor) {
+bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEncoding encoding) {
     // What follows must be a letter, a digit or "_": a double-byte character after the quote
     // makes it a character literal, as a compiler reading code page 932 takes it.
     const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
     if (after >= 0x80 || !IsWordByte(after))
         return false;
+    // The run of identifier and number characters the quote ends, found from floor on: a
+    // double-byte character belongs to it, so only a forward walk can tell where it begins.
     size_t begin = quote;
-    while (begin > floor) {
-        const unsigned char c = static_cast<unsigned char>(text[begin - 1]);
-        if (c >= 0x80 || !(IsWordByte(c) || c == '.' || c == '\''))
-            break;
-        --begin;
+    for (size_t i = floor; i < quote;) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        bool word = true;
+        size_t width = 1;
+        if (c >= 0x80)
+            width = HighCharacter(text, i, encoding, &word);
+        else
+            word = IsWordByte(c) || c == '.' || c == '\'';
+        if (!word)
+            begin = quote;
+        else if (begin == quote)
+            begin = i;
+        i += width;
     }
     if (begin == quote)
         return false;
@@ -280,7 +320,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 }
             } else { // a single quote
                 const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
-                if (options_.cpp && IsDigitSeparator(text, i, floor)) {
+                if (options_.cpp && IsDigitSeparator(text, i, floor, encoding)) {
                     ++i;
                 } else {
                     lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::Char, true, false});

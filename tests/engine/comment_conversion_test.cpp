@@ -267,6 +267,30 @@ INSTANTIATE_TEST_SUITE_P(
              "c = 'a'12'3 + '\x81\x40';\n", Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitSeparatorIsNoQuote", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
              Setup{1, false, false, false, false, "f.cpp"}},
+        // Digits after a double-byte letter end an identifier, not a number: the quote opens
+        // a literal. After a full-width space they begin a number.
+        Case{"DigitsAfterDoubleByteLetterAreNoNumber",
+             "c = \x8A\xBF"
+             "1'5\x81\x40';\n",
+             "c = \x8A\xBF"
+             "1'5\x81\x40';\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
+        Case{"NumberWithDoubleByteLetterTakesASeparator", "c = 1\x8A\xBF'5  ;\n",
+             "c = 1\x8A\xBF'5\x81\x40;\n", Setup{0, false, false, false, false, "f.cpp"}},
+        Case{"DigitsAfterWideSpaceAreANumber", "c =  1'5  ;\n",
+             "c =\x81\x40"
+             "1'5\x81\x40;\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
+        Case{"DigitsAfterUtf8LetterAreNoNumber",
+             "c = \xE6\xBC\xA2"
+             "1'5\xE3\x80\x80';\n",
+             "c = \xE6\xBC\xA2"
+             "1'5\xE3\x80\x80';\n",
+             Setup{0, false, false, false, false, "f.cpp", TextEncoding::Utf8}},
+        Case{"DigitsAfterUtf8WideSpaceAreANumber", "c =  1'5  ;\n",
+             "c =\xE3\x80\x80"
+             "1'5\xE3\x80\x80;\n",
+             Setup{0, false, false, false, false, "f.cpp", TextEncoding::Utf8}},
         Case{"SectionCommentsWaitForCode",
              "/* open\n#include <a.h>\n*/\n" + DefinitionLines() + "#include <b.h>\n",
              "/* open\n#include <a.h>\n*/\n#include <b.h>\n", Setup{0, false, false, false, true}}),
