@@ -139,8 +139,11 @@ bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& l
         const bool whole = span.opensHere;
         if (k == closingSpan && !whole && !closingConverted)
             continue;
-        if (!OnlyCommentsAfter(line, lex, k)) {
-            if (whole)
+        // A mark split by a splice ("*\\" then "/") has a byte on another line: left as is.
+        const bool marksHere = span.end >= 2 && line.compare(span.end - 2, 2, "*/") == 0 &&
+                               (!whole || line.compare(span.begin, 2, "/*") == 0);
+        if (!marksHere || !OnlyCommentsAfter(line, lex, k)) {
+            if (whole || !marksHere)
                 ++state.commentsLeft;
             continue;
         }

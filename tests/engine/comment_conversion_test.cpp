@@ -157,6 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
              "if (c == '\"') return \"/*\";\nx = 1; /* y */\n", Mode(1)},
         Case{"EscapedQuoteInString", "s = \"a\\\"/*\"; // c   \n", "s = \"a\\\"/*\"; /* c */\n",
              Mode(1)},
+        // A comment mark split by a splice stays as it is, and so does its comment.
+        Case{"SplicedCloseOfBlockComment", "/* a *\\\n/\nx;\n", "/* a *\\\n/\nx;\n", Mode(1)},
+        Case{"SplicedOpenOfBlockComment", "x; /\\\n* a */\n", "x; /\\\n* a */\n", Mode(1)},
         Case{"ModuleHeaderStaysBlock",
              "/" + kStars + "\n" + kNameMarker + "\nint add(int a, int b)\n" + kSummaryMarker +
                  "\n  Adds.\n" + kStars + "/\nint add(int a, int b)\n{\n",
