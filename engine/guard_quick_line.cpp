@@ -258,19 +258,7 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     }
     if (i != n || j != m)
         return false;
-    bool first = tokens && newline_;
-    if (tokens && !first && step_ != Step::None)
-        return false; // the lexer follows a directive's first tokens
-    skip->step = Step::None;
-    if (first && hash && state == State::Block)
-        return false; // the directive goes on: so would its steps
-    if (first && hash && splice && !directiveStep(p, hashAt, n, &skip->step))
-        return false;
-    skip->tokens = tokens;
-    skip->hash = hash;
-    skip->splice = splice;
-    skip->end = state;
-    return true;
+    return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
 }
 
 bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
@@ -343,19 +331,7 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             break;
         }
     }
-    bool first = tokens && newline_;
-    if (tokens && !first && step_ != Step::None)
-        return false; // the lexer follows a directive's first tokens
-    skip->step = Step::None;
-    if (first && hash && state == State::Block)
-        return false; // the directive goes on: so would its steps
-    if (first && hash && splice && !directiveStep(p, hashAt, n, &skip->step))
-        return false;
-    skip->tokens = tokens;
-    skip->hash = hash;
-    skip->splice = splice;
-    skip->end = state;
-    return true;
+    return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
 }
 
 // Flattened: the walk and the state change are one function with the line kept in registers.
@@ -375,6 +351,24 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
         return 0;
     skipLine(skip);
     return skip.tokens ? 2 : 1;
+}
+
+// What a line scanned quickly leaves the lexer in, into skip; false where only lexing can tell.
+bool GuardTokenizer::endSkip(bool tokens, bool hash, size_t hashAt, bool splice, State state,
+                             const char* p, size_t n, Skip* skip) const {
+    bool first = tokens && newline_;
+    if (tokens && !first && step_ != Step::None)
+        return false; // the lexer follows a directive's first tokens
+    skip->step = Step::None;
+    if (first && hash && state == State::Block)
+        return false; // the directive goes on: so would its steps
+    if (first && hash && splice && !directiveStep(p, hashAt, n, &skip->step))
+        return false;
+    skip->tokens = tokens;
+    skip->hash = hash;
+    skip->splice = splice;
+    skip->end = state;
+    return true;
 }
 
 // The step a directive's first line, from its "#" at p[i] up to a splice, leaves the lexer in;

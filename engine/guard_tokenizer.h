@@ -76,6 +76,8 @@ public:
 
 private:
     bool directiveStep(const char* p, size_t i, size_t n, Step* step) const;
+    bool endSkip(bool tokens, bool hash, size_t hashAt, bool splice, State state, const char* p,
+                 size_t n, Skip* skip) const;
     struct Splice {
         size_t offset;    // in join_: the splice lies before join_[offset]
         size_t tailStart; // its backslash and blanks in tails_

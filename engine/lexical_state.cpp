@@ -1,5 +1,7 @@
 #include "engine/lexical_state.h"
 
+#include "engine/utf8.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -74,30 +76,15 @@ size_t NextCodeStop(std::string_view text, size_t i) {
     return i;
 }
 
-// Length of the valid UTF-8 sequence at text[i] (a byte 0x80 or above), 0 if it is none.
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t length = c >= 0xC2 && c <= 0xDF   ? 2
-                          : c >= 0xE0 && c <= 0xEF ? 3
-                          : c >= 0xF0 && c <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || i + length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 // The character at text[i], a byte 0x80 or above: its width, and whether it may stand in an
 // identifier or a number as a compiler reading the file takes it (any double-byte or UTF-8
 // character but the full-width space, and half-width katakana).
 size_t HighCharacter(std::string_view text, size_t i, TextEncoding encoding, bool* word) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (encoding == TextEncoding::Utf8) {
-        const size_t length = Utf8SequenceLength(text, i);
-        *word = length > 0 && text.substr(i, length) != "\xE3\x80\x80";
-        return std::max<size_t>(length, 1);
+        const size_t length = utf8::CharLength(text, i); // 1: no valid sequence
+        *word = length > 1 && text.substr(i, length) != "\xE3\x80\x80";
+        return length;
     }
     const size_t width = CharWidth(text, i, encoding);
     *word = width == 2 ? !(c == 0x81 && text[i + 1] == '\x40') : c >= 0xA1 && c <= 0xDF;
