@@ -109,7 +109,7 @@ bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEnc
         if (c >= 0x80)
             width = HighCharacter(text, i, encoding, &word);
         else
-            word = IsWordByte(c) || c == '.' || c == '\'';
+            word = IsWordByte(c) || c == '$' || c == '.' || c == '\'';
         if (!word)
             begin = quote;
         else if (begin == quote)
@@ -125,7 +125,25 @@ bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEnc
 
 // In C++, R"delim( opens a raw string when R (after L, u, U or u8) starts a token. Returns
 // the offset of the prefix and fills the closing sequence, or npos.
-size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing) {
+// Whether a token starts at text[at] in the code that begins at floor: at is the start of a
+// character there, and the character before it (if any) cannot stand in an identifier.
+bool StartsToken(std::string_view text, size_t at, size_t floor, TextEncoding encoding) {
+    bool wordBefore = false;
+    size_t i = floor;
+    while (i < at) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t width = 1;
+        if (c >= 0x80)
+            width = HighCharacter(text, i, encoding, &wordBefore);
+        else
+            wordBefore = IsWordByte(c) || c == '$';
+        i += width;
+    }
+    return i == at && !wordBefore;
+}
+
+size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
+                       std::string& closing) {
     if (quote == 0 || text[quote - 1] != 'R')
         return std::string_view::npos;
     size_t begin = quote - 1;
@@ -134,7 +152,7 @@ size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing
     else if (begin >= 1 &&
              (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
         begin -= 1;
-    if (begin > 0 && IsWordByte(static_cast<unsigned char>(text[begin - 1])))
+    if (begin < floor || !StartsToken(text, begin, floor, encoding))
         return std::string_view::npos;
     size_t paren = quote + 1;
     while (paren < text.size() && paren - quote - 1 <= 16) {
@@ -145,7 +163,8 @@ size_t RawStringPrefix(std::string_view text, size_t quote, std::string& closing
             closing.push_back('"');
             return begin;
         }
-        if (c == ' ' || c == ')' || c == '\\' || c == '\t' || c == '\v' || c == '\f' || c == '"')
+        if (c == ' ' || c == ')' || c == '\\' || c == '\t' || c == '\v' || c == '\f' || c == '\r' ||
+            c == '"')
             break;
         ++paren;
     }
@@ -292,8 +311,10 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     ++i;
                 }
             } else if (c == '"') {
-                size_t begin = options_.cpp ? RawStringPrefix(text, i, next_.rawDelimiter)
-                                            : std::string_view::npos;
+                const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
+                size_t begin = options_.cpp
+                                   ? RawStringPrefix(text, i, floor, encoding, next_.rawDelimiter)
+                                   : std::string_view::npos;
                 if (begin != std::string_view::npos) {
                     lex.spans.push_back(
                         {static_cast<uint32_t>(begin), 0, LexKind::RawString, true, false});

@@ -290,6 +290,12 @@ INSTANTIATE_TEST_SUITE_P(
              "c = \xE6\xBC\xA2"
              "1'5\xE3\x80\x80';\n",
              Setup{0, false, false, false, false, "f.cpp", TextEncoding::Utf8}},
+        // R" opens a raw string only where R starts a token: after a byte that is no
+        // character it does, after a letter ("$" too) it does not.
+        Case{"RawStringAfterStrayByte", "x = \xFFR\"(a\n\x81\x40\n)\";\n",
+             "x = \xFFR\"(a\n\x81\x40\n)\";\n", Setup{0, false, false, false, false, "f.cpp"}},
+        Case{"NoRawStringAfterDollar", "x = $R\"(a\n  y;\n", "x = $R\"(a\n\x81\x40y;\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitsAfterUtf8WideSpaceAreANumber", "c =  1'5  ;\n",
              "c =\xE3\x80\x80"
              "1'5\xE3\x80\x80;\n",
