@@ -242,6 +242,11 @@ fresh_outputs() { set_aside "$work/$1/NewFolder"; }
 existing_outputs() {
     [[ -d $work/$1/NewFolder ]] || "$floor" '--type=*.*' "$(input_of "$1")"
 }
+# The program's own outputs of an earlier run (a run over an unchanged tree leaves them).
+own_outputs() {
+    fresh_outputs "$1"
+    "$cli" '--type=*.*' "$(input_of "$1")" >/dev/null 2>&1 || true
+}
 
 for wl in single single-crlf many many-crlf part; do
     add_row srctdy-cli "start-up defaults ${one_thread[*]}" "$wl" "fresh_outputs $wl" \
@@ -276,6 +281,12 @@ for wl in real-single real-many; do
         add_row srctdy-cli "start-up defaults --fast $jobs" "$wl" "fresh_outputs $wl" \
             "$cli" "${jobs_args[@]}" --fast '--type=*.*' "$(input_of "$wl")"
     done
+done
+# A second run over an unchanged tree: every output already holds its bytes and stays.
+for jobs in "${thread_counts[@]}"; do
+    read -r -a jobs_args <<<"$jobs"
+    add_row srctdy-cli "defaults $jobs, outputs unchanged" real-many "own_outputs real-many" \
+        "$cli" "${jobs_args[@]}" '--type=*.*' "$(input_of real-many)"
 done
 add_row srctdy-cli "start-up defaults ${one_thread[*]}" real-part "fresh_outputs real-part" \
     "$cli" "${one_thread[@]}" '--type=*.*' "$work/real-part"
