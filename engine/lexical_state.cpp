@@ -261,6 +261,22 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     size_t i = 0;
     if (kind != LexKind::Code)
         lex.spans.push_back({0, 0, kind, false, false});
+    // Most lines end in something else than a backslash: one look at the end tells.
+    size_t last = n;
+    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
+        --last;
+    const bool backslashLast = last > 0 && text[last - 1] == '\\';
+    lex.endsInSplice = backslashLast && EndsInSplice(text, encoding, false);
+    lex.endsInByteSplice = encoding == TextEncoding::Cp932 ? backslashLast : lex.endsInSplice;
+    const size_t spliceAt = lex.endsInSplice ? last - 1 : std::string_view::npos;
+    // A backslash in a literal right before a splice escapes the next line's first character.
+    next_.escapePending = false;
+    const bool inLiteral = kind == LexKind::String || kind == LexKind::Char;
+    if (inLiteral && carry_.escapePending && n > 0) {
+        if (spliceAt == 0)
+            next_.escapePending = true; // this line is the splice alone: the escape goes on
+        i = spliceAt == 0 ? n : CharWidth(text, 0, encoding);
+    }
     // A splice may join the two bytes of a comment mark: "*" then "/" closes the comment,
     // "/" then "*" or "/" opens one, at this line's first byte.
     if (n > 0 && kind == LexKind::BlockComment && carry_.beforeSplice == '*' && text[0] == '/') {
@@ -366,6 +382,11 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     break;
                 }
                 if (c == '\\') {
+                    if (i + 1 == spliceAt) {
+                        next_.escapePending = true;
+                        i = n;
+                        break;
+                    }
                     i = std::min(n, i + 1 + (i + 1 < n ? CharWidth(text, i + 1, encoding) : 0));
                     continue;
                 }
@@ -395,13 +416,6 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     if (!lex.spans.empty() && !lex.spans.back().closesHere)
         lex.spans.back().end = static_cast<uint32_t>(n);
 
-    // Most lines end in something else than a backslash: one look at the end tells.
-    size_t last = n;
-    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
-        --last;
-    const bool backslashLast = last > 0 && text[last - 1] == '\\';
-    lex.endsInSplice = backslashLast && EndsInSplice(text, encoding, false);
-    lex.endsInByteSplice = encoding == TextEncoding::Cp932 ? backslashLast : lex.endsInSplice;
     const bool literalOpen = kind == LexKind::String || kind == LexKind::Char;
     lex.endsInOpenLiteral = literalOpen || kind == LexKind::RawString;
 
@@ -443,6 +457,7 @@ void LexicalTracker::accept() {
     carry_.byteContinued = next_.byteContinued;
     carry_.gapBeforeSplice = next_.gapBeforeSplice;
     carry_.beforeSplice = next_.beforeSplice;
+    carry_.escapePending = next_.escapePending;
     if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
         carry_.rawDelimiter = next_.rawDelimiter;
 }

@@ -80,8 +80,9 @@ private:
         bool continued = false;
         bool byteContinued = false;
         bool gapBeforeSplice = false;
-        char beforeSplice = 0;    // the byte before the splice: a "/" or "*" that it joins on
-        std::string rawDelimiter; // of an open raw string: ")delim\""
+        char beforeSplice = 0;      // the byte before the splice: a "/" or "*" that it joins on
+        bool escapePending = false; // a literal's backslash before the splice escapes what follows
+        std::string rawDelimiter;   // of an open raw string: ")delim\""
     };
 
     LexOptions options_;

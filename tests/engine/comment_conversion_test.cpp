@@ -180,6 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
              "/* see http://x */\n/*\n////////\n*/\n", Mode(2)},
         Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
         Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
+        // A backslash before a splice in a literal escapes the next line's first character:
+        // that quote closes nothing, and the "//" after it stays in the literal.
+        Case{"EscapeAcrossSplice", "c = '\\\\\n'// c\n", "c = '\\\\\n'// c\n", Mode(2)},
+        Case{"EscapeAcrossSpliceOnlyLine", "c = '\\\\\n\\\n'// c\n", "c = '\\\\\n\\\n'// c\n",
+             Mode(2)},
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
         Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
              Mode(2)},
