@@ -257,6 +257,9 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
         // write them before the rest comes: a half-converted comment would lose its close.
         if (headerHolds)
             closingConverted = false;
+        // An opening "/\" then "*" has its "/" on the line before: it stays as it is.
+        if (!openWhole_)
+            closingConverted = false;
     }
     std::string before;
     if (closesHeld)
@@ -291,6 +294,7 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
                 ++state.commentsLeft;
             } else {
                 openAt_ = last.begin;
+                openWhole_ = state.line.compare(last.begin, 2, "/*") == 0;
                 hold(state);
                 return Action::Hold;
             }

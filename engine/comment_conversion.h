@@ -58,8 +58,9 @@ private:
     std::string_view nameMarker_;
     std::vector<HeldLine> held_; // the lines of a block comment that is still open
     size_t heldBytes_ = 0;
-    size_t heldCount_ = 0; // lines in held_ in use (the vector keeps its slots)
-    size_t openAt_ = 0;    // where the held comment's "/*" stands in its first line
+    size_t heldCount_ = 0;   // lines in held_ in use (the vector keeps its slots)
+    size_t openAt_ = 0;      // where the held comment's "/*" stands in its first line
+    bool openWhole_ = false; // both bytes of that "/*" stand there (no splice between them)
     std::vector<HeldLine> released_;
 };
 

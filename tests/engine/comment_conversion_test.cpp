@@ -160,6 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A comment mark split by a splice stays as it is, and so does its comment.
         Case{"SplicedCloseOfBlockComment", "/* a *\\\n/\nx;\n", "/* a *\\\n/\nx;\n", Mode(1)},
         Case{"SplicedOpenOfBlockComment", "x; /\\\n* a */\n", "x; /\\\n* a */\n", Mode(1)},
+        Case{"SplicedOpenOfLongBlockComment", "x; /\\\n*a\nb */\n", "x; /\\\n*a\nb */\n", Mode(1)},
         Case{"ModuleHeaderStaysBlock",
              "/" + kStars + "\n" + kNameMarker + "\nint add(int a, int b)\n" + kSummaryMarker +
                  "\n  Adds.\n" + kStars + "/\nint add(int a, int b)\n{\n",
