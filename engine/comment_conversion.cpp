@@ -58,7 +58,10 @@ bool LineToBlockComment(ConversionState& state, const LineLex& lex) {
         return false;
     std::string& line = state.line;
     const size_t at = span.begin;
-    if (lex.endsInSplice || lex.endsInByteSplice || line.find("*/", at + 2) != std::string::npos) {
+    // A continued line may finish a directive begun above, "#include <\\" then "//>": the
+    // "//" may be part of a header name there.
+    if (lex.continued || lex.byteContinued || lex.endsInSplice || lex.endsInByteSplice ||
+        line.find("*/", at + 2) != std::string::npos) {
         ++state.commentsLeft;
         return false;
     }

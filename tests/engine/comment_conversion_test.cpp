@@ -186,6 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"EscapeAcrossSplice", "c = '\\\\\n'// c\n", "c = '\\\\\n'// c\n", Mode(2)},
         Case{"EscapeAcrossSpliceOnlyLine", "c = '\\\\\n\\\n'// c\n", "c = '\\\\\n\\\n'// c\n",
              Mode(2)},
+        Case{"SlashesInIncludedNameAfterSplice", "#include<\\\n//>\n", "#include<\\\n//>\n",
+             Mode(2)},
         Case{"CloseInsideLineComment", "x; // a */ b\n", "x; // a */ b\n", Mode(2)},
         Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
              Mode(2)},
