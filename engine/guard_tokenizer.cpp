@@ -312,6 +312,11 @@ size_t GuardTokenizer::lexRaw(const char* p, size_t s, size_t quote, size_t n) {
     // At most 16 characters of delimiter.
     if (d >= n || p[d] != '(' || d - quote - 1 > 16)
         return std::string_view::npos;
+    // A splice is undone after the opening quote: one before the "(" puts a backslash into the
+    // delimiter, which no delimiter may hold.
+    for (size_t k = nextSplice_; k < splices_.size(); ++k)
+        if (splices_[k].offset > quote && splices_[k].offset <= d)
+            return std::string_view::npos;
     rawEnd_.assign(1, ')');
     rawEnd_.append(p + quote + 1, d - quote - 1);
     rawEnd_.push_back('"');

@@ -118,6 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"HyoEndingCommentBothReadingsKept", Lf({"// " + kHyo, "x;"}),
                   Lf({"// " + kHyo + "  ", "x;"}), kC, true, 0},
         GuardCase{"DigitSeparatorCpp", Lf({"x = 1'000;   "}), Lf({"x = 1'000;"}), kCpp, true, 0},
+        // A splice before the "(" is undone inside the raw string: a backslash in the
+        // delimiter makes no raw string, so the line after is code.
+        GuardCase{"SpliceInRawDelimiter", Lf({"R\"{\\", "(", "    "}), Lf({"R\"{\\", "(", ""}),
+                  kCpp, true, 0},
         // A delimiter of 17 characters makes no raw string: the next line is code, trimmed.
         GuardCase{"RawDelimiterTooLong", Lf({"s = R\"abcdefghijklmnopq(", "b"}),
                   Lf({"s = R\"abcdefghijklmnopq(", "\tb"}), kCpp, true, 0},
