@@ -74,30 +74,6 @@ Braces FindBraces(TextEncoding encoding, std::string_view line) {
     return WalkBraces(line);
 }
 
-// Where the <...> file name of an #include (or #include_next, #import) line stands: a tab in
-// it is part of the name. [0, 0) when the line has none.
-std::pair<size_t, size_t> HeaderNameSpan(std::string_view line) {
-    size_t i = 1;
-    const auto skipBlanks = [&] {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-    };
-    skipBlanks();
-    for (std::string_view word : {"include_next", "include", "import"}) {
-        if (line.substr(i, word.size()) == word) {
-            i += word.size();
-            skipBlanks();
-            if (i < line.size() && line[i] == '<') {
-                const size_t close = line.find('>', i);
-                if (close != std::string_view::npos)
-                    return {i, close + 1};
-            }
-            break;
-        }
-    }
-    return {0, 0};
-}
-
 // Tabs in a preprocessor line become single spaces, in place, except inside a literal.
 // A tab is never a second byte, not even after a stray lead byte.
 void TabsToSpaces(std::string& line, const ConversionState& state) {
@@ -106,11 +82,11 @@ void TabsToSpaces(std::string& line, const ConversionState& state) {
         return;
     if (state.startKind != LexKind::Code)
         return; // begins inside a comment or a literal: leave the line as it is
+    // The tracker takes an #include's <...> name as a literal: its tabs stay too.
     LexicalTracker lexer(state.lexOptions);
     const LineLex& lex = lexer.analyse(line);
-    const auto [nameBegin, nameEnd] = HeaderNameSpan(line);
     for (; at != std::string::npos; at = cp932::Find(line, "\t", at + 1))
-        if (!lex.inLiteral(at) && (at < nameBegin || at >= nameEnd))
+        if (!lex.inLiteral(at))
             line[at] = ' ';
 }
 
