@@ -208,6 +208,8 @@ private:
     TokenGuard guard_;
 };
 
+thread_local bool plainLinesOn = true;
+
 // The line loop of one file: reads lines, sends each through the stages in order, and lets
 // the comment and module-header stages hold lines back and hand them on later.
 class LineLoop {
@@ -217,8 +219,10 @@ public:
         : in_(in), out_(out), options_(options),
           file_(file), indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
           tracker_(LexOptions{file.encoding, file.cpp || IsCppFileName(file.nameOnly)}),
-          comments_(options.commentMode, options.insertFunctionNames,
-                    NameMarkerFor(file.encoding)) {
+          comments_(options.commentMode, options.insertFunctionNames, NameMarkerFor(file.encoding)),
+          // Mode 1 may hold a line, and the module-header stage looks at every line.
+          plainLines_(plainLinesOn && options.commentMode != 1 && !options.insertFunctionNames &&
+                      PlainLinesApply(options, file)) {
         state_.lexOptions = tracker_.options();
     }
 
@@ -243,6 +247,10 @@ public:
             state_.splitComment.clear();
             state_.splitPending = false;
             state_.commentState = 0;
+            if (plainLines_ && takePlainLine()) {
+                haveLine_ = readNext();
+                continue;
+            }
             if (ApplyLineFilters(options_, file_, state_, out_, tracker_) == LineFate::Drop) {
                 haveLine_ = readNext();
                 continue;
@@ -265,6 +273,20 @@ public:
     }
 
 private:
+    // The short way for a plain line (see ScanPlainLine): filtered and written in one go, with
+    // what the stages after the filters would do to it. False when the line is not plain.
+    bool takePlainLine() {
+        if (state_.inIfBlock || !tracker_.atPlainCode())
+            return false;
+        const PlainLine scan = ScanPlainLine(state_.rawLine);
+        if (!scan.plain)
+            return false;
+        std::string_view text;
+        if (FilterPlainLine(options_, scan, state_, text) == LineFate::Continue)
+            WritePlainLine(indentation_, state_, out_, text, scan.open, scan.close);
+        return true;
+    }
+
     bool readNext() {
         const bool more = in_.next(state_.rawLine);
         state_.rawLineEnd = in_.lineEnd();
@@ -333,10 +355,15 @@ private:
     LexicalTracker tracker_;
     CommentStage comments_;
     ModuleHeaderStage moduleHeader_;
+    const bool plainLines_;
     bool haveLine_ = false;
 };
 
 } // namespace
+
+void SetPlainLinesForTesting(bool on) {
+    plainLinesOn = on;
+}
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,

@@ -84,6 +84,10 @@ bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatO
 // The line loop over an open input and output: in a UTF-8 file the mark (when the input has
 // one), the template (when enabled), then every line through the stages, in file.encoding. Shows
 // the template message through prompter. Returns false when the input could not be read to its end.
+// Lets the line loop take plain lines the short way (on by default); a seam for tests that
+// compare both ways.
+void SetPlainLinesForTesting(bool on);
+
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,
                   ConvertReport* report = nullptr);

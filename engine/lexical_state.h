@@ -72,6 +72,13 @@ public:
     bool atCodeLineStart() const {
         return carry_.kind == LexKind::Code && !carry_.continued && !carry_.byteContinued;
     }
+    // Whether the next line begins in plain code with nothing carried over from the line
+    // before (no splice, no pending escape). A line without comment or quote marks and
+    // without a backslash then needs no analysis: it leaves this state as it is.
+    bool atPlainCode() const {
+        return atCodeLineStart() && !carry_.escapePending && carry_.beforeSplice == 0 &&
+               !carry_.gapBeforeSplice;
+    }
     const LexOptions& options() const { return options_; }
 
 private:

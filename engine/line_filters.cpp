@@ -1,5 +1,6 @@
 #include "engine/line_filters.h"
 
+#include "engine/byte_blocks.h"
 #include "engine/cp932.h"
 #include "engine/encoded_text.h"
 #include "engine/lexical_state.h"
@@ -25,13 +26,41 @@ bool IsBlank(char c) {
 
 // line becomes raw without the white space at both ends, copied once; a side that belongs
 // to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
-size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, bool keepTrailing) {
-    size_t end = raw.size();
-    while (!keepTrailing && end > 0 && IsBlank(raw[end - 1]))
-        --end;
+// The blanks at the front of raw[0, end).
+size_t LeadingBlanks(std::string_view raw, size_t end) {
     size_t begin = 0;
-    while (!keepLeading && begin < end && IsBlank(raw[begin]))
+#if defined(__SSE2__)
+    // Indentation sixteen bytes at a time: the first byte that is not blank ends it.
+    while (begin + 16 <= end) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + begin));
+        const __m128i control = _mm_sub_epi8(x, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
+        const __m128i blank =
+            _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
+                         _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
+        const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
+        if (other)
+            return begin + static_cast<size_t>(__builtin_ctz(other));
+        begin += 16;
+    }
+#endif
+    while (begin < end && IsBlank(raw[begin]))
         ++begin;
+    return begin;
+}
+
+// The end of raw without its trailing blanks, not before floor.
+size_t TrimmedEnd(std::string_view raw, size_t floor) {
+    size_t end = raw.size();
+    while (end > floor && IsBlank(raw[end - 1]))
+        --end;
+    return end;
+}
+
+// line becomes raw without the white space at both ends, copied once; a side that belongs
+// to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
+size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, bool keepTrailing) {
+    const size_t end = keepTrailing ? raw.size() : TrimmedEnd(raw, 0);
+    const size_t begin = keepLeading ? 0 : LeadingBlanks(raw, end);
     line.clear();
     line.append(raw.data() + begin, end - begin);
     return begin;
@@ -79,6 +108,26 @@ void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line, const Line
         return;
     result.append(line, copied, std::string::npos);
     line.swap(result);
+}
+
+// Whether a line holds a backslash, and a byte that can begin a full-width space: one pass
+// for the two questions that decide whether the full-width conversion has anything to do.
+struct LineMarks {
+    bool backslash = false;
+    bool spaceLead = false;
+};
+LineMarks FindMarks(std::string_view line, char spaceLead) {
+#if defined(__SSE2__)
+    unsigned backslash = 0, lead = 0;
+    blocks::ForEachBlock(line, [&](__m128i x) {
+        backslash |= blocks::Matches(x, '\\');
+        lead |= blocks::Matches(x, spaceLead);
+    });
+    return {backslash != 0, lead != 0};
+#else
+    return {line.find('\\') != std::string_view::npos,
+            line.find(spaceLead) != std::string_view::npos};
+#endif
 }
 
 // The definition comments in the file's encoding, converted once.
@@ -174,11 +223,13 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     else
         state.line.assign(state.rawLine);
     const size_t trimmedLength = state.line.size();
-    if (options.fullWidthToHalfWidth) {
+    const LineMarks marks = options.fullWidthToHalfWidth
+                                ? FindMarks(state.line, encoded::FullWidthSpace(file.encoding)[0])
+                                : LineMarks{};
+    if (marks.spaceLead) {
         // A full-width space after a backslash at the line's end would turn it into a splice.
         thread_local std::string before;
-        const bool mayMakeSplice = state.line.find('\\') != std::string::npos &&
-                                   !lex.endsInSplice && !lex.endsInByteSplice;
+        const bool mayMakeSplice = marks.backslash && !lex.endsInSplice && !lex.endsInByteSplice;
         if (mayMakeSplice)
             before = state.line;
         FullWidthSpacesToAscii(file.encoding, state.line, lex, shift);
@@ -214,6 +265,57 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
         state.referenceEdited = true;
         tracker.analyse(state.line);
     }
+    return LineFate::Continue;
+}
+
+PlainLine ScanPlainLine(std::string_view raw) {
+    PlainLine scan;
+#if defined(__SSE2__)
+    unsigned marks = 0, open = 0, close = 0;
+    blocks::ForEachBlock(raw, [&](__m128i x) {
+        marks |= blocks::Matches(x, '/') | blocks::Matches(x, '"') | blocks::Matches(x, '\'') |
+                 blocks::Matches(x, '\\') | blocks::Matches(x, '#') |
+                 static_cast<unsigned>(_mm_movemask_epi8(x));
+        open |= blocks::Matches(x, '{');
+        close |= blocks::Matches(x, '}');
+    });
+    if (marks)
+        return scan;
+    scan.open = open != 0;
+    scan.close = close != 0;
+#else
+    for (const char c : raw) {
+        if (c == '/' || c == '"' || c == '\'' || c == '\\' || c == '#' ||
+            static_cast<unsigned char>(c) >= 0x80)
+            return scan;
+        scan.open = scan.open || c == '{';
+        scan.close = scan.close || c == '}';
+    }
+#endif
+    scan.plain = true;
+    scan.leading = LeadingBlanks(raw, raw.size());
+    return scan;
+}
+
+bool PlainLinesApply(const FormatOptions& options, const FileContext& file) {
+    const Texts texts = TextsOf(options, file);
+    return !options.deleteMatchingLines && !(options.replaceOrDelete && !texts.search.empty());
+}
+
+LineFate FilterPlainLine(const FormatOptions& options, const PlainLine& scan,
+                         ConversionState& state, std::string_view& text) {
+    state.startKind = LexKind::Code;
+    state.keepLeading = false;
+    state.referenceEdited = false;
+    text = state.rawLine;
+    if (options.trimBlanks) {
+        const size_t end = TrimmedEnd(text, scan.leading);
+        text = text.substr(scan.leading, end - scan.leading);
+    }
+    if (options.deleteEmptyLines && text.empty())
+        return LineFate::Drop;
+    if (options.collapseEmptyLines && text.empty() && ++state.blankRun >= 2)
+        return LineFate::Drop;
     return LineFate::Continue;
 }
 

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace srctdy {
 
@@ -32,6 +33,29 @@ enum class LineFate { Continue, Drop };
 // analyses the line (it is accepted by the caller); no change here alters the tokens.
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out, LexicalTracker& tracker);
+
+// What one pass over a line as read finds, for the lines most code is made of: lines with no
+// comment or quote mark, backslash, "#" or byte above 0x7F. Such a line, met where the tracker
+// stands in plain code, opens no comment or literal and continues nothing, so the stages have
+// nothing to ask the tracker; it leaves the tracker's state as it was.
+struct PlainLine {
+    bool plain = false;
+    bool open = false;  // holds a "{"
+    bool close = false; // holds a "}"
+    size_t leading = 0; // the blanks before its text (when plain)
+};
+PlainLine ScanPlainLine(std::string_view raw);
+
+// Whether the options let plain lines take the short way: no deletion or replacement that
+// looks at every line's text. The caller adds its own conditions (comment mode, module header).
+bool PlainLinesApply(const FormatOptions& options, const FileContext& file);
+
+// The filters for a plain line (see above), with the same results ApplyLineFilters gives it:
+// trimming and empty-line deletion are all that can apply. text becomes the line to write, a
+// view of state.rawLine: nothing is copied. Not for a line inside a conditional block that is
+// being deleted.
+LineFate FilterPlainLine(const FormatOptions& options, const PlainLine& scan,
+                         ConversionState& state, std::string_view& text);
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();

@@ -1,14 +1,12 @@
 #include "engine/line_output.h"
 
+#include "engine/byte_blocks.h"
 #include "engine/cp932.h"
 #include "engine/line_writer.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 #include <string_view>
 #include <utility>
 
@@ -16,7 +14,7 @@ namespace srctdy {
 namespace {
 
 // Whether line begins with the literal prefix; compiles to a compare of a few bytes.
-template <size_t N> bool StartsWith(const std::string& line, const char (&prefix)[N]) {
+template <size_t N> bool StartsWith(std::string_view line, const char (&prefix)[N]) {
     return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
 }
 struct Braces {
@@ -44,26 +42,12 @@ Braces FindBraces(TextEncoding encoding, std::string_view line) {
 #ifdef __SSE2__
     // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
     // double-byte character. Only a line with both needs the careful walk, and few have.
-    const char* p = line.data();
-    const size_t n = line.size();
-    const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
-    int openMask = 0, closeMask = 0, highMask = 0;
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        openMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, open));
-        closeMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, close));
-        highMask |= _mm_movemask_epi8(x);
-    }
-    if (i < n) {
-        // The last bytes, padded with zero bytes, which match nothing.
-        alignas(16) char tail[16] = {};
-        std::memcpy(tail, p + i, n - i);
-        const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(tail));
-        openMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, open));
-        closeMask |= _mm_movemask_epi8(_mm_cmpeq_epi8(x, close));
-        highMask |= _mm_movemask_epi8(x);
-    }
+    unsigned openMask = 0, closeMask = 0, highMask = 0;
+    blocks::ForEachBlock(line, [&](__m128i x) {
+        openMask |= blocks::Matches(x, '{');
+        closeMask |= blocks::Matches(x, '}');
+        highMask |= static_cast<unsigned>(_mm_movemask_epi8(x));
+    });
     if ((openMask | closeMask) == 0)
         return {};
     if (highMask == 0 || encoding == TextEncoding::Utf8)
@@ -105,6 +89,22 @@ std::string_view BuildHead(std::string& buffer, bool lineComment, const Indentat
     return buffer;
 }
 
+// Moves the depth past the line's braces: a "}" counts before the line, a "{" after it.
+// Returns the line's own levels.
+int StepDepth(ConversionState& state, Braces braces) {
+    if (braces.close)
+        --state.braceDepth;
+    const int levels = state.keepLeading ? 0 : state.braceDepth;
+    if (braces.open)
+        ++state.braceDepth;
+    return levels;
+}
+
+// A label goes one level out from the depth after the line's own "{".
+bool IsLabel(const ConversionState& state, std::string_view line) {
+    return !state.keepLeading && (StartsWith(line, "case") || StartsWith(line, "default"));
+}
+
 } // namespace
 
 std::string IndentUnitFor(int indentSizeIndex) {
@@ -130,19 +130,11 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
     int levels = 0;
     if (indentation.on) {
         const bool preprocessor = !line.empty() && line[0] == '#';
-        if (s != 1 && !preprocessor) {
-            const Braces braces = FindBraces(state.lexOptions.encoding, line);
-            if (braces.close)
-                --state.braceDepth;
-            levels = state.keepLeading ? 0 : state.braceDepth;
-            if (braces.open)
-                ++state.braceDepth;
-        }
+        if (s != 1 && !preprocessor)
+            levels = StepDepth(state, FindBraces(state.lexOptions.encoding, line));
         if (preprocessor)
             TabsToSpaces(line, state);
-        // Labels go one level out from the depth after this line's own "{".
-        if (s == 0 && !state.keepLeading &&
-            (StartsWith(line, "case") || StartsWith(line, "default")))
+        if (s == 0 && IsLabel(state, line))
             levels = state.braceDepth - 1;
     }
 
@@ -160,6 +152,21 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
 
     if (commentMode == 1 && s == 2)
         state.commentState = 0;
+    if (!state.rawLine.empty())
+        state.blankRun = 0;
+}
+
+void WritePlainLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
+                    std::string_view text, bool open, bool close) {
+    int levels = 0;
+    if (indentation.on) {
+        levels = StepDepth(state, {open, close});
+        if (IsLabel(state, text))
+            levels = state.braceDepth - 1;
+    }
+    thread_local std::string head;
+    out.writeInputLine(BuildHead(head, false, indentation, levels), text, state.rawLineEnd,
+                       state.rawLine, state.lineNumber);
     if (!state.rawLine.empty())
         state.blankRun = 0;
 }

@@ -3,6 +3,7 @@
 #include "engine/conversion_state.h"
 
 #include <string>
+#include <string_view>
 
 namespace srctdy {
 
@@ -22,5 +23,10 @@ std::string IndentUnitFor(int indentSizeIndex);
 // if any), then resets commentState (mode 1) and blankRun as every written line does.
 void WriteOutputLine(const Indentation& indentation, int commentMode, ConversionState& state,
                      LineWriter& out);
+
+// The same for a plain line (see ScanPlainLine) that no stage changed but the trimming: text
+// is written from where it stands, and open and close say which braces it holds.
+void WritePlainLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
+                    std::string_view text, bool open, bool close);
 
 } // namespace srctdy

@@ -7,6 +7,9 @@
 #include <new>
 #include <unistd.h>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace srctdy {
 
@@ -29,6 +32,21 @@ char* Allocate(char* old, size_t size) {
         throw std::bad_alloc(); // caught per file by the driver; old is still owned
     return block;
 }
+
+#if defined(__SSE2__)
+// One bit for each LF among the 64 bytes at p.
+uint64_t NewlineBits(const char* p) {
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        bits |=
+            static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+            << (16 * k);
+    }
+    return bits;
+}
+#endif
 
 } // namespace
 
@@ -80,6 +98,7 @@ bool LineReader::fill() {
     data_ = owned_.get();
     pos_ = 0;
     size_ = tail;
+    windowSet_ = false; // the bytes moved
     ssize_t n;
     do {
         n = ::read(fd_, owned_.get() + size_, capacity_ - size_);
@@ -102,16 +121,37 @@ bool LineReader::next(std::string& line) {
     return true;
 }
 
+size_t LineReader::findNewline(size_t from) {
+#if defined(__SSE2__)
+    if (windowSet_ && from >= window_ && from - window_ < 64) {
+        const uint64_t rest = newlines_ & (~uint64_t{0} << (from - window_));
+        if (rest)
+            return window_ + static_cast<size_t>(__builtin_ctzll(rest));
+        from = window_ + 64;
+    }
+    // Windows lie wholly within the bytes read: nothing past them is touched.
+    for (; from + 64 <= size_; from += 64) {
+        if (const uint64_t bits = NewlineBits(data_ + from)) {
+            window_ = from;
+            newlines_ = bits;
+            windowSet_ = true;
+            return from + static_cast<size_t>(__builtin_ctzll(bits));
+        }
+    }
+#endif
+    if (from >= size_)
+        return std::string_view::npos;
+    const void* nl = std::memchr(data_ + from, '\n', size_ - from);
+    return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_) : std::string_view::npos;
+}
+
 bool LineReader::next(std::string_view& line) {
     if (tooLong_)
         return false;
     size_t searchFrom = pos_;
     for (;;) {
-        const void* nl = searchFrom < size_
-                             ? std::memchr(data_ + searchFrom, '\n', size_ - searchFrom)
-                             : nullptr;
-        if (nl) {
-            size_t end = static_cast<const char*>(nl) - data_;
+        const size_t end = findNewline(searchFrom);
+        if (end != std::string_view::npos) {
             size_t len = end - pos_;
             lineEnd_ = "\n";
             if (len > 0 && data_[end - 1] == '\r') {

@@ -40,6 +40,8 @@ public:
 private:
     bool fill();
     bool tooLong(); // marks the input as ended by a line that is too long
+    // The offset of the first LF at from or after, or npos.
+    size_t findNewline(size_t from);
 
     struct Free {
         void operator()(char* p) const;
@@ -56,6 +58,11 @@ private:
     bool tooLong_ = false;
     uint64_t bytesRead_ = 0;
     std::string_view lineEnd_;
+    // The LFs of the 64 bytes from window_ on, one bit each, found in one pass: most lines are
+    // shorter, and the next ones are then found without another search.
+    size_t window_ = 0;
+    uint64_t newlines_ = 0;
+    bool windowSet_ = false;
 };
 
 } // namespace srctdy

@@ -7,12 +7,18 @@ namespace srctdy::utf8 {
 
 void Validator::feed(std::string_view bytes) {
     for (size_t i = 0; ok_ && i < bytes.size(); ++i) {
-        // Source text is mostly ASCII: eight bytes at a time while no high bit is set.
+        // Source text is mostly ASCII: 32 bytes at a time while no high bit is set.
         if (pending_ == 0) {
-            uint64_t word;
+            uint64_t word[4];
+            while (i + 32 <= bytes.size()) {
+                std::memcpy(word, bytes.data() + i, 32);
+                if ((word[0] | word[1] | word[2] | word[3]) & 0x8080808080808080ULL)
+                    break;
+                i += 32;
+            }
             while (i + 8 <= bytes.size()) {
-                std::memcpy(&word, bytes.data() + i, 8);
-                if (word & 0x8080808080808080ULL)
+                std::memcpy(word, bytes.data() + i, 8);
+                if (word[0] & 0x8080808080808080ULL)
                     break;
                 i += 8;
             }

@@ -60,6 +60,19 @@ const std::string_view kPieces[] = {
     "DEBUG",
     "%filename%",
     "TODO",
+    // The edges of the blanks that trimming takes (\t to \r and space), a backslash, a raw
+    // string, and indentation longer than sixteen bytes.
+    "\\",
+    "\x08",
+    "\x0B",
+    "\x0C",
+    "\x0E",
+    "\x1F",
+    "!",
+    "R\"x(",
+    ")x\"",
+    "                 ",
+    "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t",
 };
 
 // Random input from a seed: pieces, the odd random byte, now and then a long run.
@@ -491,6 +504,47 @@ TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
         ASSERT_EQ(kConverted,
                   ConvertBytes(input, "f.c", output, fullWidthOnly, settings, prompter));
         ASSERT_EQ(WithAsciiSpaces(input), output) << "seed " << seed;
+    }
+}
+
+// Plain lines (no comment or quote mark, backslash, "#" or high byte) take a short way through
+// the line loop; with it turned off every line goes through every stage. Both must write the
+// same bytes for any input and options.
+TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
+    const std::string_view replacements[] = {"%filename%", "x{", ""};
+    for (unsigned seed = 1; seed <= 600; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        std::mt19937 random(seed);
+        const auto flag = [&] { return static_cast<int>(random() % 2); };
+        FormatOptions options;
+        options.commentMode = static_cast<int>(random() % 4);
+        options.trimBlanks = random() % 4 != 0;
+        options.fullWidthToHalfWidth = flag();
+        options.deleteEmptyLines = flag();
+        options.collapseEmptyLines = flag();
+        options.deleteConditionalBlocks = random() % 4 == 0;
+        options.conditionText = "DEBUG";
+        options.replaceOrDelete = random() % 4 == 0;
+        options.deleteMatchingLines = options.replaceOrDelete ? 0 : random() % 4 == 0;
+        options.searchText = random() % 2 ? "TODO" : "a";
+        options.replaceText = replacements[random() % std::size(replacements)];
+        options.insertFunctionNames = random() % 4 == 0;
+        options.insertDefinitionComments = flag();
+        ConvertSettings settings;
+        settings.indentOn = random() % 4 != 0;
+        settings.indentSizeIndex = static_cast<int>(random() % 4);
+        settings.lineEnds = random() % 3 == 0 ? LineEnds::Keep : LineEnds::CrLf;
+        const bool utf8 = random() % 3 == 0;
+        if (utf8)
+            settings.forcedEncoding = TextEncoding::Utf8;
+        const FileContext file{random() % 2 ? "f.cpp" : "f.c", "2024-01-02",
+                               utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932, random() % 2 != 0};
+        const std::string input = utf8 ? RandomUtf8Input(seed) : RandomInput(seed);
+        RecordingPrompter prompter;
+        SetPlainLinesForTesting(false);
+        const std::string everyStage = ConvertText(input, options, settings, file, prompter);
+        SetPlainLinesForTesting(true);
+        ASSERT_EQ(everyStage, ConvertText(input, options, settings, file, prompter));
     }
 }
 

@@ -1,0 +1,114 @@
+#include "engine/line_reader.h"
+#include "engine/line_writer.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace srctdy {
+namespace {
+
+struct Line {
+    std::string text;
+    std::string end;
+};
+
+// Lines of lengths around the edges that matter to the reader: the 64 bytes its LF search
+// looks at in one step, and the 256 KiB it reads at a time. Fill bytes include CR and NUL.
+std::vector<Line> RandomLines(unsigned seed) {
+    std::mt19937 random(seed);
+    const size_t edges[] = {63, 64, 65, 127, 128, 129, 262'143, 262'144, 262'145};
+    std::vector<Line> lines(random() % 120);
+    for (Line& line : lines) {
+        const size_t length =
+            random() % 25 == 0 ? edges[random() % std::size(edges)] : random() % 140;
+        line.text.resize(length);
+        for (char& c : line.text) {
+            const unsigned pick = random() % 16;
+            c = pick == 0 ? '\r' : pick == 1 ? '\0' : static_cast<char>('a' + pick);
+        }
+        // A CR at the end of the text would join the line end.
+        if (!line.text.empty() && line.text.back() == '\r')
+            line.text.back() = 'x';
+        if (random() % 2)
+            line.end.push_back('\r');
+        line.end.push_back('\n');
+    }
+    if (!lines.empty() && random() % 2)
+        lines.back().end = ""; // a last line without a line end
+    if (!lines.empty() && lines.back().end.empty() && lines.back().text.empty())
+        lines.pop_back(); // nothing after the last line end is no line
+    return lines;
+}
+
+std::vector<Line> ReadAll(LineReader& reader) {
+    std::vector<Line> read;
+    std::string_view text;
+    while (reader.next(text))
+        read.push_back({std::string(text), std::string(reader.lineEnd())});
+    return read;
+}
+
+bool operator==(const Line& a, const Line& b) {
+    return a.text == b.text && a.end == b.end;
+}
+
+// Every line comes back with its own line end, from a file and from memory.
+TEST(LineReader, ReturnsEveryLineWithItsEndAcrossReadsAndSearchSteps) {
+    testing::TempDir dir;
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
+        const std::vector<Line> lines = RandomLines(seed);
+        std::string bytes;
+        for (const Line& line : lines)
+            bytes += line.text + line.end;
+        const std::string path = dir / "in.c";
+        testing::WriteFile(path, bytes);
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        {
+            LineReader fromFile(fd);
+            EXPECT_TRUE(ReadAll(fromFile) == lines);
+            EXPECT_FALSE(fromFile.failed());
+            EXPECT_EQ(bytes.size(), fromFile.bytesRead());
+        }
+        ::close(fd);
+        LineReader fromMemory(bytes);
+        EXPECT_TRUE(ReadAll(fromMemory) == lines);
+    }
+}
+
+// Heads, texts and line ends of every length up to past the buffer's short copies arrive
+// whole and in order.
+TEST(LineWriter, WritesPiecesOfEveryShortLengthWhole) {
+    std::string expected;
+    std::string written;
+    StringSink sink(written);
+    {
+        LineWriter writer(sink, LineEnds::Keep);
+        writer.setInputBreaksPossible(false);
+        for (size_t head = 0; head <= 40; ++head) {
+            for (size_t text = 0; text <= 70; ++text) {
+                std::string h, t;
+                for (size_t i = 0; i < head; ++i)
+                    h += static_cast<char>('A' + (head + i) % 26);
+                for (size_t i = 0; i < text; ++i)
+                    t += static_cast<char>('a' + (text * 7 + i) % 26);
+                const std::string_view end = (head + text) % 3 == 0   ? "\r\n"
+                                             : (head + text) % 3 == 1 ? "\n"
+                                                                      : "";
+                writer.writeInputLine(h, t, end, t, 1);
+                expected += h + t + std::string(end);
+            }
+        }
+    }
+    EXPECT_EQ(expected, written);
+}
+
+} // namespace
+} // namespace srctdy
