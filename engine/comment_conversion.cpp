@@ -202,7 +202,7 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
     }
     if (mode_ == 3) {
         const size_t length = state.line.size();
-        if (length <= 80 || length >= 256)
+        if (length <= kLongestUnsplitLine || length >= 256)
             return Action::Pass;
         const LineLex& lex = tracker.analyse(state.line);
         thread_local std::string code;

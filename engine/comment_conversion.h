@@ -10,6 +10,9 @@ namespace srctdy {
 
 class LexicalTracker;
 
+// Comment mode 3 splits only lines longer than this, and shorter than 256 bytes.
+inline constexpr size_t kLongestUnsplitLine = 80;
+
 // A line the comment stage held back, with what the later stages need of it.
 struct HeldLine {
     std::string raw;

@@ -1,6 +1,7 @@
 #include "engine/convert_file.h"
 
 #include "engine/comment_conversion.h"
+#include "engine/encoded_text.h"
 #include "engine/encoding_detect.h"
 #include "engine/file_checks.h"
 #include "engine/lexical_state.h"
@@ -220,9 +221,10 @@ public:
           file_(file), indentation_{settings.indentOn, IndentUnitFor(settings.indentSizeIndex)},
           tracker_(LexOptions{file.encoding, file.cpp || IsCppFileName(file.nameOnly)}),
           comments_(options.commentMode, options.insertFunctionNames, NameMarkerFor(file.encoding)),
+          spaceLead_(encoded::FullWidthSpace(file.encoding)[0]),
           // Mode 1 may hold a line, and the module-header stage looks at every line.
-          plainLines_(plainLinesOn && options.commentMode != 1 && !options.insertFunctionNames &&
-                      PlainLinesApply(options, file)) {
+          shortWay_(plainLinesOn && options.commentMode != 1 && !options.insertFunctionNames &&
+                    ShortWayApplies(options, file)) {
         state_.lexOptions = tracker_.options();
     }
 
@@ -247,7 +249,7 @@ public:
             state_.splitComment.clear();
             state_.splitPending = false;
             state_.commentState = 0;
-            if (plainLines_ && takePlainLine()) {
+            if (shortWay_ && takeShortWay()) {
                 haveLine_ = readNext();
                 continue;
             }
@@ -273,17 +275,36 @@ public:
     }
 
 private:
-    // The short way for a plain line (see ScanPlainLine): filtered and written in one go, with
-    // what the stages after the filters would do to it. False when the line is not plain.
-    bool takePlainLine() {
-        if (state_.inIfBlock || !tracker_.atPlainCode())
+    // The short way (see ScanLine): a line the filters would only trim and no later stage
+    // changes is written from where it was read. False when it needs every stage; a line
+    // analysed here is then analysed again from the same state.
+    bool takeShortWay() {
+        if (state_.inIfBlock)
             return false;
-        const PlainLine scan = ScanPlainLine(state_.rawLine);
-        if (!scan.plain)
+        const LineScan scan = ScanLine(state_.rawLine, spaceLead_);
+        if (scan.hash || (scan.spaceLead && options_.fullWidthToHalfWidth))
             return false;
+        const bool plain = !scan.marks && tracker_.atPlainCode();
+        LexKind start = LexKind::Code;
+        if (!plain) {
+            // A comment or a literal: the comment stage must have nothing to do with it.
+            if (options_.commentMode == 2 ||
+                (options_.commentMode == 3 && state_.rawLine.size() > kLongestUnsplitLine))
+                return false;
+            const LineLex& lex = tracker_.analyse(state_.rawLine);
+            if (!OnlyTrimmed(lex))
+                return false;
+            start = lex.start;
+        }
+        const Braces braces = scan.high && (scan.open || scan.close)
+                                  ? FindBraces(file_.encoding, state_.rawLine)
+                                  : Braces{scan.open, scan.close};
         std::string_view text;
-        if (FilterPlainLine(options_, scan, state_, text) == LineFate::Continue)
-            WritePlainLine(indentation_, state_, out_, text, scan.open, scan.close);
+        if (FilterTrimmedLine(options_, start, state_, text) == LineFate::Drop)
+            return true;
+        if (!plain)
+            tracker_.accept();
+        WriteTrimmedLine(indentation_, state_, out_, text, braces);
         return true;
     }
 
@@ -355,7 +376,8 @@ private:
     LexicalTracker tracker_;
     CommentStage comments_;
     ModuleHeaderStage moduleHeader_;
-    const bool plainLines_;
+    const char spaceLead_;
+    const bool shortWay_;
     bool haveLine_ = false;
 };
 

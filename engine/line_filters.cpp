@@ -268,49 +268,54 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     return LineFate::Continue;
 }
 
-PlainLine ScanPlainLine(std::string_view raw) {
-    PlainLine scan;
+LineScan ScanLine(std::string_view raw, char spaceLead) {
+    LineScan scan;
 #if defined(__SSE2__)
-    unsigned marks = 0, open = 0, close = 0;
+    unsigned marks = 0, hash = 0, high = 0, lead = 0, open = 0, close = 0;
     blocks::ForEachBlock(raw, [&](__m128i x) {
         marks |= blocks::Matches(x, '/') | blocks::Matches(x, '"') | blocks::Matches(x, '\'') |
-                 blocks::Matches(x, '\\') | blocks::Matches(x, '#') |
-                 static_cast<unsigned>(_mm_movemask_epi8(x));
+                 blocks::Matches(x, '\\');
+        hash |= blocks::Matches(x, '#');
+        high |= static_cast<unsigned>(_mm_movemask_epi8(x));
+        lead |= blocks::Matches(x, spaceLead);
         open |= blocks::Matches(x, '{');
         close |= blocks::Matches(x, '}');
     });
-    if (marks)
-        return scan;
-    scan.open = open != 0;
-    scan.close = close != 0;
+    scan = {marks != 0, hash != 0, high != 0, lead != 0, open != 0, close != 0};
 #else
     for (const char c : raw) {
-        if (c == '/' || c == '"' || c == '\'' || c == '\\' || c == '#' ||
-            static_cast<unsigned char>(c) >= 0x80)
-            return scan;
+        scan.marks = scan.marks || c == '/' || c == '"' || c == '\'' || c == '\\';
+        scan.hash = scan.hash || c == '#';
+        scan.high = scan.high || static_cast<unsigned char>(c) >= 0x80;
+        scan.spaceLead = scan.spaceLead || c == spaceLead;
         scan.open = scan.open || c == '{';
         scan.close = scan.close || c == '}';
     }
 #endif
-    scan.plain = true;
-    scan.leading = LeadingBlanks(raw, raw.size());
     return scan;
 }
 
-bool PlainLinesApply(const FormatOptions& options, const FileContext& file) {
+bool ShortWayApplies(const FormatOptions& options, const FileContext& file) {
     const Texts texts = TextsOf(options, file);
     return !options.deleteMatchingLines && !(options.replaceOrDelete && !texts.search.empty());
 }
 
-LineFate FilterPlainLine(const FormatOptions& options, const PlainLine& scan,
-                         ConversionState& state, std::string_view& text) {
-    state.startKind = LexKind::Code;
+bool OnlyTrimmed(const LineLex& lex) {
+    return (lex.start == LexKind::Code || lex.start == LexKind::BlockComment) && !lex.continued &&
+           !lex.byteContinued && !lex.endsInOpenLiteral && !lex.endsInSplice &&
+           !lex.endsInByteSplice;
+}
+
+LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, ConversionState& state,
+                           std::string_view& text) {
+    state.startKind = startKind;
     state.keepLeading = false;
     state.referenceEdited = false;
     text = state.rawLine;
     if (options.trimBlanks) {
-        const size_t end = TrimmedEnd(text, scan.leading);
-        text = text.substr(scan.leading, end - scan.leading);
+        const size_t end = TrimmedEnd(text, 0);
+        const size_t begin = LeadingBlanks(text, end);
+        text = text.substr(begin, end - begin);
     }
     if (options.deleteEmptyLines && text.empty())
         return LineFate::Drop;

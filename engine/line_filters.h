@@ -34,28 +34,34 @@ enum class LineFate { Continue, Drop };
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out, LexicalTracker& tracker);
 
-// What one pass over a line as read finds, for the lines most code is made of: lines with no
-// comment or quote mark, backslash, "#" or byte above 0x7F. Such a line, met where the tracker
-// stands in plain code, opens no comment or literal and continues nothing, so the stages have
-// nothing to ask the tracker; it leaves the tracker's state as it was.
-struct PlainLine {
-    bool plain = false;
-    bool open = false;  // holds a "{"
-    bool close = false; // holds a "}"
-    size_t leading = 0; // the blanks before its text (when plain)
+// What one pass over a line as read finds. Most lines hold no comment or quote mark and no
+// backslash: such a line, met where the tracker stands in plain code, opens no comment or
+// literal and continues nothing, so it needs no analysis and leaves the tracker as it was.
+struct LineScan {
+    bool marks = false;     // a comment or quote mark, or a backslash
+    bool hash = false;      // a "#"
+    bool high = false;      // a byte above 0x7F
+    bool spaceLead = false; // the first byte of a full-width space (spaceLead below)
+    bool open = false;      // a "{"
+    bool close = false;     // a "}"
 };
-PlainLine ScanPlainLine(std::string_view raw);
+LineScan ScanLine(std::string_view raw, char spaceLead);
 
-// Whether the options let plain lines take the short way: no deletion or replacement that
-// looks at every line's text. The caller adds its own conditions (comment mode, module header).
-bool PlainLinesApply(const FormatOptions& options, const FileContext& file);
+// Whether the options let lines take the short way: no deletion or replacement that looks at
+// every line's text. The caller adds its own conditions (comment mode, module header).
+bool ShortWayApplies(const FormatOptions& options, const FileContext& file);
 
-// The filters for a plain line (see above), with the same results ApplyLineFilters gives it:
-// trimming and empty-line deletion are all that can apply. text becomes the line to write, a
-// view of state.rawLine: nothing is copied. Not for a line inside a conditional block that is
-// being deleted.
-LineFate FilterPlainLine(const FormatOptions& options, const PlainLine& scan,
-                         ConversionState& state, std::string_view& text);
+// Whether a line so analysed leaves the filters nothing to do but trim it and perhaps drop
+// it when empty: it begins in code or a block comment, after no splice, and ends with no
+// literal or splice open.
+bool OnlyTrimmed(const LineLex& lex);
+
+// The filters for a line that holds no "#" and no full-width space to convert, and is plain
+// or OnlyTrimmed(): the same results ApplyLineFilters gives it. text becomes the line to
+// write, a view of state.rawLine: nothing is copied. Not for a line inside a conditional
+// block that is being deleted.
+LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, ConversionState& state,
+                           std::string_view& text);
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();

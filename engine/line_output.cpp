@@ -17,11 +17,6 @@ namespace {
 template <size_t N> bool StartsWith(std::string_view line, const char (&prefix)[N]) {
     return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
 }
-struct Braces {
-    bool open = false;
-    bool close = false;
-};
-
 // The careful walk, character by character: a second byte that looks like a brace is part of
 // a double-byte character.
 Braces WalkBraces(std::string_view line) {
@@ -34,28 +29,6 @@ Braces WalkBraces(std::string_view line) {
             found.close = true;
     }
     return found;
-}
-
-// Which braces the line holds. In UTF-8 every brace byte is a brace; in code page 932 one may
-// be a second byte.
-Braces FindBraces(TextEncoding encoding, std::string_view line) {
-#ifdef __SSE2__
-    // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
-    // double-byte character. Only a line with both needs the careful walk, and few have.
-    unsigned openMask = 0, closeMask = 0, highMask = 0;
-    blocks::ForEachBlock(line, [&](__m128i x) {
-        openMask |= blocks::Matches(x, '{');
-        closeMask |= blocks::Matches(x, '}');
-        highMask |= static_cast<unsigned>(_mm_movemask_epi8(x));
-    });
-    if ((openMask | closeMask) == 0)
-        return {};
-    if (highMask == 0 || encoding == TextEncoding::Utf8)
-        return {openMask != 0, closeMask != 0};
-#endif
-    if (encoding == TextEncoding::Utf8)
-        return {line.find('{') != std::string_view::npos, line.find('}') != std::string_view::npos};
-    return WalkBraces(line);
 }
 
 // Tabs in a preprocessor line become single spaces, in place, except inside a literal.
@@ -107,6 +80,26 @@ bool IsLabel(const ConversionState& state, std::string_view line) {
 
 } // namespace
 
+Braces FindBraces(TextEncoding encoding, std::string_view line) {
+#ifdef __SSE2__
+    // Sixteen bytes at a time: which braces there are, and whether any byte could lead a
+    // double-byte character. Only a line with both needs the careful walk, and few have.
+    unsigned openMask = 0, closeMask = 0, highMask = 0;
+    blocks::ForEachBlock(line, [&](__m128i x) {
+        openMask |= blocks::Matches(x, '{');
+        closeMask |= blocks::Matches(x, '}');
+        highMask |= static_cast<unsigned>(_mm_movemask_epi8(x));
+    });
+    if ((openMask | closeMask) == 0)
+        return {};
+    if (highMask == 0 || encoding == TextEncoding::Utf8)
+        return {openMask != 0, closeMask != 0};
+#endif
+    if (encoding == TextEncoding::Utf8)
+        return {line.find('{') != std::string_view::npos, line.find('}') != std::string_view::npos};
+    return WalkBraces(line);
+}
+
 std::string IndentUnitFor(int indentSizeIndex) {
     switch (indentSizeIndex) {
     case 0:
@@ -156,11 +149,11 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
         state.blankRun = 0;
 }
 
-void WritePlainLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
-                    std::string_view text, bool open, bool close) {
+void WriteTrimmedLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
+                      std::string_view text, Braces braces) {
     int levels = 0;
     if (indentation.on) {
-        levels = StepDepth(state, {open, close});
+        levels = StepDepth(state, braces);
         if (IsLabel(state, text))
             levels = state.braceDepth - 1;
     }

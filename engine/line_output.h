@@ -24,9 +24,17 @@ std::string IndentUnitFor(int indentSizeIndex);
 void WriteOutputLine(const Indentation& indentation, int commentMode, ConversionState& state,
                      LineWriter& out);
 
-// The same for a plain line (see ScanPlainLine) that no stage changed but the trimming: text
-// is written from where it stands, and open and close say which braces it holds.
-void WritePlainLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
-                    std::string_view text, bool open, bool close);
+// Which braces a line holds. In code page 932 a byte that looks like one may be the second
+// byte of a double-byte character.
+struct Braces {
+    bool open = false;
+    bool close = false;
+};
+Braces FindBraces(TextEncoding encoding, std::string_view line);
+
+// The same as WriteOutputLine for a line that no stage changed but the trimming, met while no
+// comment is being converted: text is written from where it stands, with its braces counted.
+void WriteTrimmedLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
+                      std::string_view text, Braces braces);
 
 } // namespace srctdy
