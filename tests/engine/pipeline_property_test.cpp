@@ -512,7 +512,7 @@ TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
 // same bytes for any input and options.
 TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
     const std::string_view replacements[] = {"%filename%", "x{", ""};
-    for (unsigned seed = 1; seed <= 600; ++seed) {
+    for (unsigned seed = 1; seed <= 900; ++seed) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         std::mt19937 random(seed);
         const auto flag = [&] { return static_cast<int>(random() % 2); };
@@ -534,12 +534,15 @@ TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
         settings.indentOn = random() % 4 != 0;
         settings.indentSizeIndex = static_cast<int>(random() % 4);
         settings.lineEnds = random() % 3 == 0 ? LineEnds::Keep : LineEnds::CrLf;
-        const bool utf8 = random() % 3 == 0;
+        const unsigned source = random() % 3; // pieces, UTF-8 pieces, or C-like lines
+        const bool utf8 = source == 1;
         if (utf8)
             settings.forcedEncoding = TextEncoding::Utf8;
         const FileContext file{random() % 2 ? "f.cpp" : "f.c", "2024-01-02",
                                utf8 ? TextEncoding::Utf8 : TextEncoding::Cp932, random() % 2 != 0};
-        const std::string input = utf8 ? RandomUtf8Input(seed) : RandomInput(seed);
+        const std::string input = source == 0   ? RandomInput(seed)
+                                  : source == 1 ? RandomUtf8Input(seed)
+                                                : Joined(RandomCLines(seed));
         RecordingPrompter prompter;
         SetPlainLinesForTesting(false);
         const std::string everyStage = ConvertText(input, options, settings, file, prompter);
