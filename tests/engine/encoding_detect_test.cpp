@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 
 namespace srctdy {
@@ -52,6 +53,17 @@ TEST(EncodingDetect, DecidesFromAllTheBytesWhateverThePieces) {
             detector.feed(std::string_view(&byte, 1));
         EXPECT_EQ(c.expected, detector.result(kCp932));
         EXPECT_EQ(c.decidedEarly, detector.decided());
+    }
+}
+
+// A character of several bytes, or a byte UTF-8 never holds, is found at any offset of an
+// ASCII run (the run is passed over many bytes at a time).
+TEST(EncodingDetect, FindsTheFirstHighByteAtAnyOffset) {
+    for (size_t offset = 0; offset <= 80; ++offset) {
+        const std::string before(offset, 'a');
+        const std::string after(80 - offset, 'b');
+        EXPECT_EQ(kUtf8, DetectEncoding(before + "\xC3\xA9" + after)) << offset;
+        EXPECT_EQ(kCp932, DetectEncoding(before + "\xFF" + after)) << offset;
     }
 }
 

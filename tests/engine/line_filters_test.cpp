@@ -106,6 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
                    Lf({"\x81\x40"
                        "a"}),
                    With({&F::trimBlanks, &F::fullWidthToHalfWidth})},
+        // The name of an indented #include is no comment: the string after it is a string.
+        FilterCase{"FullWidthStaysInStringAfterIndentedInclude",
+                   Crlf({"#include <a/*b.h>", "s = \"\x81\x40\";"}),
+                   Lf({"\t\t#include <a/*b.h>", "s = \"\x81\x40\";"}), kFullWidth},
         FilterCase{"FullWidthPairOnSecondByteIsNotASpace", Crlf({"\x88\x81\x40"}),
                    Lf({"\x88\x81\x40"}), With({&F::fullWidthToHalfWidth})},
         FilterCase{"DeleteEmptyDropsBlankLineOnlyWithTrim", Crlf({"a", "b"}),
@@ -201,6 +205,30 @@ INSTANTIATE_TEST_SUITE_P(
                    Utf8Texts(Texts(kReplace, "\xE6\x97\xA7", "\xE6\x96\xB0")),
                    TextEncoding::Cp932}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Trimming takes the bytes from tab to CR and the space, and nothing next to them, at either
+// end and at indentation of any length (sixteen bytes are looked at at a time). The lines are
+// plain code, code with a literal, and code with a full-width space to convert, which go
+// through the filters by different ways.
+TEST(LineFilters, TrimTakesTabToCrAndSpaceAtEitherEnd) {
+    const FormatOptions options = With({&F::trimBlanks, &F::fullWidthToHalfWidth});
+    for (const int byte : {0x08, 0x09, 0x0B, 0x0D, 0x0E, 0x1F, 0x20, 0x21}) {
+        const bool blank = byte == 0x20 || (byte >= 0x09 && byte <= 0x0D);
+        for (const size_t count : {1, 15, 16, 17, 33}) {
+            for (const std::string text : {"x;", "s = \"a\";", "y; /*\x81\x40*/"}) {
+                const std::string run(count, static_cast<char>(byte));
+                SCOPED_TRACE(::testing::Message()
+                             << "byte " << byte << " count " << count << " " << text);
+                const std::string converted =
+                    text.ends_with("*/") ? "y; /*  */" : text; // the full-width space
+                EXPECT_EQ(Crlf({(blank ? "" : run) + converted}),
+                          Convert(Lf({run + text}), options));
+                EXPECT_EQ(Crlf({converted + (blank ? "" : run)}),
+                          Convert(Lf({text + run}), options));
+            }
+        }
+    }
+}
 
 TEST(DefinitionComments, PrecedeFirstSurvivingIncludeOnce) {
     FormatOptions o = With({&F::insertDefinitionComments, &F::deleteMatchingLines});

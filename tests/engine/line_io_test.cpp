@@ -22,7 +22,8 @@ struct Line {
 // looks at in one step, and the 256 KiB it reads at a time. Fill bytes include CR and NUL.
 std::vector<Line> RandomLines(unsigned seed) {
     std::mt19937 random(seed);
-    const size_t edges[] = {63, 64, 65, 127, 128, 129, 262'143, 262'144, 262'145};
+    const size_t edges[] = {63,      64,      65,      127,     128,     129,    131'071,
+                            131'072, 131'073, 200'000, 262'143, 262'144, 262'145};
     std::vector<Line> lines(random() % 120);
     for (Line& line : lines) {
         const size_t length =
@@ -80,6 +81,19 @@ TEST(LineReader, ReturnsEveryLineWithItsEndAcrossReadsAndSearchSteps) {
         ::close(fd);
         LineReader fromMemory(bytes);
         EXPECT_TRUE(ReadAll(fromMemory) == lines);
+    }
+}
+
+// A reader of bytes in memory looks at none past them, not even at a line end right after.
+TEST(LineReader, LooksAtNoByteAfterTheBytesInMemory) {
+    for (size_t size = 1; size <= 200; ++size) {
+        const std::string bytes = std::string(size, 'a') + "\n";
+        LineReader reader(std::string_view(bytes.data(), size));
+        std::string_view line;
+        ASSERT_TRUE(reader.next(line)) << size;
+        EXPECT_EQ(size, line.size());
+        EXPECT_EQ("", reader.lineEnd()) << size;
+        EXPECT_FALSE(reader.next(line));
     }
 }
 

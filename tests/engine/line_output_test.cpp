@@ -251,5 +251,32 @@ TEST(LineOutputPipeline, BraceCountsOnlyWhereACharacterBegins) {
     }
 }
 
+// A brace counts wherever it stands in a line of any length: the brace scans look at sixteen
+// bytes at a time, and at a short line or a line's last bytes in pieces. The lines are plain
+// code, code after a comment, or code after a double-byte character (the careful walk).
+TEST(LineOutputPipeline, EveryBraceCountsWhereverItStands) {
+    FormatOptions options;
+    ConvertSettings settings;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    for (const std::string prefix : {"", "/**/", "\"\x88\x9F\""}) {
+        for (size_t length = prefix.size() + 1; length <= 40; ++length) {
+            for (size_t at = prefix.size(); at < length; ++at) {
+                for (const char brace : {'{', '}'}) {
+                    std::string line = prefix + std::string(length - prefix.size(), 'x');
+                    line[at] = brace;
+                    SCOPED_TRACE(testing::PrintToString(line));
+                    const bool open = brace == '{';
+                    std::string output;
+                    ASSERT_EQ(kConverted, ConvertBytes((open ? "" : "{\n") + line + "\nx;\n", "f.c",
+                                                       output, options, settings, prompter));
+                    EXPECT_EQ((open ? "" : "{\r\n") + line + "\r\n" + (open ? "    x;" : "x;") +
+                                  "\r\n",
+                              output);
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace srctdy
