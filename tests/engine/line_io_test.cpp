@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -81,6 +82,33 @@ TEST(LineReader, ReturnsEveryLineWithItsEndAcrossReadsAndSearchSteps) {
         ::close(fd);
         LineReader fromMemory(bytes);
         EXPECT_TRUE(ReadAll(fromMemory) == lines);
+    }
+}
+
+// Each read moves the unread bytes to the front of the block: what the reader had found out
+// about the bytes before must not be taken for the bytes now standing there. A packet socket
+// returns one packet a read, so the second read comes when the unread bytes are as many as
+// the bytes read before them, and they move to where the reader last found a line end.
+TEST(LineReader, FindsTheLineEndsOfBytesMovedToTheFront) {
+    for (size_t first = 960; first <= 1030; first += 7) {
+        for (size_t rest = 0; rest <= 70; rest += 5) {
+            SCOPED_TRACE(::testing::Message() << first << " " << rest);
+            int fds[2];
+            ASSERT_EQ(0, ::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds));
+            const std::string one = std::string(first, 'a') + "\n" + std::string(first + 1, 'b');
+            const std::string two = std::string(rest, 'b') + "\nc\n";
+            ASSERT_EQ(static_cast<ssize_t>(one.size()), ::write(fds[1], one.data(), one.size()));
+            ASSERT_EQ(static_cast<ssize_t>(two.size()), ::write(fds[1], two.data(), two.size()));
+            ::close(fds[1]);
+            {
+                LineReader reader(fds[0]);
+                const std::vector<Line> expected = {{std::string(first, 'a'), "\n"},
+                                                    {std::string(first + 1 + rest, 'b'), "\n"},
+                                                    {"c", "\n"}};
+                EXPECT_TRUE(ReadAll(reader) == expected);
+            }
+            ::close(fds[0]);
+        }
     }
 }
 
