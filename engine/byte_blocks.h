@@ -1,20 +1,51 @@
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-// Sixteen bytes at a time over a line, for the scans that ask whether a line holds some byte
-// (not where): each block is compared with a few byte values at once.
+// Bytes in blocks of fixed size: short copies without a call, and scans sixteen bytes at a time
+// that ask whether a line holds some byte (not where).
 namespace srctdy::blocks {
+
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), by two moves of fixed size that
+// overlap in the middle: no call, no loop.
+template <typename Word> void CopyByTwoMoves(char* out, const char* from, size_t n) {
+    Word first, last;
+    std::memcpy(&first, from, sizeof first);
+    std::memcpy(&last, from + n - sizeof last, sizeof last);
+    std::memcpy(out, &first, sizeof first);
+    std::memcpy(out + n - sizeof last, &last, sizeof last);
+}
+struct Bytes16 {
+    char bytes[16];
+};
+
+// Copies n bytes to out and returns the end: short pieces without a call.
+[[gnu::always_inline]] inline char* CopyBytes(char* out, const char* from, size_t n) {
+    if (n > 32) {
+        std::memcpy(out, from, n);
+    } else if (n >= 16) {
+        CopyByTwoMoves<Bytes16>(out, from, n);
+    } else if (n >= 8) {
+        CopyByTwoMoves<uint64_t>(out, from, n);
+    } else if (n >= 4) {
+        CopyByTwoMoves<uint32_t>(out, from, n);
+    } else if (n > 0) {
+        out[0] = from[0];
+        out[n / 2] = from[n / 2];
+        out[n - 1] = from[n - 1];
+    }
+    return out + n; // n == 0: from may be null, nothing is touched
+}
 
 #if defined(__SSE2__)
 // Calls visit(block) for every sixteen bytes of line. The last part is the line's last sixteen
 // bytes, read again where they overlap the block before: a byte seen twice is still one byte
-// seen. A line shorter than sixteen bytes is padded with zero bytes, moved by fixed-size
-// copies that overlap rather than by a call.
+// seen. A line shorter than sixteen bytes is padded with zero bytes.
 template <class Visit> void ForEachBlock(std::string_view line, Visit visit) {
     const char* p = line.data();
     const size_t n = line.size();
@@ -28,17 +59,7 @@ template <class Visit> void ForEachBlock(std::string_view line, Visit visit) {
         return;
     }
     alignas(16) char padded[16] = {};
-    if (n >= 8) {
-        std::memcpy(padded, p, 8);
-        std::memcpy(padded + n - 8, p + n - 8, 8);
-    } else if (n >= 4) {
-        std::memcpy(padded, p, 4);
-        std::memcpy(padded + n - 4, p + n - 4, 4);
-    } else {
-        padded[0] = p[0];
-        padded[n / 2] = p[n / 2];
-        padded[n - 1] = p[n - 1];
-    }
+    CopyBytes(padded, p, n);
     visit(_mm_load_si128(reinterpret_cast<const __m128i*>(padded)));
 }
 

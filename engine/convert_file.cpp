@@ -209,7 +209,7 @@ private:
     TokenGuard guard_;
 };
 
-thread_local bool plainLinesOn = true;
+thread_local bool shortWayOn = true;
 
 // The line loop of one file: reads lines, sends each through the stages in order, and lets
 // the comment and module-header stages hold lines back and hand them on later.
@@ -223,7 +223,7 @@ public:
           comments_(options.commentMode, options.insertFunctionNames, NameMarkerFor(file.encoding)),
           spaceLead_(encoded::FullWidthSpace(file.encoding)[0]),
           // Mode 1 may hold a line, and the module-header stage looks at every line.
-          shortWay_(plainLinesOn && options.commentMode != 1 && !options.insertFunctionNames &&
+          shortWay_(shortWayOn && options.commentMode != 1 && !options.insertFunctionNames &&
                     ShortWayApplies(options, file)) {
         state_.lexOptions = tracker_.options();
     }
@@ -249,11 +249,14 @@ public:
             state_.splitComment.clear();
             state_.splitPending = false;
             state_.commentState = 0;
-            if (shortWay_ && takeShortWay()) {
+            LineScan scan;
+            const LineLex* analysed = nullptr;
+            if (shortWay_ && takeShortWay(scan, analysed)) {
                 haveLine_ = readNext();
                 continue;
             }
-            if (ApplyLineFilters(options_, file_, state_, out_, tracker_) == LineFate::Drop) {
+            if (ApplyLineFilters(options_, file_, state_, out_, tracker_,
+                                 shortWay_ ? &scan : nullptr, analysed) == LineFate::Drop) {
                 haveLine_ = readNext();
                 continue;
             }
@@ -276,13 +279,11 @@ public:
 
 private:
     // The short way (see ScanLine): a line the filters would only trim and no later stage
-    // changes is written from where it was read. False when it needs every stage; a line
-    // analysed here is then analysed again from the same state.
-    bool takeShortWay() {
-        if (state_.inIfBlock)
-            return false;
-        const LineScan scan = ScanLine(state_.rawLine, spaceLead_);
-        if (scan.hash || (scan.spaceLead && options_.fullWidthToHalfWidth))
+    // changes is written from where it was read. False when it needs every stage; the filters
+    // then take scan, and analysed when the tracker has already looked at the line.
+    bool takeShortWay(LineScan& scan, const LineLex*& analysed) {
+        scan = ScanLine(state_.rawLine, spaceLead_);
+        if (state_.inIfBlock || scan.hash || (scan.spaceLead && options_.fullWidthToHalfWidth))
             return false;
         const bool plain = !scan.marks && tracker_.atPlainCode();
         LexKind start = LexKind::Code;
@@ -292,8 +293,10 @@ private:
                 (options_.commentMode == 3 && state_.rawLine.size() > kLongestUnsplitLine))
                 return false;
             const LineLex& lex = tracker_.analyse(state_.rawLine);
-            if (!OnlyTrimmed(lex))
+            if (!OnlyTrimmed(lex)) {
+                analysed = &lex;
                 return false;
+            }
             start = lex.start;
         }
         const Braces braces = scan.high && (scan.open || scan.close)
@@ -383,8 +386,8 @@ private:
 
 } // namespace
 
-void SetPlainLinesForTesting(bool on) {
-    plainLinesOn = on;
+void SetShortWayForTesting(bool on) {
+    shortWayOn = on;
 }
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,

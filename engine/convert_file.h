@@ -86,7 +86,7 @@ bool MakeFileContext(std::string_view path, TextEncoding encoding, const FormatO
 // the template message through prompter. Returns false when the input could not be read to its end.
 // Lets the line loop take plain lines the short way (on by default); a seam for tests that
 // compare both ways.
-void SetPlainLinesForTesting(bool on);
+void SetShortWayForTesting(bool on);
 
 bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
                   const ConvertSettings& settings, const FileContext& file, Prompter& prompter,

@@ -178,17 +178,6 @@ std::pair<size_t, size_t> HeaderName(std::string_view text) {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
             ++i;
     };
-#if defined(__SSE2__)
-    // Most lines are indented code: the first sixteen bytes at once show where it begins.
-    if (text.size() >= 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data()));
-        const unsigned blank = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-            _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\t')))));
-        const unsigned other = ~blank & 0xFFFFu;
-        if (other && text[static_cast<size_t>(__builtin_ctz(other))] != '#')
-            return {0, 0};
-    }
-#endif
     skipBlanks();
     if (i >= text.size() || text[i] != '#')
         return {0, 0};

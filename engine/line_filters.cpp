@@ -110,26 +110,6 @@ void FullWidthSpacesToAscii(TextEncoding encoding, std::string& line, const Line
     line.swap(result);
 }
 
-// Whether a line holds a backslash, and a byte that can begin a full-width space: one pass
-// for the two questions that decide whether the full-width conversion has anything to do.
-struct LineMarks {
-    bool backslash = false;
-    bool spaceLead = false;
-};
-LineMarks FindMarks(std::string_view line, char spaceLead) {
-#if defined(__SSE2__)
-    unsigned backslash = 0, lead = 0;
-    blocks::ForEachBlock(line, [&](__m128i x) {
-        backslash |= blocks::Matches(x, '\\');
-        lead |= blocks::Matches(x, spaceLead);
-    });
-    return {backslash != 0, lead != 0};
-#else
-    return {line.find('\\') != std::string_view::npos,
-            line.find(spaceLead) != std::string_view::npos};
-#endif
-}
-
 // The definition comments in the file's encoding, converted once.
 const std::array<std::string, 6>& DefinitionComments(TextEncoding encoding) {
     static const std::array<std::string, 6> cp932Comments = [] {
@@ -194,14 +174,15 @@ bool ReplaceSearchText(const Texts& texts, const FileContext& file, std::string_
 } // namespace
 
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
-                          ConversionState& state, LineWriter& out, LexicalTracker& tracker) {
+                          ConversionState& state, LineWriter& out, LexicalTracker& tracker,
+                          const LineScan* scan, const LineLex* known) {
     const Texts texts = TextsOf(options, file);
     if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
         return LineFate::Drop;
     if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
         return LineFate::Drop;
 
-    const LineLex& lex = tracker.analyse(state.rawLine);
+    const LineLex& lex = known ? *known : tracker.analyse(state.rawLine);
     state.startKind = lex.start;
     const bool inLiteral = lex.start == LexKind::String || lex.start == LexKind::Char ||
                            lex.start == LexKind::RawString;
@@ -223,9 +204,11 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     else
         state.line.assign(state.rawLine);
     const size_t trimmedLength = state.line.size();
-    const LineMarks marks = options.fullWidthToHalfWidth
-                                ? FindMarks(state.line, encoded::FullWidthSpace(file.encoding)[0])
-                                : LineMarks{};
+    // Trimming takes only blanks: what the line as read holds, the trimmed line holds too.
+    const LineScan marks = !options.fullWidthToHalfWidth ? LineScan{}
+                           : scan
+                               ? *scan
+                               : ScanLine(state.rawLine, encoded::FullWidthSpace(file.encoding)[0]);
     if (marks.spaceLead) {
         // A full-width space after a backslash at the line's end would turn it into a splice.
         thread_local std::string before;
@@ -271,20 +254,27 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
 LineScan ScanLine(std::string_view raw, char spaceLead) {
     LineScan scan;
 #if defined(__SSE2__)
-    unsigned marks = 0, hash = 0, high = 0, lead = 0, open = 0, close = 0;
+    unsigned marks = 0, backslash = 0, hash = 0, high = 0, lead = 0, open = 0, close = 0;
     blocks::ForEachBlock(raw, [&](__m128i x) {
-        marks |= blocks::Matches(x, '/') | blocks::Matches(x, '"') | blocks::Matches(x, '\'') |
-                 blocks::Matches(x, '\\');
+        marks |= blocks::Matches(x, '/') | blocks::Matches(x, '"') | blocks::Matches(x, '\'');
+        backslash |= blocks::Matches(x, '\\');
         hash |= blocks::Matches(x, '#');
         high |= static_cast<unsigned>(_mm_movemask_epi8(x));
         lead |= blocks::Matches(x, spaceLead);
         open |= blocks::Matches(x, '{');
         close |= blocks::Matches(x, '}');
     });
-    scan = {marks != 0, hash != 0, high != 0, lead != 0, open != 0, close != 0};
+    scan = {(marks | backslash) != 0,
+            backslash != 0,
+            hash != 0,
+            high != 0,
+            lead != 0,
+            open != 0,
+            close != 0};
 #else
     for (const char c : raw) {
         scan.marks = scan.marks || c == '/' || c == '"' || c == '\'' || c == '\\';
+        scan.backslash = scan.backslash || c == '\\';
         scan.hash = scan.hash || c == '#';
         scan.high = scan.high || static_cast<unsigned char>(c) >= 0x80;
         scan.spaceLead = scan.spaceLead || c == spaceLead;

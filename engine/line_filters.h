@@ -3,6 +3,7 @@
 #include "engine/conversion_state.h"
 #include "engine/file_texts.h"
 #include "engine/format_options.h"
+#include "engine/lexical_state.h"
 #include "engine/text_encoding.h"
 
 #include <memory>
@@ -27,18 +28,12 @@ struct FileContext {
 // Whether a line goes on to the next stage or is dropped.
 enum class LineFate { Continue, Drop };
 
-// The filters and insertions that run first on every line: conditional-block and
-// matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,
-// the definition comments (written to out) and the replacement of searchText. tracker
-// analyses the line (it is accepted by the caller); no change here alters the tokens.
-LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
-                          ConversionState& state, LineWriter& out, LexicalTracker& tracker);
-
 // What one pass over a line as read finds. Most lines hold no comment or quote mark and no
 // backslash: such a line, met where the tracker stands in plain code, opens no comment or
 // literal and continues nothing, so it needs no analysis and leaves the tracker as it was.
 struct LineScan {
     bool marks = false;     // a comment or quote mark, or a backslash
+    bool backslash = false; // a backslash alone
     bool hash = false;      // a "#"
     bool high = false;      // a byte above 0x7F
     bool spaceLead = false; // the first byte of a full-width space (spaceLead below)
@@ -62,6 +57,15 @@ bool OnlyTrimmed(const LineLex& lex);
 // block that is being deleted.
 LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, ConversionState& state,
                            std::string_view& text);
+
+// The filters and insertions that run first on every line: conditional-block and
+// matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,
+// the definition comments (written to out) and the replacement of searchText. tracker
+// analyses the line (it is accepted by the caller); no change here alters the tokens.
+// scan and lex: what the short way already found for this line, or null.
+LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
+                          ConversionState& state, LineWriter& out, LexicalTracker& tracker,
+                          const LineScan* scan = nullptr, const LineLex* lex = nullptr);
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();

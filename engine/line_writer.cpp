@@ -1,5 +1,7 @@
 #include "engine/line_writer.h"
 
+#include "engine/byte_blocks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -21,36 +23,6 @@ thread_local SpareBuffer spare;
 
 thread_local LineFault plantedFault = nullptr;
 
-// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), by two moves of fixed size that
-// overlap in the middle: no call, no loop.
-template <typename Word> void CopyByTwoMoves(char* out, const char* from, size_t n) {
-    Word first, last;
-    std::memcpy(&first, from, sizeof first);
-    std::memcpy(&last, from + n - sizeof last, sizeof last);
-    std::memcpy(out, &first, sizeof first);
-    std::memcpy(out + n - sizeof last, &last, sizeof last);
-}
-struct Bytes16 {
-    char bytes[16];
-};
-
-// Copies n bytes to out and returns the end. Heads and lines are mostly short.
-[[gnu::always_inline]] inline char* CopyBytes(char* out, const char* from, size_t n) {
-    if (n > 32) {
-        std::memcpy(out, from, n);
-    } else if (n >= 16) {
-        CopyByTwoMoves<Bytes16>(out, from, n);
-    } else if (n >= 8) {
-        CopyByTwoMoves<uint64_t>(out, from, n);
-    } else if (n >= 4) {
-        CopyByTwoMoves<uint32_t>(out, from, n);
-    } else if (n > 0) {
-        out[0] = from[0];
-        out[n / 2] = from[n / 2];
-        out[n - 1] = from[n - 1];
-    }
-    return out + n; // n == 0: from may be null, nothing is touched
-}
 } // namespace
 
 void SetLineFaultForTesting(LineFault fault) {
@@ -183,9 +155,9 @@ void LineWriter::appendBytes(std::string_view head, std::string_view text, std::
     if (capacity_ - size_ < length)
         grow(length);
     char* out = buffer_.get() + size_;
-    out = CopyBytes(out, head.data(), head.size());
-    out = CopyBytes(out, text.data(), text.size());
-    CopyBytes(out, end.data(), end.size());
+    out = blocks::CopyBytes(out, head.data(), head.size());
+    out = blocks::CopyBytes(out, text.data(), text.size());
+    blocks::CopyBytes(out, end.data(), end.size());
     size_ += length;
     if (size_ >= kFlushAt)
         flush();

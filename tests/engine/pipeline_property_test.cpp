@@ -544,9 +544,9 @@ TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
                                   : source == 1 ? RandomUtf8Input(seed)
                                                 : Joined(RandomCLines(seed));
         RecordingPrompter prompter;
-        SetPlainLinesForTesting(false);
+        SetShortWayForTesting(false);
         const std::string everyStage = ConvertText(input, options, settings, file, prompter);
-        SetPlainLinesForTesting(true);
+        SetShortWayForTesting(true);
         ASSERT_EQ(everyStage, ConvertText(input, options, settings, file, prompter));
     }
 }

@@ -181,9 +181,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // the short way plain lines take writes what every stage would: the second conversion
     // sends every line through every stage.
     RecordingPrompter again;
-    SetPlainLinesForTesting(false);
+    SetShortWayForTesting(false);
     const std::string everyStage = ConvertText(input, run.options, run.settings, run.file, again);
-    SetPlainLinesForTesting(true);
+    SetShortWayForTesting(true);
     if (everyStage != output)
         Fail("a second conversion, every line through every stage, differs", input, everyStage,
              output);
