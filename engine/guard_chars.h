@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // The character rules of the token guard's tokenizer. They are its own on purpose: nothing
 // here is shared with the engine's lexical tracker or its double-byte helpers, so that one
@@ -64,6 +67,60 @@ inline size_t LeadingSpacesOrTabs(const char* p, size_t n) {
     while (i < n && (p[i] == ' ' || p[i] == '\t'))
         ++i;
     return i;
+}
+
+// Whether the n bytes at p are spaces and tabs only (the usual indentation): eight at a time,
+// the last eight overlapping the ones before; four at a time below eight.
+inline bool OnlySpacesOrTabs(const char* p, size_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        auto blankWord = [](uint64_t w) {
+            constexpr uint64_t k7f = 0x7F7F7F7F7F7F7F7FULL;
+            auto zeroBytes = [](uint64_t x) { return ~(((x & k7f) + k7f) | x | k7f); };
+            return (zeroBytes(w ^ 0x2020202020202020ULL) | zeroBytes(w ^ 0x0909090909090909ULL)) ==
+                   0x8080808080808080ULL;
+        };
+        if (n >= 8) {
+            uint64_t w;
+            for (size_t i = 0; i + 8 <= n; i += 8) {
+                std::memcpy(&w, p + i, 8);
+                if (!blankWord(w))
+                    return false;
+            }
+            std::memcpy(&w, p + n - 8, 8);
+            return blankWord(w);
+        }
+        if (n >= 4) {
+            uint32_t a, b;
+            std::memcpy(&a, p, 4);
+            std::memcpy(&b, p + n - 4, 4);
+            return blankWord(uint64_t{a} << 32 | b);
+        }
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] != ' ' && p[i] != '\t')
+            return false;
+    return true;
+}
+
+#if defined(__SSE2__)
+// The bits of the bytes of v that are a comment mark, a quote or a backslash.
+inline uint64_t StopBits(__m128i v) {
+    const __m128i quotes =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+    const __m128i marks =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(quotes, marks)));
+}
+#endif
+
+// Whether the n bytes at p are all blanks.
+inline bool AllBlank(const char* p, size_t n) {
+    if (OnlySpacesOrTabs(p, n))
+        return true;
+    for (size_t i = 0; i < n; ++i)
+        if (!IsBlank(At(p, i)))
+            return false;
+    return true;
 }
 
 // Code page 932: a lead byte pairs with the next byte only when that byte can be a second byte.

@@ -1,7 +1,9 @@
 #include "engine/guard_tokenizer.h"
 
+#include "engine/byte_blocks.h"
 #include "engine/guard_chars.h"
 
+#include <bit>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,6 +12,21 @@
 // The quick way through a pair of lines alike on both sides: what lexing them would leave
 // behind, found without producing records.
 namespace srctdy {
+
+// Where the bytes of a line of 64 bytes or less stand that a walk over it must see: bit i of
+// each mask is p[i].
+struct GuardTokenizer::LineBits {
+    uint64_t blank = 0; // spaces and tabs
+    uint64_t stops = 0; // comment marks, quotes and backslashes
+    uint64_t slash = 0;
+    uint64_t star = 0;
+    uint64_t high = 0; // bytes 0x80 and above
+
+    LineBits operator>>(size_t k) const {
+        return {blank >> k, stops >> k, slash >> k, star >> k, high >> k};
+    }
+};
+
 namespace {
 
 using namespace guard;
@@ -133,6 +150,53 @@ bool IncludeLine(const char* p, size_t i, size_t n) {
     std::string_view name(p + s, i - s);
     return name == "include" || name == "include_next" || name == "import" || i == s;
 }
+
+#if defined(__SSE2__)
+using LineBits = GuardTokenizer::LineBits;
+
+inline __m128i Load16(const char* p, size_t at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+}
+
+// Adds the bits of the sixteen bytes v, which stand at shift. A byte seen twice (the last load
+// of a line overlaps the one before) sets the same bit twice.
+inline void AddBits(LineBits& bits, __m128i v, size_t shift) {
+    auto bits16 = [shift](__m128i m) {
+        return uint64_t{static_cast<unsigned>(_mm_movemask_epi8(m))} << shift;
+    };
+    const __m128i slash = _mm_cmpeq_epi8(v, _mm_set1_epi8('/'));
+    const __m128i quotes =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+    bits.blank |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+    bits.stops |=
+        bits16(_mm_or_si128(_mm_or_si128(slash, quotes), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+    bits.slash |= bits16(slash);
+    bits.star |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('*')));
+    bits.high |= bits16(v);
+}
+
+// The masks of the n bytes at p, 1 <= n <= 64. A line shorter than 16 bytes is copied first, so
+// that nothing past p + n is read.
+inline LineBits BitsOf(const char* p, size_t n) {
+    LineBits bits;
+    if (n < 16) {
+        alignas(16) char buffer[16] = {};
+        blocks::CopyBytes(buffer, p, n);
+        AddBits(bits, _mm_load_si128(reinterpret_cast<const __m128i*>(buffer)), 0);
+        return bits;
+    }
+    for (size_t i = 0; i + 16 <= n; i += 16)
+        AddBits(bits, Load16(p, i), i);
+    AddBits(bits, Load16(p, n - 16), n - 16);
+    return bits;
+}
+
+// Bits from i on (i < 64).
+inline uint64_t From(uint64_t bits, size_t i) {
+    return bits & (~uint64_t{0} << i);
+}
+#endif
 
 } // namespace
 
@@ -261,6 +325,90 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
 }
 
+#if defined(__SSE2__)
+// scanAlike for a line of 1 to 64 bytes that does not end in a backslash, led by its masks:
+// the walk looks only at the bytes that can change its state.
+bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const {
+    const uint64_t closes = bits.star & (bits.slash >> 1); // "*/" at each bit
+    bool tokens = false;
+    bool hash = false;
+    size_t hashAt = 0;
+    State state = state_;
+    size_t i = 0;
+    while (i < n) {
+        if (state == State::Block) {
+            const uint64_t end = From(closes, i);
+            if (end == 0)
+                break;
+            i = static_cast<size_t>(std::countr_zero(end)) + 2;
+            state = State::Code;
+            continue;
+        }
+        if (!tokens) {
+            while (i < n && IsBlank(At(p, i)))
+                ++i;
+            if (i == n)
+                break;
+            unsigned char c = At(p, i);
+            if (c != '/' || i + 1 == n || (p[i + 1] != '/' && p[i + 1] != '*')) {
+                // A full-width space or a digraph would need the lexer to tell what is first.
+                if (c >= 0x80 || c == '%')
+                    return false;
+                tokens = true;
+                hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
+                hashAt = i;
+            }
+        }
+        const uint64_t next = From(bits.stops, i);
+        if (next == 0)
+            break;
+        i = static_cast<size_t>(std::countr_zero(next));
+        const char c = p[i];
+        if (c == '/') {
+            if (i + 1 < n && p[i + 1] == '*') {
+                state = State::Block;
+                i += 2;
+            } else if (i + 1 < n && p[i + 1] == '/') {
+                break;
+            } else {
+                ++i;
+            }
+            continue;
+        }
+        if (c == '\\')
+            return false;
+        // A prefix, a raw string or a digit separator would need the lexer.
+        if (cpp_ && i > 0 && IsWordChar(At(p, i - 1)))
+            return false;
+        if (From(bits.high, i) != 0) {
+            // A double-byte character may hide a quote's or a backslash's byte.
+            bool closed;
+            i = scanQuoted(p, i, n, &closed);
+            if (!closed)
+                break;
+            continue;
+        }
+        // Only quotes and backslashes stop a literal; an escape takes the byte after it.
+        size_t k = i + 1;
+        while (k < n) {
+            const uint64_t at = From(bits.stops, k);
+            if (at == 0) {
+                k = n;
+                break;
+            }
+            k = static_cast<size_t>(std::countr_zero(at));
+            if (p[k] == c)
+                break;
+            k += p[k] == '\\' ? 2 : 1;
+        }
+        if (k >= n)
+            break; // not closed: the literal runs to the end of the line
+        i = k + 1;
+    }
+    return endSkip(tokens, hash, hashAt, false, state, p, n, skip);
+}
+#endif
+
 bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     const char* p = a.data();
     size_t n = a.size();
@@ -348,6 +496,54 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
         return 0;
     Skip skip;
     if (!scanAlike(text, &skip))
+        return 0;
+    skipLine(skip);
+    return skip.tokens ? 2 : 1;
+}
+
+[[gnu::flatten]] int GuardTokenizer::stepLine(std::string_view head, std::string_view text,
+                                              std::string_view reference) {
+    const size_t n = text.size();
+    const size_t size = reference.size();
+    const char* r = reference.data();
+    if (!OnlySpacesOrTabs(head.data(), head.size()))
+        return 0;
+    Skip skip;
+    if (n == 0) {
+        // An empty line stands for a reference of blanks.
+        if (!AllBlank(r, size) || !endSkip(false, false, 0, false, state_, r, size, &skip))
+            return 0;
+        skipLine(skip);
+        return 1;
+    }
+    const auto at = reinterpret_cast<uintptr_t>(text.data());
+    const auto from = reinterpret_cast<uintptr_t>(r);
+    if (at < from || at - from != size - n)
+        return 0;
+    const size_t b = size - n;
+    const unsigned char c = At(r, b);
+    if (IsBlank(c) || IsBlank(At(r, size - 1)))
+        return 0;
+#if defined(__SSE2__)
+    if (size <= 64) {
+        const LineBits bits = BitsOf(r, size);
+        const uint64_t lead = (uint64_t{1} << b) - 1; // b < 64: the text is not empty
+        if ((bits.blank & lead) != lead)
+            return 0;
+        if (state_ == State::Code && (bits.stops >> b) == 0) {
+            // One run of tokens whose first is the text's first byte.
+            if (c >= 0x80 || c == '%' ||
+                !endSkip(true, c == '#' && (n == 1 || r[b + 1] != '#'), 0, false, State::Code, r,
+                         size, &skip))
+                return 0;
+        } else if (r[size - 1] == '\\' || !walkBits(r + b, n, bits >> b, &skip)) {
+            return 0;
+        }
+        skipLine(skip);
+        return skip.tokens ? 2 : 1;
+    }
+#endif
+    if (!OnlySpacesOrTabs(r, b) || !scanAlike(text, &skip))
         return 0;
     skipLine(skip);
     return skip.tokens ? 2 : 1;

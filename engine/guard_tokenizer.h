@@ -58,6 +58,11 @@ public:
     // The usual pair in one call: when text is the reference trimmed, and scanAlike can tell, skips
     // the line here (2 when it has a token, else 1); 0 when not.
     int stepAlike(std::string_view text, std::string_view reference);
+    // The commonest pair in one pass over the reference: text written from where it was read
+    // (it ends the reference, which holds only spaces and tabs before it), after a head of
+    // spaces and tabs, in a line of 64 bytes or less. Skips it as stepAlike does; 0 where
+    // stepAlike must tell.
+    int stepLine(std::string_view head, std::string_view text, std::string_view reference);
     // Takes the state skipLine sets from another tokenizer that stood where this one did.
     void follow(const GuardTokenizer& other);
 
@@ -66,6 +71,8 @@ private:
     enum class Step { None, AfterHash, AfterDefine, AfterName, HeaderName };
 
 public:
+    // Where the bytes of a short line stand that a walk over it must see (the quick way's own).
+    struct LineBits;
     struct Skip {
         bool tokens = false; // the line has a token
         bool hash = false;   // its first token is "#"
@@ -75,6 +82,7 @@ public:
     };
 
 private:
+    bool walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const;
     bool directiveStep(const char* p, size_t i, size_t n, Step* step) const;
     bool endSkip(bool tokens, bool hash, size_t hashAt, bool splice, State state, const char* p,
                  size_t n, Skip* skip) const;

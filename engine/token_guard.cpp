@@ -44,10 +44,7 @@ std::string_view Trimmed(std::string_view s) {
 }
 
 bool AllBlank(std::string_view s) {
-    for (size_t i = guard::LeadingSpacesOrTabs(s.data(), s.size()); i < s.size(); ++i)
-        if (!guard::IsBlank(guard::At(s.data(), i)))
-            return false;
-    return true;
+    return guard::AllBlank(s.data(), s.size());
 }
 
 } // namespace
@@ -76,8 +73,8 @@ void TokenGuard::referenceLine(std::string_view text, long inputLine) {
     arrive(kReference, text, inputLine);
 }
 
-void TokenGuard::linePair(std::string_view head, std::string_view text, std::string_view reference,
-                          long inputLine) {
+void TokenGuard::pairApart(std::string_view head, std::string_view text, std::string_view reference,
+                           long inputLine) {
     if (inStep_) {
         if (AllBlank(head)) {
             if (int skipped = reference_.stepAlike(text, reference)) {
@@ -153,17 +150,14 @@ bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine
     return true;
 }
 
-// Everything before a pair skipped with tokens stands matched: its line now holds the last
-// token matched.
-void TokenGuard::passedTokens(long inputLine) {
+// The last nonzero line of the marks, which all stand matched.
+void TokenGuard::dropMarks() {
     auto& marks = reference_.marks();
     for (size_t k = marks.size(); k > markStart_; --k)
         if (marks[k - 1].line != 0) {
             lastKnownLine_ = marks[k - 1].line;
             break;
         }
-    if (inputLine != 0)
-        lastKnownLine_ = inputLine;
     marks.clear();
     markStart_ = 0;
 }

@@ -37,7 +37,16 @@ public:
     // One output line that stands for one reference line: the same as referenceLine then
     // outputLine, but cheaper where the two are alike as above.
     void linePair(std::string_view head, std::string_view text, std::string_view reference,
-                  long inputLine);
+                  long inputLine) {
+        if (inStep_) {
+            if (int skipped = reference_.stepLine(head, text, reference)) {
+                if (skipped == 2)
+                    passedTokens(inputLine);
+                return;
+            }
+        }
+        pairApart(head, text, reference, inputLine);
+    }
     // Ends both streams. True when the tokens agree. Later calls return the same answer.
     bool finish();
 
@@ -55,11 +64,21 @@ private:
         long line;
     };
 
+    void pairApart(std::string_view head, std::string_view text, std::string_view reference,
+                   long inputLine);
     void arrive(int side, std::string_view text, long inputLine);
     void lex(int side, std::string_view text, long inputLine);
     bool skipPair(std::string_view a, std::string_view b, long inputLine, bool referenceOnly);
     void leaveStep();
-    void passedTokens(long inputLine);
+    // Everything before a pair skipped with tokens stands matched: its line now holds the last
+    // token matched.
+    void passedTokens(long inputLine) {
+        if (!reference_.marks().empty())
+            dropMarks();
+        if (inputLine != 0)
+            lastKnownLine_ = inputLine;
+    }
+    void dropMarks();
     void lexWaiting();
     void take(int side, GuardTokenizer& tokens);
     void compare(int side, std::string_view bytes);

@@ -443,6 +443,75 @@ bool SameByPairs(const std::vector<std::string>& output, const std::vector<std::
     return same;
 }
 
+// Feeds each line as the engine writes a line from where it was read: the output's text is a
+// view into the reference line itself, from start on, after head. The verdict and parting line
+// must be those of the two texts compared whole with every line tokenized.
+void ExpectViewsAgree(const std::vector<std::string>& reference,
+                      const std::vector<std::string>& heads, const std::vector<size_t>& starts,
+                      const std::vector<size_t>& ends) {
+    TokenGuard guard(kC);
+    std::string output;
+    for (size_t l = 0; l < reference.size(); ++l) {
+        std::string_view text =
+            std::string_view(reference[l]).substr(starts[l], ends[l] - starts[l]);
+        guard.linePair(heads[l], text, reference[l], long(l + 1));
+        output += heads[l] + std::string(text) + "\n";
+    }
+    GuardOptions slow = kC;
+    slow.quickLines = false;
+    long parting = -1;
+    const bool same = SameTokens(output, Join(reference), slow, &parting);
+    ASSERT_EQ(same, guard.finish()) << output << "--- for ---\n" << Join(reference);
+    EXPECT_EQ(same ? 0 : parting, guard.partingLine()) << output;
+}
+
+TEST(TokenGuard, LinesWrittenFromWhereTheyWereReadAreJudgedAsWhole) {
+    std::mt19937 rng(20261208);
+    static const char* const kHeads[] = {"", "  ", "    ", "\t", "\t\t    ", "                 "};
+    static const char* const kFaultyHeads[] = {"x ", " \v", "  #", " /", "\f"};
+    for (int round = 0; round < 400; ++round) {
+        Sample s = RandomText(rng);
+        std::vector<std::string> reference;
+        std::vector<std::string> heads;
+        std::vector<size_t> starts;
+        std::vector<size_t> ends;
+        for (const std::string& line : s.lines) {
+            // Now and then a reference line longer than the quick way's 64 bytes.
+            std::string lead = rng() % 8 == 0 ? std::string(40 + rng() % 40, ' ')
+                                              : kHeads[rng() % std::size(kHeads)];
+            reference.push_back(lead + line + (rng() % 6 == 0 ? " \t" : ""));
+            const std::string& r = reference.back();
+            size_t first = std::min(r.find_first_not_of(" \t"), r.size());
+            size_t last = r.find_last_not_of(" \t");
+            size_t end = last == std::string::npos ? first : last + 1;
+            size_t start = first;
+            switch (rng() % 12) {
+            case 0: // a byte of the line left out at the front, or the end
+                start = first + (first < end ? 1 : 0);
+                break;
+            case 1:
+                end = end > start ? end - 1 : end;
+                break;
+            case 2: // the lead written as part of the text
+                start = rng() % (first + 1);
+                break;
+            case 3: // the trailing blanks kept
+                end = r.size();
+                break;
+            default:
+                break;
+            }
+            starts.push_back(start);
+            ends.push_back(end);
+            heads.push_back(rng() % 16 == 0 ? kFaultyHeads[rng() % std::size(kFaultyHeads)]
+                                            : kHeads[rng() % std::size(kHeads)]);
+        }
+        ExpectViewsAgree(reference, heads, starts, ends);
+        if (HasFailure())
+            return;
+    }
+}
+
 TEST(TokenGuard, RandomTextKeepsTokensUnderReindentingAndLosesThemToAnyTokenByte) {
     std::mt19937 rng(20261207);
     static const char* const kIndents[] = {"", " ", "    ", "\t", "\t\t  "};
