@@ -315,7 +315,7 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
                 ++end;
         }
         size_t len = end - i;
-        if (len > m - j || std::memcmp(p + i, q + j, len) != 0)
+        if (len > m - j || !SameBytes(p + i, q + j, len))
             return false;
         i = end;
         j += len;
