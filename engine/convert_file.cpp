@@ -468,11 +468,11 @@ namespace {
 
 // Decides the encoding of an open input (one read pass, then back to its start) and makes the
 // file's context. Tells the user and returns the result when the file cannot go on.
-int PrepareInput(int fd, const std::string& path, const FormatOptions& options,
+int PrepareInput(int fd, LineReader& reader, const std::string& path, const FormatOptions& options,
                  const ConvertSettings& settings, Prompter& prompter, FileContext& file,
                  ConvertExtras* extras) {
     TextEncoding encoding;
-    if (!EncodingOfFile(fd, settings, encoding)) {
+    if (!EncodingOfFile(fd, reader, settings, encoding)) {
         prompter.tell(FormatText(text::kReadError, path));
         return kOutputFailed;
     }
@@ -517,7 +517,9 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
         return kInputFailed;
     }
     FileContext file;
-    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+    LineReader reader(input.get());
+    if (int result =
+            PrepareInput(input.get(), reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
     // The output waits in memory until its tokens have been checked, and until the file is
@@ -525,7 +527,6 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
     std::string output;
     StringSink held(output);
     ConvertReport report;
-    LineReader reader(input.get());
     bool readOk;
     {
         LineWriter writer(held, settings.lineEnds);
@@ -623,7 +624,9 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     }
 
     FileContext file;
-    if (int result = PrepareInput(input.get(), path, options, settings, prompter, file, extras);
+    LineReader reader(input.get());
+    if (int result =
+            PrepareInput(input.get(), reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
 
@@ -649,7 +652,6 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     // An overwrite compares with the input, a sub-folder output with the earlier output.
     ComparingSink sink(earlier.valid() ? static_cast<ByteSink*>(&deferred) : &fileSink, input.get(),
                        overwrite);
-    LineReader reader(input.get());
     bool readOk;
     bool writeOk;
     ConvertReport report;

@@ -1,6 +1,7 @@
 #include "engine/encoding_detect.h"
 
 #include "engine/format_options.h"
+#include "engine/line_reader.h"
 
 #include <cerrno>
 #include <unistd.h>
@@ -38,12 +39,22 @@ TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings
     return DetectEncoding(bytes, settings.asciiEncoding);
 }
 
-bool EncodingOfFile(int fd, const ConvertSettings& settings, TextEncoding& encoding) {
+bool EncodingOfFile(int fd, LineReader& reader, const ConvertSettings& settings,
+                    TextEncoding& encoding) {
     if (settings.forcedEncoding) {
         encoding = *settings.forcedEncoding;
         return true;
     }
     EncodingDetector detector;
+    std::string_view ahead;
+    bool whole = false;
+    if (!reader.readAhead(ahead, whole))
+        return false;
+    detector.feed(ahead);
+    if (whole) {
+        encoding = detector.result(settings.asciiEncoding);
+        return true;
+    }
     char buffer[1 << 16];
     while (!detector.decided()) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -56,7 +67,10 @@ bool EncodingOfFile(int fd, const ConvertSettings& settings, TextEncoding& encod
         detector.feed(std::string_view(buffer, static_cast<size_t>(n)));
     }
     encoding = detector.result(settings.asciiEncoding);
-    return ::lseek(fd, 0, SEEK_SET) == 0;
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    reader.restart();
+    return true;
 }
 
 } // namespace srctdy

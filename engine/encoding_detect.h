@@ -9,6 +9,7 @@
 namespace srctdy {
 
 struct ConvertSettings;
+class LineReader;
 
 // Decides a file's encoding from its bytes, fed in order in pieces of any size. A UTF-8 mark
 // at the start means UTF-8; so does valid UTF-8 that holds a character of several bytes. Text
@@ -36,9 +37,11 @@ TextEncoding DetectEncoding(std::string_view bytes,
 // detected one.
 TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings);
 
-// The same for a file read from its current offset, in one pass with a small buffer, up to
-// its end or until the decision is made; the file is then rewound to offset 0 for the
-// conversion. False on a read or seek error.
-bool EncodingOfFile(int fd, const ConvertSettings& settings, TextEncoding& encoding);
+// The same for a file whose reader has returned no line yet. A file that fits the reader's
+// block is read once: the conversion takes it from there. A larger one is read on to its end,
+// or until the decision is made, then rewound to offset 0 and read again. False on a read or
+// seek error.
+bool EncodingOfFile(int fd, LineReader& reader, const ConvertSettings& settings,
+                    TextEncoding& encoding);
 
 } // namespace srctdy

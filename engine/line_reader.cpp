@@ -113,6 +113,32 @@ bool LineReader::fill() {
     return true;
 }
 
+bool LineReader::readAhead(std::string_view& bytes, bool& whole) {
+    while (!eof_ && size_ < capacity_) {
+        ssize_t n;
+        do {
+            n = ::read(fd_, owned_.get() + size_, capacity_ - size_);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            eof_ = true;
+            failed_ = n < 0;
+            break;
+        }
+        size_ += static_cast<size_t>(n);
+        bytesRead_ += static_cast<uint64_t>(n);
+    }
+    bytes = std::string_view(data_, size_);
+    whole = eof_;
+    return !failed_;
+}
+
+void LineReader::restart() {
+    pos_ = size_ = 0;
+    eof_ = failed_ = tooLong_ = false;
+    bytesRead_ = 0;
+    windowSet_ = false;
+}
+
 bool LineReader::next(std::string& line) {
     std::string_view view;
     if (!next(view))

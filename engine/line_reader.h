@@ -28,6 +28,14 @@ public:
     bool next(std::string& line);
     // The same, as a view into the reader's block that stays valid until the next call.
     bool next(std::string_view& line);
+    // For a reader on a file descriptor that has not returned a line yet: reads on until the
+    // end of the input or until its block is full, and returns every byte read from the start.
+    // whole tells whether that is the whole input (then it stays in the block for next(): a
+    // small file is read once). False on a read error.
+    bool readAhead(std::string_view& bytes, bool& whole);
+    // Starts again from the descriptor's current offset, forgetting what was read (after the
+    // caller rewound it).
+    void restart();
     bool failed() const { return failed_; }
     // Whether the input ended because a line was longer than kMaxLineLength (failed() too).
     bool lineTooLong() const { return tooLong_; }

@@ -30,6 +30,9 @@ protected:
     int convert(const std::string& name, bool overwrite) {
         return ConvertFile(dir / name, overwrite, options, settings, prompter);
     }
+    int convertWith(const std::string& name, bool overwrite, ConvertExtras* extras) {
+        return ConvertFile(dir / name, overwrite, options, settings, prompter, extras);
+    }
 
     TempDir dir;
     FormatOptions options;
@@ -337,6 +340,53 @@ TEST_F(ConvertFileTest, TidyUtf8FileIsLeftUnchangedAfterTheDetectionPass) {
     EXPECT_TRUE(extras.unchanged);
     EXPECT_EQ(TextEncoding::Utf8, extras.encoding);
     EXPECT_EQ(tidy, ReadFile(dir / "u.c"));
+}
+
+// A file that fits the reader's block is read once; a larger one is read to decide its
+// encoding, then again. Either way a file converts as its bytes do in memory, in the encoding
+// its bytes show: the character that decides stands near the start or the end, either side of
+// the block's edge.
+TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
+    const size_t block = 256 * 1024;
+    const size_t sizes[] = {40, block - 1, block, block + 1, 3 * block - 7};
+    struct Kind {
+        const char* name;
+        std::string character; // "" for ASCII only
+        bool nearEnd;
+    };
+    const Kind kinds[] = {{"ascii", "", false},
+                          {"code page 932 first", "\x95\x5c", false},
+                          {"code page 932 last", "\x95\x5c", true},
+                          {"utf-8 full-width space first", "\xE3\x80\x80", false},
+                          {"utf-8 full-width space last", "\xE3\x80\x80", true}};
+    for (size_t size : sizes)
+        for (const Kind& kind : kinds) {
+            SCOPED_TRACE(std::string(kind.name) + ", " + std::to_string(size) + " bytes");
+            std::string bytes;
+            while (bytes.size() < size)
+                bytes += "  x = 1;\t \n";
+            bytes.resize(size);
+            if (!kind.character.empty()) {
+                const size_t at = kind.nearEnd ? size - 12 : 2;
+                bytes.replace(at, kind.character.size(), kind.character);
+            }
+            WriteFile(dir / "in.c", bytes);
+            std::string expected;
+            ConvertExtras inMemory;
+            ASSERT_EQ(kConverted, ConvertBytes(bytes, "in.c", expected, options, settings, prompter,
+                                               &inMemory));
+            ConvertExtras extras;
+            ASSERT_EQ(kConverted, convertWith("in.c", false, &extras));
+            EXPECT_EQ(inMemory.encoding, extras.encoding);
+            EXPECT_TRUE(ReadFile(dir / "NewFolder/in.c") == expected);
+            std::string streamed;
+            StringSink sink(streamed);
+            ASSERT_EQ(kConverted,
+                      ConvertFileToSink(dir / "in.c", sink, options, settings, prompter));
+            EXPECT_TRUE(streamed == expected);
+            ASSERT_EQ(kConverted, convertWith("in.c", true, &extras));
+            EXPECT_TRUE(ReadFile(dir / "in.c") == expected);
+        }
 }
 
 TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
