@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <utility>
@@ -41,10 +42,9 @@ public:
                  const std::string& root = {}) {
         // The same file named twice ("a.c", "./a.c", a link to it) is one file; hard links
         // are names of their own and are each converted.
-        char resolved[PATH_MAX];
-        bool isNew = path != "-" && ::realpath(path.c_str(), resolved)
-                         ? seen_.insert(resolved).second
-                         : seenNames_.insert(path).second;
+        std::string resolved;
+        bool isNew = path != "-" && resolve(path, resolved) ? seen_.insert(resolved).second
+                                                            : seenNames_.insert(path).second;
         if (isNew)
             files_.push_back(
                 {path, std::move(outputFolder), options_.followLinks ? std::string() : root, {}});
@@ -86,6 +86,35 @@ public:
     std::vector<FileEntry> take() { return std::move(files_); }
 
 private:
+    // The path with every link followed; a file that is no link itself lies where its folder
+    // does, and each folder is resolved once.
+    bool resolve(const std::string& path, std::string& resolved) {
+        const size_t slash = path.find_last_of('/');
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        struct stat st;
+        if (!name.empty() && name != "." && name != ".." && ::lstat(path.c_str(), &st) == 0 &&
+            !S_ISLNK(st.st_mode)) {
+            const std::string folder = slash == std::string::npos ? "."
+                                       : slash == 0               ? "/"
+                                                                  : path.substr(0, slash);
+            auto found = folders_.find(folder);
+            if (found == folders_.end()) {
+                char real[PATH_MAX];
+                if (::realpath(folder.c_str(), real))
+                    found = folders_.emplace(folder, real).first;
+            }
+            if (found != folders_.end()) {
+                resolved = JoinPath(found->second, name);
+                return true;
+            }
+        }
+        char real[PATH_MAX];
+        if (!::realpath(path.c_str(), real))
+            return false;
+        resolved = real;
+        return true;
+    }
+
     FolderRules rulesFor(const std::string& folder) const {
         if (options_.rulesFor)
             return options_.rulesFor(folder);
@@ -124,8 +153,9 @@ private:
             }
             if (S_ISDIR(st.st_mode)) {
                 folders.push_back(name); // links to folders are not followed
-            } else if (MatchesAnyType(name, rules.fileTypes) && ::stat(path.c_str(), &st) == 0 &&
-                       S_ISREG(st.st_mode)) {
+            } else if (MatchesAnyType(name, rules.fileTypes) &&
+                       (!S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0) &&
+                       S_ISREG(st.st_mode)) { // a link counts as what it leads to
                 files.push_back(name);
             }
         }
@@ -151,8 +181,9 @@ private:
 
     const WalkOptions& options_;
     std::vector<FileEntry> files_;
-    std::set<std::string> seen_;      // resolved paths
-    std::set<std::string> seenNames_; // "-" and files that cannot be looked at
+    std::set<std::string> seen_;                 // resolved paths
+    std::set<std::string> seenNames_;            // "-" and files that cannot be looked at
+    std::map<std::string, std::string> folders_; // folders of files, resolved
 };
 
 } // namespace

@@ -53,12 +53,10 @@ private:
 };
 
 // Opens a file for reading without blocking: a pipe or device in a source file's place must
-// fail the file (callers check that it is a plain file), not hang the batch.
+// fail the file (callers check that it is a plain file), not hang the batch. The flag stays:
+// reads of a plain file never block and ignore it.
 int OpenForReading(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd >= 0)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -566,7 +564,8 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     std::string resolvedRoot;
     if (!treeRoot.empty()) {
         resolvedRoot = checks ? checks->resolvedRoot(treeRoot) : ResolveExistingPart(treeRoot);
-        if (LeadsOutOfResolved(path, resolvedRoot)) {
+        if (checks ? checks->leadsOut(path, resolvedRoot)
+                   : LeadsOutOfResolved(path, resolvedRoot)) {
             prompter.tell(FormatText(text::kOutsideFolder, path));
             return kInputFailed;
         }

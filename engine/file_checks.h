@@ -31,11 +31,15 @@ class FolderChecks {
 public:
     // ResolveExistingPart(folder), resolved once.
     const std::string& resolvedRoot(const std::string& folder);
+    // LeadsOutOfResolved(path, resolvedFolder), with the folder that holds path resolved once:
+    // only a path that is a link itself is resolved whole.
+    bool leadsOut(const std::string& path, const std::string& resolvedFolder);
     bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
     void markSafe(const std::string& key) { safe_.insert(key); }
 
 private:
     std::unordered_map<std::string, std::string> roots_;
+    std::unordered_map<std::string, std::string> folders_; // folders that hold files, resolved
     std::unordered_set<std::string> safe_;
 };
 

@@ -245,6 +245,24 @@ TEST(FolderFaultsPipe, PipeInPlaceOfAListedFileFailsAloneWithoutBlocking) {
 // own mode, whatever the chain of links, as long as it lies inside the chosen folder. A link
 // out of the folder (a tree from elsewhere may carry one to any file of the user's) fails
 // its file, in either mode, and the file it names is not touched.
+// A plain file reached through a folder that is a link out of the folder is outside it too.
+TEST_F(FolderFaults, FileBehindAFolderLinkedOutIsRefused) {
+    for (bool overwrite : {true, false}) {
+        SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
+        TempDir fresh;
+        const std::string folder = fresh / "src";
+        ::mkdir(folder.c_str(), 0755);
+        ::mkdir((fresh / "away").c_str(), 0755);
+        WriteFile(fresh / "away/x.c", kSource);
+        WriteFile(folder + "/a.c", kSource);
+        ASSERT_EQ(0, ::symlink("../away", (folder + "/there").c_str()));
+        EXPECT_EQ(Box(FormatText(text::kOutsideFolder, folder + "/there/x.c")),
+                  RunAll(folder, overwrite, {"a.c", "there/x.c"}));
+        EXPECT_EQ(kSource, ReadFile(fresh / "away/x.c"));
+        EXPECT_FALSE(FileExists(fresh / "away/NewFolder"));
+    }
+}
+
 TEST_F(FolderFaults, LinksConvertTheirTargetsInsideTheFolderOnly) {
     for (bool overwrite : {true, false}) {
         SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");

@@ -130,6 +130,31 @@ TEST(CliWalk, RecursesSortedSkipsSubFolderLinksAndExcludes) {
     std::filesystem::remove_all(dir.path() + "-outside");
 }
 
+// One file under several names (a dot, a way up and back, a link, its folder) is converted
+// once; a file whose name is a link to a file elsewhere is that file. With -r the walk names
+// the folder's files as it finds them.
+TEST(CliWalk, AFileNamedSeveralWaysIsConvertedOnce) {
+    for (bool recursive : {false, true}) {
+        SCOPED_TRACE(recursive ? "-r" : "no -r");
+        TempDir dir;
+        ::mkdir((dir / "sub").c_str(), 0755);
+        ::mkdir((dir / "other").c_str(), 0755);
+        WriteFile(dir / "a.c", "int a;   \n");
+        WriteFile(dir / "b.c", "int b;\n");
+        WriteFile(dir / "other/c.c", "int c;\n");
+        ASSERT_EQ(0, ::symlink("a.c", (dir / "l.c").c_str()));
+        ASSERT_EQ(0, ::symlink("other/c.c", (dir / "m.c").c_str()));
+        std::vector<std::string> args = {"--stdout",          dir / "a.c",     dir / "./a.c",
+                                         dir / "sub/../a.c",  dir / "l.c",     dir.path(),
+                                         dir / "other/./c.c", "--follow-links"};
+        if (recursive)
+            args.insert(args.begin(), "-r");
+        const ProcessResult r = RunCli(args);
+        EXPECT_EQ(0, r.status) << r.err;
+        EXPECT_EQ("int a;\r\nint b;\r\nint c;\r\n", r.out);
+    }
+}
+
 struct GlobCase {
     const char* path;
     const char* glob;
