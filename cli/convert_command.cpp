@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -362,11 +361,13 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
             finish(jobs[i]);
         }
     } else {
-        // Workers take files in order; this thread writes each file's results as soon as it
-        // and every file before it are done, so that the output reads as with one job.
-        std::vector<char> done(jobs.size(), 0);
+        // Threads take files in order, this one too. Results are written in the files' order,
+        // as with one job: whichever thread finishes the earliest file not yet written writes
+        // it and every finished file after it. No thread waits for another but at the end: a
+        // thread woken for every file costs more than the file.
+        std::vector<char> finished(jobs.size(), 0);
         std::mutex mutex;
-        std::condition_variable finished;
+        size_t written = 0;
         std::atomic<size_t> nextJob{0};
         auto work = [&] {
             FolderChecks folderChecks;
@@ -374,23 +375,19 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
                 StringSink sink(jobs[i].output);
                 RunJob(options, jobs[i], sink, folderChecks);
                 std::lock_guard lock(mutex);
-                done[i] = 1;
-                finished.notify_all();
+                finished[i] = 1;
+                for (; written < jobs.size() && finished[written]; ++written) {
+                    finish(jobs[written]);
+                    showProgress(written + 1);
+                }
             }
         };
-        std::vector<std::thread> workers;
-        for (unsigned t = 0; t < threads; ++t)
-            workers.emplace_back(work);
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            {
-                std::unique_lock lock(mutex);
-                finished.wait(lock, [&] { return done[i] != 0; });
-            }
-            finish(jobs[i]);
-            showProgress(i + 1);
-        }
-        for (auto& worker : workers)
-            worker.join();
+        std::vector<std::thread> helpers;
+        for (unsigned t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+        for (auto& helper : helpers)
+            helper.join();
     }
     reporter.summary();
     err.flush();
