@@ -1,6 +1,7 @@
 #include "cli/file_walk.h"
 
 #include "batch/file_list.h"
+#include "engine/file_checks.h"
 #include "platform/string_table.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
-#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <utility>
@@ -43,8 +43,8 @@ public:
         // The same file named twice ("a.c", "./a.c", a link to it) is one file; hard links
         // are names of their own and are each converted.
         std::string resolved;
-        bool isNew = path != "-" && resolve(path, resolved) ? seen_.insert(resolved).second
-                                                            : seenNames_.insert(path).second;
+        bool isNew = path != "-" && paths_.resolve(path, resolved) ? seen_.insert(resolved).second
+                                                                   : seenNames_.insert(path).second;
         if (isNew)
             files_.push_back(
                 {path, std::move(outputFolder), options_.followLinks ? std::string() : root, {}});
@@ -86,35 +86,6 @@ public:
     std::vector<FileEntry> take() { return std::move(files_); }
 
 private:
-    // The path with every link followed; a file that is no link itself lies where its folder
-    // does, and each folder is resolved once.
-    bool resolve(const std::string& path, std::string& resolved) {
-        const size_t slash = path.find_last_of('/');
-        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        struct stat st;
-        if (!name.empty() && name != "." && name != ".." && ::lstat(path.c_str(), &st) == 0 &&
-            !S_ISLNK(st.st_mode)) {
-            const std::string folder = slash == std::string::npos ? "."
-                                       : slash == 0               ? "/"
-                                                                  : path.substr(0, slash);
-            auto found = folders_.find(folder);
-            if (found == folders_.end()) {
-                char real[PATH_MAX];
-                if (::realpath(folder.c_str(), real))
-                    found = folders_.emplace(folder, real).first;
-            }
-            if (found != folders_.end()) {
-                resolved = JoinPath(found->second, name);
-                return true;
-            }
-        }
-        char real[PATH_MAX];
-        if (!::realpath(path.c_str(), real))
-            return false;
-        resolved = real;
-        return true;
-    }
-
     FolderRules rulesFor(const std::string& folder) const {
         if (options_.rulesFor)
             return options_.rulesFor(folder);
@@ -181,9 +152,9 @@ private:
 
     const WalkOptions& options_;
     std::vector<FileEntry> files_;
-    std::set<std::string> seen_;                 // resolved paths
-    std::set<std::string> seenNames_;            // "-" and files that cannot be looked at
-    std::map<std::string, std::string> folders_; // folders of files, resolved
+    std::set<std::string> seen_;      // resolved paths
+    std::set<std::string> seenNames_; // "-" and files that cannot be looked at
+    PathResolver paths_;
 };
 
 } // namespace

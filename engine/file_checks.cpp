@@ -56,25 +56,36 @@ const std::string& FolderChecks::resolvedRoot(const std::string& folder) {
     return found->second;
 }
 
-bool FolderChecks::leadsOut(const std::string& path, const std::string& resolvedFolder) {
+bool PathResolver::resolve(const std::string& path, std::string& resolved) {
     const size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     struct stat st;
-    if (name.empty() || name == "." || name == ".." || ::lstat(path.c_str(), &st) != 0 ||
-        S_ISLNK(st.st_mode))
-        return LeadsOutOfResolved(path, resolvedFolder);
-    // Not a link: it lies where the folder that holds it does.
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
-    auto found = folders_.find(folder);
-    if (found == folders_.end()) {
-        char resolved[PATH_MAX];
-        if (!::realpath(folder.c_str(), resolved))
-            return LeadsOutOfResolved(path, resolvedFolder);
-        found = folders_.emplace(folder, resolved).first;
+    if (!name.empty() && name != "." && name != ".." && ::lstat(path.c_str(), &st) == 0 &&
+        !S_ISLNK(st.st_mode)) {
+        const std::string folder = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : path.substr(0, slash);
+        auto found = folders_.find(folder);
+        if (found == folders_.end()) {
+            char real[PATH_MAX];
+            if (::realpath(folder.c_str(), real))
+                found = folders_.emplace(folder, real).first;
+        }
+        if (found != folders_.end()) {
+            resolved = found->second == "/" ? "/" + name : found->second + "/" + name;
+            return true;
+        }
     }
-    return !IsWithin(found->second, resolvedFolder);
+    char real[PATH_MAX];
+    if (!::realpath(path.c_str(), real))
+        return false;
+    resolved = real;
+    return true;
+}
+
+bool FolderChecks::leadsOut(const std::string& path, const std::string& resolvedFolder) {
+    std::string resolved;
+    return paths_.resolve(path, resolved) && !IsWithin(resolved, resolvedFolder);
 }
 
 bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,

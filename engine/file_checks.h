@@ -23,6 +23,17 @@ bool LeadsOutOf(const std::string& path, const std::string& folder);
 // Whether path, links followed, lies outside resolvedFolder (a folder already resolved).
 bool LeadsOutOfResolved(const std::string& path, const std::string& resolvedFolder);
 
+// Paths with every link followed, as realpath gives them; a path that is not a link itself is
+// resolved through the folder that holds it, each folder once (a run's files share a few).
+class PathResolver {
+public:
+    // False when path cannot be resolved (a missing file, a dangling link).
+    bool resolve(const std::string& path, std::string& resolved);
+
+private:
+    std::unordered_map<std::string, std::string> folders_;
+};
+
 // What one run learns of its folders, so that the files of one folder resolve it once: tree
 // roots resolved, and sub-folders found inside their tree and apart from their sources. A
 // run's own, used by one thread at a time; a folder moved during the run keeps what was found
@@ -39,7 +50,7 @@ public:
 
 private:
     std::unordered_map<std::string, std::string> roots_;
-    std::unordered_map<std::string, std::string> folders_; // folders that hold files, resolved
+    PathResolver paths_;
     std::unordered_set<std::string> safe_;
 };
 

@@ -198,6 +198,25 @@ inline uint64_t From(uint64_t bits, size_t i) {
 }
 #endif
 
+// What a "/" met in code at p[i] begins: a block comment, a line comment, or nothing (a
+// token of its own).
+enum class Slash { Block, Line, Alone };
+inline Slash SlashAt(const char* p, size_t i, size_t n) {
+    if (i + 1 < n && p[i + 1] == '*')
+        return Slash::Block;
+    return i + 1 < n && p[i + 1] == '/' ? Slash::Line : Slash::Alone;
+}
+
+// The first token of a line, at p[i] (no blank, no comment): false where the lexer must tell
+// what it is (a full-width space, a digraph); hash when it is a "#" that begins a directive.
+inline bool FirstToken(const char* p, size_t i, size_t n, bool& hash) {
+    const unsigned char c = At(p, i);
+    if (c >= 0x80 || c == '%')
+        return false;
+    hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
+    return true;
+}
+
 } // namespace
 
 bool GuardTokenizer::canSkip(const GuardTokenizer& other) const {
@@ -325,6 +344,12 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
 }
 
+// Whether the walks must leave a backslash, or a quote, at p[i] in code to the lexer: a
+// backslash outside a literal, or a quote after a prefix (a raw string, a digit separator).
+bool GuardTokenizer::quoteNeedsLexer(const char* p, size_t i) const {
+    return p[i] == '\\' || (cpp_ && i > 0 && IsWordChar(At(p, i - 1)));
+}
+
 #if defined(__SSE2__)
 // scanAlike for a line of 1 to 64 bytes that does not end in a backslash, led by its masks:
 // the walk looks only at the bytes that can change its state.
@@ -349,13 +374,10 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
                 ++i;
             if (i == n)
                 break;
-            unsigned char c = At(p, i);
-            if (c != '/' || i + 1 == n || (p[i + 1] != '/' && p[i + 1] != '*')) {
-                // A full-width space or a digraph would need the lexer to tell what is first.
-                if (c >= 0x80 || c == '%')
+            if (p[i] != '/' || SlashAt(p, i, n) == Slash::Alone) {
+                if (!FirstToken(p, i, n, hash))
                     return false;
                 tokens = true;
-                hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
                 hashAt = i;
             }
         }
@@ -365,20 +387,15 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
         i = static_cast<size_t>(std::countr_zero(next));
         const char c = p[i];
         if (c == '/') {
-            if (i + 1 < n && p[i + 1] == '*') {
-                state = State::Block;
-                i += 2;
-            } else if (i + 1 < n && p[i + 1] == '/') {
+            const Slash slash = SlashAt(p, i, n);
+            if (slash == Slash::Line)
                 break;
-            } else {
-                ++i;
-            }
+            if (slash == Slash::Block)
+                state = State::Block;
+            i += slash == Slash::Block ? 2 : 1;
             continue;
         }
-        if (c == '\\')
-            return false;
-        // A prefix, a raw string or a digit separator would need the lexer.
-        if (cpp_ && i > 0 && IsWordChar(At(p, i - 1)))
+        if (quoteNeedsLexer(p, i))
             return false;
         if (From(bits.high, i) != 0) {
             // A double-byte character may hide a quote's or a backslash's byte.
@@ -438,12 +455,10 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
                 ++i;
                 continue;
             }
-            if (c != '/' || i + 1 == n || (p[i + 1] != '/' && p[i + 1] != '*')) {
-                // A full-width space or a digraph would need the lexer to tell what is first.
-                if (c >= 0x80 || c == '%')
+            if (c != '/' || SlashAt(p, i, n) == Slash::Alone) {
+                if (!FirstToken(p, i, n, hash))
                     return false;
                 tokens = true;
-                hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
                 hashAt = i;
             }
         }
@@ -454,22 +469,18 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             c = At(p, i);
         }
         if (c == '/') {
-            if (i + 1 < n && p[i + 1] == '*') {
-                state = State::Block;
-                i += 2;
-            } else if (i + 1 < n && p[i + 1] == '/') {
+            const Slash slash = SlashAt(p, i, n);
+            if (slash == Slash::Line) {
                 if (splice)
                     return false; // the comment goes on to the next line
                 break;
-            } else {
-                ++i;
             }
+            if (slash == Slash::Block)
+                state = State::Block;
+            i += slash == Slash::Block ? 2 : 1;
             continue;
         }
-        if (c == '\\')
-            return false;
-        // A prefix, a raw string or a digit separator would need the lexer.
-        if (cpp_ && i > 0 && IsWordChar(At(p, i - 1)))
+        if (quoteNeedsLexer(p, i))
             return false;
         bool closed;
         i = scanQuoted(p, i, n, &closed);

@@ -82,6 +82,7 @@ public:
     };
 
 private:
+    bool quoteNeedsLexer(const char* p, size_t i) const;
     bool walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const;
     bool directiveStep(const char* p, size_t i, size_t n, Step* step) const;
     bool endSkip(bool tokens, bool hash, size_t hashAt, bool splice, State state, const char* p,

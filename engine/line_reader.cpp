@@ -99,6 +99,10 @@ bool LineReader::fill() {
     pos_ = 0;
     size_ = tail;
     windowSet_ = false; // the bytes moved
+    return readMore();
+}
+
+bool LineReader::readMore() {
     ssize_t n;
     do {
         n = ::read(fd_, owned_.get() + size_, capacity_ - size_);
@@ -114,18 +118,7 @@ bool LineReader::fill() {
 }
 
 bool LineReader::readAhead(std::string_view& bytes, bool& whole) {
-    while (!eof_ && size_ < capacity_) {
-        ssize_t n;
-        do {
-            n = ::read(fd_, owned_.get() + size_, capacity_ - size_);
-        } while (n < 0 && errno == EINTR);
-        if (n <= 0) {
-            eof_ = true;
-            failed_ = n < 0;
-            break;
-        }
-        size_ += static_cast<size_t>(n);
-        bytesRead_ += static_cast<uint64_t>(n);
+    while (!eof_ && size_ < capacity_ && readMore()) {
     }
     bytes = std::string_view(data_, size_);
     whole = eof_;

@@ -47,7 +47,8 @@ public:
 
 private:
     bool fill();
-    bool tooLong(); // marks the input as ended by a line that is too long
+    bool readMore(); // one read into the block's free part; false at the end or on an error
+    bool tooLong();  // marks the input as ended by a line that is too long
     // The offset of the first LF at from or after, or npos.
     size_t findNewline(size_t from);
 
