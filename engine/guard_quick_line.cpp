@@ -426,6 +426,52 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
 }
 #endif
 
+namespace {
+
+// Whether the n bytes at p and q differ only where both hold a space or a tab (as when tabs
+// were replaced by spaces), and hold no quote.
+bool BlanksApartOnly(const char* p, const char* q, size_t n) {
+#if defined(__SSE2__)
+    if (n >= 16) {
+        auto bad = [p, q](size_t at) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + at));
+            auto blank = [](__m128i v) {
+                return _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('\t')));
+            };
+            const __m128i fine =
+                _mm_or_si128(_mm_cmpeq_epi8(a, b), _mm_and_si128(blank(a), blank(b)));
+            const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('"')),
+                                                _mm_cmpeq_epi8(a, _mm_set1_epi8('\'')));
+            return _mm_movemask_epi8(fine) != 0xFFFF || _mm_movemask_epi8(quotes) != 0;
+        };
+        for (size_t i = 0; i + 16 <= n; i += 16)
+            if (bad(i))
+                return false;
+        return !bad(n - 16);
+    }
+#endif
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    for (size_t i = 0; i < n; ++i)
+        if ((p[i] != q[i] && !(blank(p[i]) && blank(q[i]))) || p[i] == '"' || p[i] == '\'')
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool GuardTokenizer::scanRespaced(std::string_view a, std::string_view b, Skip* skip) const {
+    if (a.size() != b.size() || !BlanksApartOnly(a.data(), b.data(), a.size()))
+        return false;
+    // A header name holds its blanks.
+    const size_t hash = a.find('#');
+    if (hash != std::string_view::npos && IncludeLine(a.data(), hash + 1, a.size()))
+        return false;
+    // Blanks for blanks, outside literals: the same tokens, and what a leaves is what b leaves.
+    return scanAlike(a, skip);
+}
+
 bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     const char* p = a.data();
     size_t n = a.size();

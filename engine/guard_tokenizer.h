@@ -54,6 +54,9 @@ public:
     // indentation changed), in one walk that stops only at comment marks, quotes and
     // backslashes.
     bool scanAlike(std::string_view a, Skip* skip) const;
+    // quickScan for a pair of lines of one length that differ only where both hold a space or
+    // a tab, and hold no quote (tabs replaced by spaces): in one pass, then scanAlike's walk.
+    bool scanRespaced(std::string_view a, std::string_view b, Skip* skip) const;
     void skipLine(const Skip& skip);
     // The usual pair in one call: when text is the reference trimmed, and scanAlike can tell, skips
     // the line here (2 when it has a token, else 1); 0 when not.

@@ -140,7 +140,8 @@ bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine
     std::string_view ta = Trimmed(a);
     std::string_view tb = Trimmed(b);
     bool alike = ta.size() == tb.size() && std::memcmp(ta.data(), tb.data(), ta.size()) == 0;
-    if (!(alike && reference_.scanAlike(ta, &skip)) && !reference_.quickScan(ta, tb, &skip))
+    if (!(alike ? reference_.scanAlike(ta, &skip) : reference_.scanRespaced(ta, tb, &skip)) &&
+        !reference_.quickScan(ta, tb, &skip))
         return false;
     if (!referenceOnly)
         output_.skipLine(skip);
