@@ -5,9 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 // The character rules of the token guard's tokenizer. They are its own on purpose: nothing
 // here is shared with the engine's lexical tracker or its double-byte helpers, so that one
@@ -101,17 +98,6 @@ inline bool OnlySpacesOrTabs(const char* p, size_t n) {
             return false;
     return true;
 }
-
-#if defined(__SSE2__)
-// The bits of the bytes of v that are a comment mark, a quote or a backslash.
-inline uint64_t StopBits(__m128i v) {
-    const __m128i quotes =
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
-    const __m128i marks =
-        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(quotes, marks)));
-}
-#endif
 
 // Whether the n bytes at p are all blanks.
 inline bool AllBlank(const char* p, size_t n) {
