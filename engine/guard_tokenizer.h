@@ -66,6 +66,13 @@ public:
     // spaces and tabs, in a line of 64 bytes or less. Skips it as stepAlike does; 0 where
     // stepAlike must tell.
     int stepLine(std::string_view head, std::string_view text, std::string_view reference);
+    // Whether stepLine may take the pair: an empty text, or one that ends its reference in
+    // memory. Inline, so that other pairs cost no call.
+    static bool mayStep(std::string_view text, std::string_view reference) {
+        const auto at = reinterpret_cast<uintptr_t>(text.data());
+        const auto from = reinterpret_cast<uintptr_t>(reference.data());
+        return text.empty() || (at >= from && at - from == reference.size() - text.size());
+    }
     // Takes the state skipLine sets from another tokenizer that stood where this one did.
     void follow(const GuardTokenizer& other);
 

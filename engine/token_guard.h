@@ -38,7 +38,7 @@ public:
     // outputLine, but cheaper where the two are alike as above.
     void linePair(std::string_view head, std::string_view text, std::string_view reference,
                   long inputLine) {
-        if (inStep_) {
+        if (inStep_ && GuardTokenizer::mayStep(text, reference)) {
             if (int skipped = reference_.stepLine(head, text, reference)) {
                 if (skipped == 2)
                     passedTokens(inputLine);
