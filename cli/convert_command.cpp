@@ -177,7 +177,7 @@ void RunJob(const CliOptions& options, Job& job, ByteSink& sink, FolderChecks& f
     }
     // Reading counts too: a link out of the tree would show another file's text.
     if ((options.check || options.toStdout) && !job.file.treeRoot.empty() &&
-        LeadsOutOf(job.file.path, job.file.treeRoot)) {
+        folderChecks.leadsOut(job.file.path, job.file.treeRoot)) {
         job.prompter.messages.push_back(FormatText(text::kOutsideFolder, job.file.path));
         return;
     }

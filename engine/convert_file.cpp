@@ -560,12 +560,13 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         return kOutputFailed;
     }
     const std::string treeRoot = extras ? extras->treeRoot : std::string();
-    FolderChecks* checks = extras ? extras->folderChecks : nullptr;
+    // A caller without a run of its own gets look-ups for this file alone.
+    FolderChecks ownChecks;
+    FolderChecks* checks = extras && extras->folderChecks ? extras->folderChecks : &ownChecks;
     std::string resolvedRoot;
     if (!treeRoot.empty()) {
-        resolvedRoot = checks ? checks->resolvedRoot(treeRoot) : ResolveExistingPart(treeRoot);
-        if (checks ? checks->leadsOut(path, resolvedRoot)
-                   : LeadsOutOfResolved(path, resolvedRoot)) {
+        resolvedRoot = checks->resolvedRoot(treeRoot);
+        if (checks->leadsOut(path, treeRoot)) {
             prompter.tell(FormatText(text::kOutsideFolder, path));
             return kInputFailed;
         }
@@ -585,7 +586,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         const std::string sourceFolder = FolderOf(path);
         std::string key = outputFolder;
         key.append(1, '\0').append(treeRoot).append(1, '\0').append(sourceFolder);
-        const bool known = checks && checks->knownSafe(key);
+        const bool known = checks->knownSafe(key);
         // A sub-folder that a link leads out of the tree is not even created.
         if (!known && !treeRoot.empty() &&
             !IsWithin(ResolveExistingPart(outputFolder), resolvedRoot)) {
@@ -602,8 +603,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
                 prompter.tell(FormatText(text::kSubFolderIsSource, path));
                 return kOutputFailed;
             }
-            if (checks)
-                checks->markSafe(key);
+            checks->markSafe(key);
         }
         finalPath = Join(outputFolder, BaseNameOf(path));
     }

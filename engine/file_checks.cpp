@@ -40,15 +40,6 @@ std::string ResolveExistingPart(std::string folder) {
     }
 }
 
-bool LeadsOutOf(const std::string& path, const std::string& folder) {
-    return LeadsOutOfResolved(path, ResolveExistingPart(folder));
-}
-
-bool LeadsOutOfResolved(const std::string& path, const std::string& resolvedFolder) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) && !IsWithin(resolved, resolvedFolder);
-}
-
 const std::string& FolderChecks::resolvedRoot(const std::string& folder) {
     auto found = roots_.find(folder);
     if (found == roots_.end())
@@ -83,9 +74,9 @@ bool PathResolver::resolve(const std::string& path, std::string& resolved) {
     return true;
 }
 
-bool FolderChecks::leadsOut(const std::string& path, const std::string& resolvedFolder) {
+bool FolderChecks::leadsOut(const std::string& path, const std::string& treeRoot) {
     std::string resolved;
-    return paths_.resolve(path, resolved) && !IsWithin(resolved, resolvedFolder);
+    return paths_.resolve(path, resolved) && !IsWithin(resolved, resolvedRoot(treeRoot));
 }
 
 bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,

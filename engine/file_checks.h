@@ -16,13 +16,6 @@ bool IsWithin(const std::string& resolved, const std::string& base);
 // where its existing part does.
 std::string ResolveExistingPart(std::string folder);
 
-// Whether path, links followed, names something outside folder (folder links followed too).
-// False when path cannot be resolved (a missing file, a dangling link): opening it fails.
-bool LeadsOutOf(const std::string& path, const std::string& folder);
-
-// Whether path, links followed, lies outside resolvedFolder (a folder already resolved).
-bool LeadsOutOfResolved(const std::string& path, const std::string& resolvedFolder);
-
 // Paths with every link followed, as realpath gives them; a path that is not a link itself is
 // resolved through the folder that holds it, each folder once (a run's files share a few).
 class PathResolver {
@@ -42,9 +35,9 @@ class FolderChecks {
 public:
     // ResolveExistingPart(folder), resolved once.
     const std::string& resolvedRoot(const std::string& folder);
-    // LeadsOutOfResolved(path, resolvedFolder), with the folder that holds path resolved once:
-    // only a path that is a link itself is resolved whole.
-    bool leadsOut(const std::string& path, const std::string& resolvedFolder);
+    // Whether path, links followed, lies outside treeRoot (its links followed too). False when
+    // path cannot be resolved (a missing file, a dangling link): opening it fails.
+    bool leadsOut(const std::string& path, const std::string& treeRoot);
     bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
     void markSafe(const std::string& key) { safe_.insert(key); }
 

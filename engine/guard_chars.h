@@ -44,21 +44,25 @@ inline bool IsWordChar(unsigned char c) {
     return kClass[c] == kIdent || kClass[c] == kDigit;
 }
 
+// The high bit of each byte of the eight in w that is a space or a tab.
+inline uint64_t SpaceOrTabBits(uint64_t w) {
+    constexpr uint64_t k7f = 0x7F7F7F7F7F7F7F7FULL;
+    // The high bit of each byte of x that is zero.
+    auto zeroBytes = [](uint64_t x) { return ~(((x & k7f) + k7f) | x | k7f); };
+    return zeroBytes(w ^ 0x2020202020202020ULL) | zeroBytes(w ^ 0x0909090909090909ULL);
+}
+inline constexpr uint64_t kAllHighBits = 0x8080808080808080ULL;
+
 // How many bytes at p are spaces or tabs, eight at a time (the usual indentation).
 inline size_t LeadingSpacesOrTabs(const char* p, size_t n) {
     size_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t k7f = 0x7F7F7F7F7F7F7F7FULL;
-        constexpr uint64_t kHigh = 0x8080808080808080ULL;
-        // The high bit of each byte of x that is zero.
-        auto zeroBytes = [](uint64_t x) { return ~(((x & k7f) + k7f) | x | k7f); };
         for (; i + 8 <= n; i += 8) {
             uint64_t w;
             std::memcpy(&w, p + i, 8);
-            uint64_t blank =
-                zeroBytes(w ^ 0x2020202020202020ULL) | zeroBytes(w ^ 0x0909090909090909ULL);
-            if (blank != kHigh)
-                return i + static_cast<size_t>(std::countr_zero(~blank & kHigh)) / 8;
+            const uint64_t blank = SpaceOrTabBits(w);
+            if (blank != kAllHighBits)
+                return i + static_cast<size_t>(std::countr_zero(~blank & kAllHighBits)) / 8;
         }
     }
     while (i < n && (p[i] == ' ' || p[i] == '\t'))
@@ -70,12 +74,7 @@ inline size_t LeadingSpacesOrTabs(const char* p, size_t n) {
 // the last eight overlapping the ones before; four at a time below eight.
 inline bool OnlySpacesOrTabs(const char* p, size_t n) {
     if constexpr (std::endian::native == std::endian::little) {
-        auto blankWord = [](uint64_t w) {
-            constexpr uint64_t k7f = 0x7F7F7F7F7F7F7F7FULL;
-            auto zeroBytes = [](uint64_t x) { return ~(((x & k7f) + k7f) | x | k7f); };
-            return (zeroBytes(w ^ 0x2020202020202020ULL) | zeroBytes(w ^ 0x0909090909090909ULL)) ==
-                   0x8080808080808080ULL;
-        };
+        auto blankWord = [](uint64_t w) { return SpaceOrTabBits(w) == kAllHighBits; };
         if (n >= 8) {
             uint64_t w;
             for (size_t i = 0; i + 8 <= n; i += 8) {

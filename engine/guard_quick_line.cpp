@@ -344,6 +344,18 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
 }
 
+// At a "/" in code at p[i]: steps past it, or past "/*" into a block comment; false at a line
+// comment, which ends the walk.
+bool GuardTokenizer::stepPastSlash(const char* p, size_t n, size_t& i, State& state) {
+    const Slash slash = SlashAt(p, i, n);
+    if (slash == Slash::Line)
+        return false;
+    if (slash == Slash::Block)
+        state = State::Block;
+    i += slash == Slash::Block ? 2 : 1;
+    return true;
+}
+
 // Whether the walks must leave a backslash, or a quote, at p[i] in code to the lexer: a
 // backslash outside a literal, or a quote after a prefix (a raw string, a digit separator).
 bool GuardTokenizer::quoteNeedsLexer(const char* p, size_t i) const {
@@ -387,12 +399,8 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
         i = static_cast<size_t>(std::countr_zero(next));
         const char c = p[i];
         if (c == '/') {
-            const Slash slash = SlashAt(p, i, n);
-            if (slash == Slash::Line)
-                break;
-            if (slash == Slash::Block)
-                state = State::Block;
-            i += slash == Slash::Block ? 2 : 1;
+            if (!stepPastSlash(p, n, i, state))
+                break; // a line comment
             continue;
         }
         if (quoteNeedsLexer(p, i))
@@ -515,16 +523,11 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             c = At(p, i);
         }
         if (c == '/') {
-            const Slash slash = SlashAt(p, i, n);
-            if (slash == Slash::Line) {
-                if (splice)
-                    return false; // the comment goes on to the next line
-                break;
-            }
-            if (slash == Slash::Block)
-                state = State::Block;
-            i += slash == Slash::Block ? 2 : 1;
-            continue;
+            if (stepPastSlash(p, n, i, state))
+                continue;
+            if (splice)
+                return false; // the line comment goes on to the next line
+            break;
         }
         if (quoteNeedsLexer(p, i))
             return false;

@@ -92,6 +92,7 @@ public:
     };
 
 private:
+    static bool stepPastSlash(const char* p, size_t n, size_t& i, State& state);
     bool quoteNeedsLexer(const char* p, size_t i) const;
     bool walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const;
     bool directiveStep(const char* p, size_t i, size_t n, Step* step) const;

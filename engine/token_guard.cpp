@@ -43,10 +43,6 @@ std::string_view Trimmed(std::string_view s) {
     return s.substr(b, e - b);
 }
 
-bool AllBlank(std::string_view s) {
-    return guard::AllBlank(s.data(), s.size());
-}
-
 } // namespace
 
 TokenGuard::TokenGuard(GuardOptions options)
@@ -76,7 +72,7 @@ void TokenGuard::referenceLine(std::string_view text, long inputLine) {
 void TokenGuard::pairApart(std::string_view head, std::string_view text, std::string_view reference,
                            long inputLine) {
     if (inStep_) {
-        if (AllBlank(head)) {
+        if (guard::AllBlank(head.data(), head.size())) {
             if (int skipped = reference_.stepAlike(text, reference)) {
                 if (skipped == 2)
                     passedTokens(inputLine);
@@ -90,7 +86,7 @@ void TokenGuard::pairApart(std::string_view head, std::string_view text, std::st
     if (failed_ || finished_)
         return;
     if (quick_ && waitingStart_ == waiting_.size() && aheadStart_ == ahead_.size() &&
-        AllBlank(head) && output_.canSkip(reference_) &&
+        guard::AllBlank(head.data(), head.size()) && output_.canSkip(reference_) &&
         skipPair(text, reference, inputLine, true)) {
         inStep_ = true;
         return;
