@@ -464,13 +464,13 @@ int ConvertBytes(std::string_view input, std::string_view path, std::string& out
 
 namespace {
 
-// Decides the encoding of an open input (one read pass, then back to its start) and makes the
-// file's context. Tells the user and returns the result when the file cannot go on.
-int PrepareInput(int fd, LineReader& reader, const std::string& path, const FormatOptions& options,
+// Decides the encoding of an input whose reader has returned no line yet (see EncodingOfFile)
+// and makes the file's context. Tells the user and returns the result when the file cannot go on.
+int PrepareInput(LineReader& reader, const std::string& path, const FormatOptions& options,
                  const ConvertSettings& settings, Prompter& prompter, FileContext& file,
                  ConvertExtras* extras) {
     TextEncoding encoding;
-    if (!EncodingOfFile(fd, reader, settings, encoding)) {
+    if (!EncodingOfFile(reader, settings, encoding)) {
         prompter.tell(FormatText(text::kReadError, path));
         return kOutputFailed;
     }
@@ -516,8 +516,7 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
     }
     FileContext file;
     LineReader reader(input.get());
-    if (int result =
-            PrepareInput(input.get(), reader, path, options, settings, prompter, file, extras);
+    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
     // The output waits in memory until its tokens have been checked, and until the file is
@@ -624,8 +623,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
 
     FileContext file;
     LineReader reader(input.get());
-    if (int result =
-            PrepareInput(input.get(), reader, path, options, settings, prompter, file, extras);
+    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
 

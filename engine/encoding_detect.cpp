@@ -39,8 +39,7 @@ TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings
     return DetectEncoding(bytes, settings.asciiEncoding);
 }
 
-bool EncodingOfFile(int fd, LineReader& reader, const ConvertSettings& settings,
-                    TextEncoding& encoding) {
+bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding) {
     if (settings.forcedEncoding) {
         encoding = *settings.forcedEncoding;
         return true;
@@ -55,6 +54,7 @@ bool EncodingOfFile(int fd, LineReader& reader, const ConvertSettings& settings,
         encoding = detector.result(settings.asciiEncoding);
         return true;
     }
+    const int fd = reader.fd();
     char buffer[1 << 16];
     while (!detector.decided()) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

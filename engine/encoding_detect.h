@@ -41,7 +41,6 @@ TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings
 // block is read once: the conversion takes it from there. A larger one is read on to its end,
 // or until the decision is made, then rewound to offset 0 and read again. False on a read or
 // seek error.
-bool EncodingOfFile(int fd, LineReader& reader, const ConvertSettings& settings,
-                    TextEncoding& encoding);
+bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding);
 
 } // namespace srctdy

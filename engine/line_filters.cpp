@@ -24,8 +24,6 @@ bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// line becomes raw without the white space at both ends, copied once; a side that belongs
-// to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
 // The blanks at the front of raw[0, end).
 size_t LeadingBlanks(std::string_view raw, size_t end) {
     size_t begin = 0;

@@ -36,6 +36,8 @@ public:
     // Starts again from the descriptor's current offset, forgetting what was read (after the
     // caller rewound it).
     void restart();
+    // The file descriptor read from (-1 for bytes in memory).
+    int fd() const { return fd_; }
     bool failed() const { return failed_; }
     // Whether the input ended because a line was longer than kMaxLineLength (failed() too).
     bool lineTooLong() const { return tooLong_; }
