@@ -301,7 +301,7 @@ private:
                                   ? FindBraces(file_.encoding, state_.rawLine)
                                   : Braces{scan.open, scan.close};
         std::string_view text;
-        if (FilterTrimmedLine(options_, start, state_, text) == LineFate::Drop)
+        if (FilterTrimmedLine(options_, start, scan, state_, text) == LineFate::Drop)
             return true;
         if (!plain)
             tracker_.accept();

@@ -8,6 +8,8 @@
 #include "platform/string_table.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -249,26 +251,81 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     return LineFate::Continue;
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// The sixteen bytes at p, of which the first n (0 < n < 16) are a line's. They are read in
+// place where that cannot cross into the next page, as a string function reads, and the caller
+// masks off what follows the line; else the line is copied first.
+[[gnu::no_sanitize_address]] inline __m128i LoadShortLine(const char* p, size_t n) {
+    if ((reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - 16)
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    alignas(16) char padded[16] = {};
+    std::memcpy(padded, p, n & 15);
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
+}
+
+} // namespace
+#endif
+
 LineScan ScanLine(std::string_view raw, char spaceLead) {
     LineScan scan;
+    const char* p = raw.data();
+    const size_t n = raw.size();
+    if (n == 0)
+        return scan;
 #if defined(__SSE2__)
-    unsigned marks = 0, backslash = 0, hash = 0, high = 0, lead = 0, open = 0, close = 0;
-    blocks::ForEachBlock(raw, [&](__m128i x) {
-        marks |= blocks::Matches(x, '/') | blocks::Matches(x, '"') | blocks::Matches(x, '\'');
-        backslash |= blocks::Matches(x, '\\');
-        hash |= blocks::Matches(x, '#');
-        high |= static_cast<unsigned>(_mm_movemask_epi8(x));
-        lead |= blocks::Matches(x, spaceLead);
-        open |= blocks::Matches(x, '{');
-        close |= blocks::Matches(x, '}');
-    });
-    scan = {(marks | backslash) != 0,
-            backslash != 0,
-            hash != 0,
-            high != 0,
-            lead != 0,
-            open != 0,
-            close != 0};
+    // One pass, sixteen bytes at a time: each kind of byte is gathered in a vector of its own,
+    // and the blanks' places give the text's ends.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i marks = zero, backslash = zero, hash = zero, high = zero, lead = zero, open = zero,
+            close = zero;
+    bool found = false;
+    auto visit = [&](__m128i x, size_t at, unsigned valid) __attribute__((always_inline)) {
+        auto is = [x](char c) __attribute__((always_inline)) {
+            return _mm_cmpeq_epi8(x, _mm_set1_epi8(c));
+        };
+        marks = _mm_or_si128(marks, _mm_or_si128(_mm_or_si128(is('/'), is('"')), is('\'')));
+        backslash = _mm_or_si128(backslash, is('\\'));
+        hash = _mm_or_si128(hash, is('#'));
+        high = _mm_or_si128(high, x);
+        lead = _mm_or_si128(lead, is(spaceLead));
+        open = _mm_or_si128(open, is('{'));
+        close = _mm_or_si128(close, is('}'));
+        const __m128i control = _mm_sub_epi8(x, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
+        const __m128i blank =
+            _mm_or_si128(is(' '), _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
+        const unsigned text = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & valid;
+        if (text) {
+            if (!found)
+                scan.textBegin = at + static_cast<size_t>(std::countr_zero(text));
+            found = true;
+            scan.textEnd = at + 32 - static_cast<size_t>(std::countl_zero(text));
+        }
+    };
+    unsigned valid = 0xFFFF;
+    if (n < 16) {
+        valid = (1u << n) - 1;
+        visit(LoadShortLine(p, n), 0, valid);
+    } else {
+        size_t i = 0;
+        for (; i + 16 <= n; i += 16)
+            visit(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), i, valid);
+        // The last bytes again where they overlap the block before: a byte seen twice is
+        // still one byte seen.
+        if (i < n)
+            visit(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)), n - 16, valid);
+    }
+    auto any = [valid](__m128i m) __attribute__((always_inline)) {
+        return (_mm_movemask_epi8(m) & valid) != 0;
+    };
+    scan.marks = any(_mm_or_si128(marks, backslash));
+    scan.backslash = any(backslash);
+    scan.hash = any(hash);
+    scan.high = any(high);
+    scan.spaceLead = any(lead);
+    scan.open = any(open);
+    scan.close = any(close);
 #else
     for (const char c : raw) {
         scan.marks = scan.marks || c == '/' || c == '"' || c == '\'' || c == '\\';
@@ -279,6 +336,10 @@ LineScan ScanLine(std::string_view raw, char spaceLead) {
         scan.open = scan.open || c == '{';
         scan.close = scan.close || c == '}';
     }
+    scan.textEnd = TrimmedEnd(raw, 0);
+    scan.textBegin = LeadingBlanks(raw, scan.textEnd);
+    if (scan.textBegin == scan.textEnd)
+        scan.textBegin = scan.textEnd = 0;
 #endif
     return scan;
 }
@@ -294,17 +355,14 @@ bool OnlyTrimmed(const LineLex& lex) {
            !lex.endsInByteSplice;
 }
 
-LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, ConversionState& state,
-                           std::string_view& text) {
+LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, const LineScan& scan,
+                           ConversionState& state, std::string_view& text) {
     state.startKind = startKind;
     state.keepLeading = false;
     state.referenceEdited = false;
     text = state.rawLine;
-    if (options.trimBlanks) {
-        const size_t end = TrimmedEnd(text, 0);
-        const size_t begin = LeadingBlanks(text, end);
-        text = text.substr(begin, end - begin);
-    }
+    if (options.trimBlanks)
+        text = std::string_view(text.data() + scan.textBegin, scan.textEnd - scan.textBegin);
     if (options.deleteEmptyLines && text.empty())
         return LineFate::Drop;
     if (options.collapseEmptyLines && text.empty() && ++state.blankRun >= 2)

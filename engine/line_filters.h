@@ -39,6 +39,10 @@ struct LineScan {
     bool spaceLead = false; // the first byte of a full-width space (spaceLead below)
     bool open = false;      // a "{"
     bool close = false;     // a "}"
+    // The line without its blanks at both ends is raw[textBegin, textEnd); an empty range at 0
+    // for a line of blanks.
+    size_t textBegin = 0;
+    size_t textEnd = 0;
 };
 LineScan ScanLine(std::string_view raw, char spaceLead);
 
@@ -52,11 +56,11 @@ bool ShortWayApplies(const FormatOptions& options, const FileContext& file);
 bool OnlyTrimmed(const LineLex& lex);
 
 // The filters for a line that holds no "#" and no full-width space to convert, and is plain
-// or OnlyTrimmed(): the same results ApplyLineFilters gives it. text becomes the line to
-// write, a view of state.rawLine: nothing is copied. Not for a line inside a conditional
-// block that is being deleted.
-LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, ConversionState& state,
-                           std::string_view& text);
+// or OnlyTrimmed(): the same results ApplyLineFilters gives it. scan: ScanLine of
+// state.rawLine. text becomes the line to write, a view of state.rawLine: nothing is copied.
+// Not for a line inside a conditional block that is being deleted.
+LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, const LineScan& scan,
+                           ConversionState& state, std::string_view& text);
 
 // The filters and insertions that run first on every line: conditional-block and
 // matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,

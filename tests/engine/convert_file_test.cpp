@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -387,6 +389,47 @@ TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
             ASSERT_EQ(kConverted, convertWith("in.c", true, &extras));
             EXPECT_TRUE(ReadFile(dir / "in.c") == expected);
         }
+}
+
+// Input that ends where readable memory ends: short lines are read sixteen bytes at a time
+// where that stays inside the page, so nothing past a line may be read or counted.
+TEST_F(ConvertFileTest, InputEndingAtAnUnreadablePageConvertsAsItsBytesSay) {
+    struct Row {
+        const char* input;
+        const char* expected;
+    } rows[] = {
+        {"{", "{\r\n"},
+        {"f {\nx;", "f {\r\n    x;\r\n"},
+        {"{\n\t  x;   ", "{\r\n    x;\r\n"},
+        {"{\n} /* a */", "{\r\n} /* a */\r\n"},
+        {"{\n  '/'; \"*\"", "{\r\n    '/'; \"*\"\r\n"},
+        {"{\n               }", "{\r\n}\r\n"},
+        {"{\n                }", "{\r\n}\r\n"},
+        {"   \t ", "\r\n"},
+    };
+    settings.indentOn = true;
+    const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    void* pages =
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(MAP_FAILED, pages);
+    char* first = static_cast<char*>(pages);
+    ASSERT_EQ(0, ::mprotect(first + page, page, PROT_NONE));
+    // Whatever stands before the input in its page looks like code.
+    std::memset(first, '{', page);
+    for (const Row& row : rows) {
+        for (const bool guard : {true, false}) {
+            SCOPED_TRACE(std::string(row.input) + (guard ? "" : ", without the token check"));
+            settings.guard = guard;
+            const size_t n = std::strlen(row.input);
+            char* at = first + page - n;
+            std::memcpy(at, row.input, n);
+            std::string output;
+            ASSERT_EQ(kConverted, ConvertBytes(std::string_view(at, n), "in.c", output, options,
+                                               settings, prompter));
+            EXPECT_EQ(row.expected, output);
+        }
+    }
+    ::munmap(pages, 2 * page);
 }
 
 TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
