@@ -281,7 +281,11 @@ private:
     // then take scan, and analysed when the tracker has already looked at the line.
     bool takeShortWay(LineScan& scan, const LineLex*& analysed) {
         scan = ScanLine(state_.rawLine, spaceLead_);
-        if (state_.inIfBlock || scan.hash || (scan.spaceLead && options_.fullWidthToHalfWidth))
+        if (state_.inIfBlock || (scan.spaceLead && options_.fullWidthToHalfWidth))
+            return false;
+        // A "#" may begin a directive: the filters that look for one need every stage.
+        if (scan.hash && (options_.deleteConditionalBlocks ||
+                          (options_.insertDefinitionComments && !state_.definitionsInserted)))
             return false;
         const bool plain = !scan.marks && tracker_.atPlainCode();
         LexKind start = LexKind::Code;
@@ -296,7 +300,12 @@ private:
                 return false;
             }
             start = lex.start;
+            analysed = &lex;
         }
+        // The output stage turns a directive's tabs into spaces where they are not part of a
+        // literal.
+        if (scan.hash && indentation_.on && directiveWithTab(scan))
+            return false;
         const Braces braces = scan.high && (scan.open || scan.close)
                                   ? FindBraces(file_.encoding, state_.rawLine)
                                   : Braces{scan.open, scan.close};
@@ -307,6 +316,15 @@ private:
             tracker_.accept();
         WriteTrimmedLine(indentation_, state_, out_, text, braces);
         return true;
+    }
+
+    // Whether the line, as trimming leaves it, is a directive holding a tab.
+    bool directiveWithTab(const LineScan& scan) const {
+        const std::string_view raw = state_.rawLine;
+        const size_t begin = options_.trimBlanks ? scan.textBegin : 0;
+        const size_t end = options_.trimBlanks ? scan.textEnd : raw.size();
+        return begin < end && raw[begin] == '#' &&
+               std::memchr(raw.data() + begin, '\t', end - begin) != nullptr;
     }
 
     bool readNext() {

@@ -55,8 +55,9 @@ bool ShortWayApplies(const FormatOptions& options, const FileContext& file);
 // literal or splice open.
 bool OnlyTrimmed(const LineLex& lex);
 
-// The filters for a line that holds no "#" and no full-width space to convert, and is plain
-// or OnlyTrimmed(): the same results ApplyLineFilters gives it. scan: ScanLine of
+// The filters for a line that holds no full-width space to convert, and no "#" when
+// conditional blocks are deleted or definition comments are still to come, and is plain or
+// OnlyTrimmed(): the same results ApplyLineFilters gives it. scan: ScanLine of
 // state.rawLine. text becomes the line to write, a view of state.rawLine: nothing is copied.
 // Not for a line inside a conditional block that is being deleted.
 LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, const LineScan& scan,

@@ -152,7 +152,7 @@ void WriteOutputLine(const Indentation& indentation, int commentMode, Conversion
 void WriteTrimmedLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
                       std::string_view text, Braces braces) {
     int levels = 0;
-    if (indentation.on) {
+    if (indentation.on && (text.empty() || text[0] != '#')) {
         levels = StepDepth(state, braces);
         if (IsLabel(state, text))
             levels = state.braceDepth - 1;

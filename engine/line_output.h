@@ -34,6 +34,8 @@ Braces FindBraces(TextEncoding encoding, std::string_view line);
 
 // The same as WriteOutputLine for a line that no stage changed but the trimming, met while no
 // comment is being converted: text is written from where it stands, with its braces counted.
+// A directive (text begins with "#") stands at the margin and moves no depth; with
+// indentation on, its tabs would become spaces, so it must hold none.
 void WriteTrimmedLine(const Indentation& indentation, ConversionState& state, LineWriter& out,
                       std::string_view text, Braces braces);
 

@@ -507,9 +507,9 @@ TEST(ConversionPipeline, UnderEveryOptionSetUtf8StaysValidWithItsMark) {
     }
 }
 
-// Plain lines (no comment or quote mark, backslash, "#" or high byte) take a short way through
-// the line loop; with it turned off every line goes through every stage. Both must write the
-// same bytes for any input and options.
+// Lines that only trimming and indentation change (directives among them) take a short way
+// through the line loop; with it turned off every line goes through every stage. Both must write
+// the same bytes for any input and options.
 TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
     const std::string_view replacements[] = {"%filename%", "x{", ""};
     for (unsigned seed = 1; seed <= 900; ++seed) {
