@@ -303,8 +303,9 @@ private:
             analysed = &lex;
         }
         // The output stage turns a directive's tabs into spaces where they are not part of a
-        // literal.
-        if (scan.hash && indentation_.on && directiveWithTab(scan))
+        // literal or a header name. In a line with neither, every tab is turned.
+        const bool respace = scan.hash && indentation_.on && directiveWithTab(scan);
+        if (respace && (!plain || std::memchr(state_.rawLine.data(), '<', state_.rawLine.size())))
             return false;
         const Braces braces = scan.high && (scan.open || scan.close)
                                   ? FindBraces(file_.encoding, state_.rawLine)
@@ -314,6 +315,11 @@ private:
             return true;
         if (!plain)
             tracker_.accept();
+        if (respace) {
+            respaced_.assign(text);
+            std::replace(respaced_.begin(), respaced_.end(), '\t', ' ');
+            text = respaced_;
+        }
         WriteTrimmedLine(indentation_, state_, out_, text, braces);
         return true;
     }
@@ -397,6 +403,7 @@ private:
     ModuleHeaderStage moduleHeader_;
     const char spaceLead_;
     const bool shortWay_;
+    std::string respaced_; // a directive whose tabs became spaces
     bool haveLine_ = false;
 };
 

@@ -551,11 +551,14 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     while (e > b && IsBlank(At(reference.data(), e - 1)))
         --e;
     size_t n = e - b;
-    // The same bytes as the trimmed reference: so text is trimmed too.
-    if (n != text.size() || !SameBytes(text.data(), reference.data() + b, n))
+    if (n != text.size())
         return 0;
+    // The same bytes as the trimmed reference, or blanks for blanks (a directive's tabs made
+    // spaces): either way text is trimmed too.
     Skip skip;
-    if (!scanAlike(text, &skip))
+    if (SameBytes(text.data(), reference.data() + b, n)
+            ? !scanAlike(text, &skip)
+            : !scanRespaced(text, {reference.data() + b, n}, &skip))
         return 0;
     skipLine(skip);
     return skip.tokens ? 2 : 1;
