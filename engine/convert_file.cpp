@@ -187,26 +187,6 @@ std::string_view NameMarkerFor(TextEncoding encoding) {
                                           : std::string_view("\x5B\x8A\xD6\x90\x94\x96\xBC\x5D");
 }
 
-// Hands every written line, and the input it stands for, to the token guard.
-class GuardObserver : public LineObserver {
-public:
-    explicit GuardObserver(GuardOptions options) : guard_(options) {}
-    void outputLine(std::string_view head, std::string_view text) override {
-        guard_.outputLine(head, text);
-    }
-    void referenceLine(std::string_view text, long inputLine) override {
-        guard_.referenceLine(text, inputLine);
-    }
-    void linePair(std::string_view head, std::string_view text, std::string_view reference,
-                  long inputLine) override {
-        guard_.linePair(head, text, reference, inputLine);
-    }
-    TokenGuard& guard() { return guard_; }
-
-private:
-    TokenGuard guard_;
-};
-
 thread_local bool shortWayOn = true;
 
 // The line loop of one file: reads lines, sends each through the stages in order, and lets
@@ -419,21 +399,21 @@ bool ConvertLines(LineReader& in, LineWriter& out, const FormatOptions& options,
     LineLoop loop(in, out, options, settings, file);
     // Lines are read split at LF: only a replacement can put a break into one.
     out.setInputBreaksPossible(options.replaceOrDelete != 0);
-    std::optional<GuardObserver> guard;
+    std::optional<TokenGuard> guard;
     if (settings.guard) {
         const LexOptions& lex = loop.tracker().options();
         guard.emplace(GuardOptions{lex.encoding, lex.cpp});
-        out.setObserver(&*guard);
+        out.setGuard(&*guard);
     }
     loop.start();
     if (options.insertHeaderTemplate)
         CopyTemplate(options, file, out, prompter, loop.tracker());
     loop.run();
-    out.setObserver(nullptr);
+    out.setGuard(nullptr);
     if (report) {
         report->commentsLeft = loop.commentsLeft();
-        report->guardFailed = guard && !guard->guard().finish();
-        report->partingLine = guard ? guard->guard().partingLine() : 0;
+        report->guardFailed = guard && !guard->finish();
+        report->partingLine = guard ? guard->partingLine() : 0;
     }
     return !in.failed();
 }

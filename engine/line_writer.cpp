@@ -1,6 +1,7 @@
 #include "engine/line_writer.h"
 
 #include "engine/byte_blocks.h"
+#include "engine/token_guard.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -87,15 +88,15 @@ LineWriter::~LineWriter() {
 }
 
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
-    if (observer_)
-        observer_->outputLine(head, text);
+    if (guard_)
+        guard_->outputLine(head, text);
     append(head, text, addedEnd_);
 }
 
 void LineWriter::writeInsertedLine(std::string_view text) {
-    if (observer_) {
-        observer_->referenceLine(text, 0);
-        observer_->outputLine({}, text);
+    if (guard_) {
+        guard_->referenceLine(text, 0);
+        guard_->outputLine({}, text);
     }
     append({}, text, addedEnd_);
 }
@@ -109,8 +110,8 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
         plantedFault(faulty);
         text = faulty;
     }
-    if (observer_)
-        observer_->linePair(head, text, reference, inputLine);
+    if (guard_)
+        guard_->linePair(head, text, reference, inputLine);
     if (inputBreaks_ || plantedFault)
         append(head, text, keep_ ? inputEnd : addedEnd_);
     else

@@ -9,6 +9,8 @@
 
 namespace srctdy {
 
+class TokenGuard;
+
 // Where the converted bytes go. write() returns false on failure (a full disk included).
 class ByteSink {
 public:
@@ -62,22 +64,6 @@ private:
     std::string buffer_;
 };
 
-// Sees every line as it is written, and the text of the input it stands for: the token guard
-// compares the two.
-class LineObserver {
-public:
-    virtual ~LineObserver() = default;
-    virtual void outputLine(std::string_view head, std::string_view text) = 0;
-    // inputLine: the 1-based input line the reference text comes from; 0 for inserted text.
-    virtual void referenceLine(std::string_view text, long inputLine) = 0;
-    // An output line and the reference line it stands for, together (the usual case).
-    virtual void linePair(std::string_view head, std::string_view text, std::string_view reference,
-                          long inputLine) {
-        referenceLine(reference, inputLine);
-        outputLine(head, text);
-    }
-};
-
 // Changes a line's text before it is written; a seam for tests that plant a fault.
 using LineFault = void (*)(std::string& text);
 void SetLineFaultForTesting(LineFault fault);
@@ -101,7 +87,9 @@ public:
     // is that line as read, with the content edits the user asked for.
     void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd,
                         std::string_view reference, long inputLine);
-    void setObserver(LineObserver* observer) { observer_ = observer; }
+    // The token guard that sees every line as it is written, and the text of the input it
+    // stands for; null for none.
+    void setGuard(TokenGuard* guard) { guard_ = guard; }
     // Whether an input line's text may hold a line break (put there by a replacement); when
     // not, writeInputLine does not look for one.
     void setInputBreaksPossible(bool possible) { inputBreaks_ = possible; }
@@ -127,7 +115,7 @@ private:
     size_t capacity_ = 0;
     bool ok_ = true;
     bool inputBreaks_ = true;
-    LineObserver* observer_ = nullptr;
+    TokenGuard* guard_ = nullptr;
 };
 
 } // namespace srctdy
