@@ -227,14 +227,13 @@ public:
             state_.splitComment.clear();
             state_.splitPending = false;
             state_.commentState = 0;
-            LineScan scan;
             const LineLex* analysed = nullptr;
-            if (shortWay_ && takeShortWay(scan, analysed)) {
+            if (shortWay_ && takeShortWay(analysed)) {
                 haveLine_ = readNext();
                 continue;
             }
-            if (ApplyLineFilters(options_, file_, state_, out_, tracker_,
-                                 shortWay_ ? &scan : nullptr, analysed) == LineFate::Drop) {
+            if (ApplyLineFilters(options_, file_, state_, out_, tracker_, analysed) ==
+                LineFate::Drop) {
                 haveLine_ = readNext();
                 continue;
             }
@@ -258,10 +257,12 @@ public:
 private:
     // The short way (see ScanLine): a line the filters would only trim and no later stage
     // changes is written from where it was read. False when it needs every stage; the filters
-    // then take scan, and analysed when the tracker has already looked at the line.
-    bool takeShortWay(LineScan& scan, const LineLex*& analysed) {
-        scan = ScanLine(state_.rawLine, spaceLead_);
-        if (state_.inIfBlock || (scan.spaceLead && options_.fullWidthToHalfWidth))
+    // then take analysed when the tracker has already looked at the line.
+    bool takeShortWay(const LineLex*& analysed) {
+        const LineScan scan = ScanLine(state_.rawLine);
+        if (state_.inIfBlock ||
+            (scan.high && options_.fullWidthToHalfWidth &&
+             std::memchr(state_.rawLine.data(), spaceLead_, state_.rawLine.size())))
             return false;
         // A "#" may begin a directive: the filters that look for one need every stage.
         if (scan.hash && (options_.deleteConditionalBlocks ||

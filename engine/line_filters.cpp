@@ -175,7 +175,7 @@ bool ReplaceSearchText(const Texts& texts, const FileContext& file, std::string_
 
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out, LexicalTracker& tracker,
-                          const LineScan* scan, const LineLex* known) {
+                          const LineLex* known) {
     const Texts texts = TextsOf(options, file);
     if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
         return LineFate::Drop;
@@ -205,14 +205,13 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
         state.line.assign(state.rawLine);
     const size_t trimmedLength = state.line.size();
     // Trimming takes only blanks: what the line as read holds, the trimmed line holds too.
-    const LineScan marks = !options.fullWidthToHalfWidth ? LineScan{}
-                           : scan
-                               ? *scan
-                               : ScanLine(state.rawLine, encoded::FullWidthSpace(file.encoding)[0]);
-    if (marks.spaceLead) {
+    const std::string_view raw = state.rawLine;
+    if (options.fullWidthToHalfWidth &&
+        std::memchr(raw.data(), encoded::FullWidthSpace(file.encoding)[0], raw.size())) {
         // A full-width space after a backslash at the line's end would turn it into a splice.
         thread_local std::string before;
-        const bool mayMakeSplice = marks.backslash && !lex.endsInSplice && !lex.endsInByteSplice;
+        const bool mayMakeSplice =
+            std::memchr(raw.data(), '\\', raw.size()) && !lex.endsInSplice && !lex.endsInByteSplice;
         if (mayMakeSplice)
             before = state.line;
         FullWidthSpacesToAscii(file.encoding, state.line, lex, shift);
@@ -268,7 +267,7 @@ namespace {
 } // namespace
 #endif
 
-LineScan ScanLine(std::string_view raw, char spaceLead) {
+LineScan ScanLine(std::string_view raw) {
     LineScan scan;
     const char* p = raw.data();
     const size_t n = raw.size();
@@ -278,18 +277,16 @@ LineScan ScanLine(std::string_view raw, char spaceLead) {
     // One pass, sixteen bytes at a time: each kind of byte is gathered in a vector of its own,
     // and the blanks' places give the text's ends.
     const __m128i zero = _mm_setzero_si128();
-    __m128i marks = zero, backslash = zero, hash = zero, high = zero, lead = zero, open = zero,
-            close = zero;
+    __m128i marks = zero, hash = zero, high = zero, open = zero, close = zero;
     bool found = false;
     auto visit = [&](__m128i x, size_t at, unsigned valid) __attribute__((always_inline)) {
         auto is = [x](char c) __attribute__((always_inline)) {
             return _mm_cmpeq_epi8(x, _mm_set1_epi8(c));
         };
-        marks = _mm_or_si128(marks, _mm_or_si128(_mm_or_si128(is('/'), is('"')), is('\'')));
-        backslash = _mm_or_si128(backslash, is('\\'));
+        marks = _mm_or_si128(
+            marks, _mm_or_si128(_mm_or_si128(is('/'), is('"')), _mm_or_si128(is('\''), is('\\'))));
         hash = _mm_or_si128(hash, is('#'));
         high = _mm_or_si128(high, x);
-        lead = _mm_or_si128(lead, is(spaceLead));
         open = _mm_or_si128(open, is('{'));
         close = _mm_or_si128(close, is('}'));
         const __m128i control = _mm_sub_epi8(x, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
@@ -319,20 +316,16 @@ LineScan ScanLine(std::string_view raw, char spaceLead) {
     auto any = [valid](__m128i m) __attribute__((always_inline)) {
         return (_mm_movemask_epi8(m) & valid) != 0;
     };
-    scan.marks = any(_mm_or_si128(marks, backslash));
-    scan.backslash = any(backslash);
+    scan.marks = any(marks);
     scan.hash = any(hash);
     scan.high = any(high);
-    scan.spaceLead = any(lead);
     scan.open = any(open);
     scan.close = any(close);
 #else
     for (const char c : raw) {
         scan.marks = scan.marks || c == '/' || c == '"' || c == '\'' || c == '\\';
-        scan.backslash = scan.backslash || c == '\\';
         scan.hash = scan.hash || c == '#';
         scan.high = scan.high || static_cast<unsigned char>(c) >= 0x80;
-        scan.spaceLead = scan.spaceLead || c == spaceLead;
         scan.open = scan.open || c == '{';
         scan.close = scan.close || c == '}';
     }

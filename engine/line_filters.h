@@ -32,19 +32,17 @@ enum class LineFate { Continue, Drop };
 // backslash: such a line, met where the tracker stands in plain code, opens no comment or
 // literal and continues nothing, so it needs no analysis and leaves the tracker as it was.
 struct LineScan {
-    bool marks = false;     // a comment or quote mark, or a backslash
-    bool backslash = false; // a backslash alone
-    bool hash = false;      // a "#"
-    bool high = false;      // a byte above 0x7F
-    bool spaceLead = false; // the first byte of a full-width space (spaceLead below)
-    bool open = false;      // a "{"
-    bool close = false;     // a "}"
+    bool marks = false; // a comment or quote mark, or a backslash
+    bool hash = false;  // a "#"
+    bool high = false;  // a byte above 0x7F (a full-width space among them)
+    bool open = false;  // a "{"
+    bool close = false; // a "}"
     // The line without its blanks at both ends is raw[textBegin, textEnd); an empty range at 0
     // for a line of blanks.
     size_t textBegin = 0;
     size_t textEnd = 0;
 };
-LineScan ScanLine(std::string_view raw, char spaceLead);
+LineScan ScanLine(std::string_view raw);
 
 // Whether the options let lines take the short way: no deletion or replacement that looks at
 // every line's text. The caller adds its own conditions (comment mode, module header).
@@ -67,10 +65,10 @@ LineFate FilterTrimmedLine(const FormatOptions& options, LexKind startKind, cons
 // matching-line deletion, the copy into state.line, trimming, full-width spaces, empty lines,
 // the definition comments (written to out) and the replacement of searchText. tracker
 // analyses the line (it is accepted by the caller); no change here alters the tokens.
-// scan and lex: what the short way already found for this line, or null.
+// lex: what the tracker already found for this line, or null.
 LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out, LexicalTracker& tracker,
-                          const LineScan* scan = nullptr, const LineLex* lex = nullptr);
+                          const LineLex* lex = nullptr);
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();
