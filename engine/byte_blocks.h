@@ -63,6 +63,17 @@ template <class Visit> void ForEachBlock(std::string_view line, Visit visit) {
     visit(_mm_load_si128(reinterpret_cast<const __m128i*>(padded)));
 }
 
+// The sixteen bytes at p, of which only the first n (0 < n < 16) may be read: the caller
+// ignores the rest. They are read in place where that cannot cross into the next page, as a
+// string function reads; else the n bytes are copied first.
+[[gnu::no_sanitize_address]] inline __m128i LoadShort(const char* p, size_t n) {
+    if ((reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - 16)
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    alignas(16) char padded[16] = {};
+    std::memcpy(padded, p, n & 15);
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
+}
+
 // The bits of the bytes of block equal to c.
 inline unsigned Matches(__m128i block, char c) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(c))));

@@ -13,18 +13,13 @@
 // behind, found without producing records.
 namespace srctdy {
 
-// Where the bytes of a line of 64 bytes or less stand that a walk over it must see: bit i of
+// Where the bytes of a text of 64 bytes or less stand that a walk over it must see: bit i of
 // each mask is p[i].
 struct GuardTokenizer::LineBits {
-    uint64_t blank = 0; // spaces and tabs
     uint64_t stops = 0; // comment marks, quotes and backslashes
     uint64_t slash = 0;
     uint64_t star = 0;
     uint64_t high = 0; // bytes 0x80 and above
-
-    LineBits operator>>(size_t k) const {
-        return {blank >> k, stops >> k, slash >> k, star >> k, high >> k};
-    }
 };
 
 namespace {
@@ -167,8 +162,6 @@ inline void AddBits(LineBits& bits, __m128i v, size_t shift) {
     const __m128i slash = _mm_cmpeq_epi8(v, _mm_set1_epi8('/'));
     const __m128i quotes =
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
-    bits.blank |= bits16(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
-                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
     bits.stops |=
         bits16(_mm_or_si128(_mm_or_si128(slash, quotes), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
     bits.slash |= bits16(slash);
@@ -176,15 +169,13 @@ inline void AddBits(LineBits& bits, __m128i v, size_t shift) {
     bits.high |= bits16(v);
 }
 
-// The masks of the n bytes at p, 1 <= n <= 64. A line shorter than 16 bytes is copied first, so
-// that nothing past p + n is read.
+// The masks of the n bytes at p, 1 <= n <= 64.
 inline LineBits BitsOf(const char* p, size_t n) {
     LineBits bits;
     if (n < 16) {
-        alignas(16) char buffer[16] = {};
-        blocks::CopyBytes(buffer, p, n);
-        AddBits(bits, _mm_load_si128(reinterpret_cast<const __m128i*>(buffer)), 0);
-        return bits;
+        AddBits(bits, blocks::LoadShort(p, n), 0);
+        const uint64_t valid = (uint64_t{1} << n) - 1; // what follows p + n is none of the line
+        return {bits.stops & valid, bits.slash & valid, bits.star & valid, bits.high & valid};
     }
     for (size_t i = 0; i + 16 <= n; i += 16)
         AddBits(bits, Load16(p, i), i);
@@ -588,18 +579,18 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     if (IsBlank(c) || IsBlank(At(r, size - 1)))
         return 0;
 #if defined(__SSE2__)
-    if (size <= 64) {
-        const LineBits bits = BitsOf(r, size);
-        const uint64_t lead = (uint64_t{1} << b) - 1; // b < 64: the text is not empty
-        if ((bits.blank & lead) != lead)
+    if (n <= 64) {
+        // The lead is indentation; the masks are the text's.
+        if (!OnlySpacesOrTabs(r, b))
             return 0;
-        if (state_ == State::Code && (bits.stops >> b) == 0) {
+        const LineBits bits = BitsOf(r + b, n);
+        if (state_ == State::Code && bits.stops == 0) {
             // One run of tokens whose first is the text's first byte.
             if (c >= 0x80 || c == '%' ||
                 !endSkip(true, c == '#' && (n == 1 || r[b + 1] != '#'), 0, false, State::Code, r,
                          size, &skip))
                 return 0;
-        } else if (r[size - 1] == '\\' || !walkBits(r + b, n, bits >> b, &skip)) {
+        } else if (r[size - 1] == '\\' || !walkBits(r + b, n, bits, &skip)) {
             return 0;
         }
         skipLine(skip);

@@ -250,23 +250,6 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     return LineFate::Continue;
 }
 
-#if defined(__SSE2__)
-namespace {
-
-// The sixteen bytes at p, of which the first n (0 < n < 16) are a line's. They are read in
-// place where that cannot cross into the next page, as a string function reads, and the caller
-// masks off what follows the line; else the line is copied first.
-[[gnu::no_sanitize_address]] inline __m128i LoadShortLine(const char* p, size_t n) {
-    if ((reinterpret_cast<uintptr_t>(p) & 4095) <= 4096 - 16)
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    alignas(16) char padded[16] = {};
-    std::memcpy(padded, p, n & 15);
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
-}
-
-} // namespace
-#endif
-
 LineScan ScanLine(std::string_view raw) {
     LineScan scan;
     const char* p = raw.data();
@@ -303,7 +286,7 @@ LineScan ScanLine(std::string_view raw) {
     unsigned valid = 0xFFFF;
     if (n < 16) {
         valid = (1u << n) - 1;
-        visit(LoadShortLine(p, n), 0, valid);
+        visit(blocks::LoadShort(p, n), 0, valid);
     } else {
         size_t i = 0;
         for (; i + 16 <= n; i += 16)
