@@ -16,10 +16,8 @@ namespace srctdy {
 // Where the bytes of a text of 64 bytes or less stand that a walk over it must see: bit i of
 // each mask is p[i].
 struct GuardTokenizer::LineBits {
-    uint64_t stops = 0; // comment marks, quotes and backslashes
-    uint64_t slash = 0;
-    uint64_t star = 0;
-    uint64_t high = 0; // bytes 0x80 and above
+    uint64_t stops = 0; // slashes, quotes and backslashes
+    uint64_t high = 0;  // bytes 0x80 and above
 };
 
 namespace {
@@ -164,8 +162,6 @@ inline void AddBits(LineBits& bits, __m128i v, size_t shift) {
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
     bits.stops |=
         bits16(_mm_or_si128(_mm_or_si128(slash, quotes), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
-    bits.slash |= bits16(slash);
-    bits.star |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('*')));
     bits.high |= bits16(v);
 }
 
@@ -175,7 +171,7 @@ inline LineBits BitsOf(const char* p, size_t n) {
     if (n < 16) {
         AddBits(bits, blocks::LoadShort(p, n), 0);
         const uint64_t valid = (uint64_t{1} << n) - 1; // what follows p + n is none of the line
-        return {bits.stops & valid, bits.slash & valid, bits.star & valid, bits.high & valid};
+        return {bits.stops & valid, bits.high & valid};
     }
     for (size_t i = 0; i + 16 <= n; i += 16)
         AddBits(bits, Load16(p, i), i);
@@ -357,7 +353,6 @@ bool GuardTokenizer::quoteNeedsLexer(const char* p, size_t i) const {
 // scanAlike for a line of 1 to 64 bytes that does not end in a backslash, led by its masks:
 // the walk looks only at the bytes that can change its state.
 bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const {
-    const uint64_t closes = bits.star & (bits.slash >> 1); // "*/" at each bit
     bool tokens = false;
     bool hash = false;
     size_t hashAt = 0;
@@ -365,10 +360,17 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
     size_t i = 0;
     while (i < n) {
         if (state == State::Block) {
-            const uint64_t end = From(closes, i);
-            if (end == 0)
+            // The "/" of a "*/": a stop after i whose byte before is a "*".
+            uint64_t slashes = i + 1 < n ? From(bits.stops, i + 1) : 0;
+            while (slashes != 0) {
+                const size_t k = static_cast<size_t>(std::countr_zero(slashes));
+                if (p[k] == '/' && p[k - 1] == '*')
+                    break;
+                slashes &= slashes - 1;
+            }
+            if (slashes == 0)
                 break;
-            i = static_cast<size_t>(std::countr_zero(end)) + 2;
+            i = static_cast<size_t>(std::countr_zero(slashes)) + 1;
             state = State::Code;
             continue;
         }
