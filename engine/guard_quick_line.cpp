@@ -476,6 +476,11 @@ bool GuardTokenizer::scanRespaced(std::string_view a, std::string_view b, Skip* 
 bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     const char* p = a.data();
     size_t n = a.size();
+#if defined(__SSE2__)
+    // A short line without a splice: led by its masks.
+    if (n > 0 && n <= 64 && p[n - 1] != '\\')
+        return walkBits(p, n, BitsOf(p, n), skip);
+#endif
     bool splice = n > 0 && p[n - 1] == '\\';
     if (splice) {
         if (n < 2 || !IsBlank(At(p, n - 2)) || !realBackslash(a, 0, n - 1))
