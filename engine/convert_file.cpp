@@ -541,7 +541,7 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
         prompter.tell(ReadFailure(reader, path));
         return kOutputFailed;
     }
-    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+    if (!UnchangedSinceOpen(path, inputStat, reader.bytesRead())) {
         prompter.tell(FormatText(text::kChangedWhileConverting, path));
         return kOutputFailed;
     }
@@ -598,8 +598,11 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
             prompter.tell(FormatText(text::kOutsideFolder, path));
             return kOutputFailed;
         }
+        // A folder this run has checked is there: were it removed meanwhile, creating the
+        // output tells (below).
         std::error_code ignored; // a failure shows when the output cannot be created
-        std::filesystem::create_directories(outputFolder, ignored);
+        if (!known)
+            std::filesystem::create_directories(outputFolder, ignored);
         // Output into the file's own folder or above it would replace sources (this one or
         // others) without any of overwrite mode's care.
         char resolved[PATH_MAX];
@@ -645,6 +648,11 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     std::optional<TemporaryFile>& output = deferred.output();
     if (!earlier.valid()) {
         output.emplace(outputFolder, overwrite ? 0600 : 0666);
+        if (!output->valid() && errno == ENOENT && !overwrite) {
+            std::error_code ignored;
+            std::filesystem::create_directories(outputFolder, ignored);
+            output.emplace(outputFolder, 0666);
+        }
         if (!output->valid()) {
             prompter.tell(text::kOutputOpenError);
             return kOutputFailed;
@@ -690,7 +698,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         return kOutputFailed; // the temporary file goes with output
     }
     // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
-    if (!UnchangedSinceOpen(path, input.get(), inputStat, reader.bytesRead())) {
+    if (!UnchangedSinceOpen(path, inputStat, reader.bytesRead())) {
         prompter.tell(FormatText(text::kChangedWhileConverting, path));
         return kOutputFailed;
     }

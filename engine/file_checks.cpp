@@ -79,11 +79,9 @@ bool FolderChecks::leadsOut(const std::string& path, const std::string& treeRoot
     return paths_.resolve(path, resolved) && !IsWithin(resolved, resolvedRoot(treeRoot));
 }
 
-bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
-                        uint64_t bytesRead) {
-    struct stat now, named;
-    return ::fstat(fd, &now) == 0 && ::stat(path.c_str(), &named) == 0 &&
-           SameFileState(opened, now) && SameFileState(opened, named) &&
+bool UnchangedSinceOpen(const std::string& path, const struct stat& opened, uint64_t bytesRead) {
+    struct stat named;
+    return ::stat(path.c_str(), &named) == 0 && SameFileState(opened, named) &&
            bytesRead == static_cast<uint64_t>(opened.st_size);
 }
 

@@ -47,10 +47,10 @@ private:
     std::unordered_set<std::string> safe_;
 };
 
-// Whether the file opened as fd is, after the conversion, still the file the path names (no
-// rename put another in its place), unchanged since it was opened (stat at open: opened; no
-// rewrite in place) and read to its end (bytesRead).
-bool UnchangedSinceOpen(const std::string& path, int fd, const struct stat& opened,
-                        uint64_t bytesRead);
+// Whether the file opened (stat at open: opened, its descriptor still open) is, after the
+// conversion, still the file the path names (no rename put another in its place), unchanged
+// since it was opened (no rewrite in place) and read to its end (bytesRead). One stat of the
+// path tells both: while the descriptor is open its inode number cannot name another file.
+bool UnchangedSinceOpen(const std::string& path, const struct stat& opened, uint64_t bytesRead);
 
 } // namespace srctdy

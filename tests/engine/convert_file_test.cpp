@@ -1,4 +1,5 @@
 #include "engine/convert_file.h"
+#include "engine/file_checks.h"
 #include "engine/line_writer.h"
 #include "platform/scripted_prompter.h"
 #include "support/test_files.h"
@@ -430,6 +431,20 @@ TEST_F(ConvertFileTest, InputEndingAtAnUnreadablePageConvertsAsItsBytesSay) {
         }
     }
     ::munmap(pages, 2 * page);
+}
+
+// A run creates its sub-folder once; one removed meanwhile is made again for the next file.
+TEST_F(ConvertFileTest, SubFolderRemovedDuringARunIsMadeAgain) {
+    WriteFile(dir / "a.c", "  a;\n");
+    WriteFile(dir / "b.c", "  b;\n");
+    FolderChecks checks;
+    ConvertExtras extras;
+    extras.folderChecks = &checks;
+    ASSERT_EQ(kConverted, convertWith("a.c", false, &extras));
+    std::filesystem::remove_all(dir / "NewFolder");
+    ASSERT_EQ(kConverted, convertWith("b.c", false, &extras));
+    EXPECT_EQ("b;\r\n", ReadFile(dir / "NewFolder/b.c"));
+    EXPECT_EQ("b.c", ListFolder(dir / "NewFolder"));
 }
 
 TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
