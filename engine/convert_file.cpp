@@ -270,18 +270,22 @@ private:
             return false;
         const bool plain = !scan.marks && tracker_.atPlainCode();
         LexKind start = LexKind::Code;
+        bool analysedHere = false;
         if (!plain) {
             // A comment or a literal: the comment stage must have nothing to do with it.
             if (options_.commentMode == 2 ||
                 (options_.commentMode == 3 && state_.rawLine.size() > kLongestUnsplitLine))
                 return false;
-            const LineLex& lex = tracker_.analyse(state_.rawLine);
-            if (!OnlyTrimmed(lex)) {
+            if (tracker_.staysInComment(state_.rawLine)) {
+                start = LexKind::BlockComment;
+            } else {
+                const LineLex& lex = tracker_.analyse(state_.rawLine);
                 analysed = &lex;
-                return false;
+                if (!OnlyTrimmed(lex))
+                    return false;
+                start = lex.start;
+                analysedHere = true;
             }
-            start = lex.start;
-            analysed = &lex;
         }
         // The output stage turns a directive's tabs into spaces where they are not part of a
         // literal or a header name. In a line with neither, every tab is turned.
@@ -294,7 +298,7 @@ private:
         std::string_view text;
         if (FilterTrimmedLine(options_, start, scan, state_, text) == LineFate::Drop)
             return true;
-        if (!plain)
+        if (analysedHere)
             tracker_.accept();
         if (respace) {
             respaced_.assign(text);

@@ -450,6 +450,23 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     return lex;
 }
 
+bool LexicalTracker::staysInComment(std::string_view text) const {
+    if (carry_.kind != LexKind::BlockComment || carry_.continued || carry_.byteContinued ||
+        carry_.beforeSplice != 0 || carry_.gapBeforeSplice || carry_.escapePending)
+        return false;
+    size_t last = text.size();
+    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
+        --last;
+    if (last > 0 && text[last - 1] == '\\')
+        return false;
+    // Neither "*" nor "/" can be the second byte of a double-byte character: a byte search
+    // finds every "*/" of both readings.
+    for (size_t at = text.find('/', 1); at != std::string_view::npos; at = text.find('/', at + 1))
+        if (text[at - 1] == '*')
+            return false;
+    return true;
+}
+
 void LexicalTracker::accept() {
     // Field by field: the delimiter string is copied only when there is one.
     carry_.kind = next_.kind;

@@ -79,6 +79,10 @@ public:
         return atCodeLineStart() && !carry_.escapePending && carry_.beforeSplice == 0 &&
                !carry_.gapBeforeSplice;
     }
+    // Whether text, met inside a block comment with nothing else carried over, stays in it:
+    // it holds no "*/" and ends in no backslash (a splice in either reading). Such a line is
+    // comment from end to end and leaves the state as it is: it needs no analysis.
+    bool staysInComment(std::string_view text) const;
     const LexOptions& options() const { return options_; }
 
 private:

@@ -4,6 +4,7 @@
 #include "engine/file_texts.h"
 #include "engine/format_options.h"
 #include "engine/lexical_state.h"
+#include "engine/line_scan.h"
 #include "engine/text_encoding.h"
 
 #include <memory>
@@ -27,22 +28,6 @@ struct FileContext {
 
 // Whether a line goes on to the next stage or is dropped.
 enum class LineFate { Continue, Drop };
-
-// What one pass over a line as read finds. Most lines hold no comment or quote mark and no
-// backslash: such a line, met where the tracker stands in plain code, opens no comment or
-// literal and continues nothing, so it needs no analysis and leaves the tracker as it was.
-struct LineScan {
-    bool marks = false; // a comment or quote mark, or a backslash
-    bool hash = false;  // a "#"
-    bool high = false;  // a byte above 0x7F (a full-width space among them)
-    bool open = false;  // a "{"
-    bool close = false; // a "}"
-    // The line without its blanks at both ends is raw[textBegin, textEnd); an empty range at 0
-    // for a line of blanks.
-    size_t textBegin = 0;
-    size_t textEnd = 0;
-};
-LineScan ScanLine(std::string_view raw);
 
 // Whether the options let lines take the short way: no deletion or replacement that looks at
 // every line's text. The caller adds its own conditions (comment mode, module header).
