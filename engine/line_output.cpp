@@ -49,11 +49,11 @@ void TabsToSpaces(std::string& line, const ConversionState& state) {
 
 // The text written before a line: an optional "//" and `levels` indentation units. Without
 // the "//" it is a view of the unit run, so the usual line copies nothing.
-std::string_view BuildHead(std::string& buffer, bool lineComment, const Indentation& indentation,
-                           int levels) {
+[[gnu::always_inline]] inline std::string_view
+BuildHead(std::string& buffer, bool lineComment, const Indentation& indentation, int levels) {
     const size_t width = levels > 0 ? indentation.unit.size() * static_cast<size_t>(levels) : 0;
     while (indentation.run.size() < width)
-        indentation.run += indentation.unit;
+        [[unlikely]] indentation.run += indentation.unit;
     std::string_view indent(indentation.run.data(), width);
     if (!lineComment)
         return indent;

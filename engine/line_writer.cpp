@@ -142,7 +142,8 @@ void LineWriter::append(std::string_view head, std::string_view text, std::strin
     appendBytes(head, text, end);
 }
 
-void LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
+[[gnu::always_inline]] inline void
+LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
     const size_t length = head.size() + text.size() + end.size();
     if (length > kFlushAt) {
         // A line longer than the buffer goes to the sink as it is: copying it would double
