@@ -78,6 +78,7 @@ LineReader::~LineReader() {
 
 bool LineReader::tooLong() {
     eof_ = failed_ = tooLong_ = true;
+    windowSet_ = false; // no line is returned after this
     return false;
 }
 
@@ -164,7 +165,7 @@ size_t LineReader::findNewline(size_t from) {
     return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_) : std::string_view::npos;
 }
 
-bool LineReader::next(std::string_view& line) {
+bool LineReader::nextBeyondWindow(std::string_view& line) {
     if (tooLong_)
         return false;
     size_t searchFrom = pos_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,7 +28,24 @@ public:
     // read error (see failed()).
     bool next(std::string& line);
     // The same, as a view into the reader's block that stays valid until the next call.
-    bool next(std::string_view& line);
+    bool next(std::string_view& line) {
+        // Most lines end in the 64 bytes whose line ends were found with the line before.
+        if (windowSet_ && pos_ >= window_ && pos_ - window_ < 64) {
+            if (const uint64_t rest = newlines_ & (~uint64_t{0} << (pos_ - window_))) {
+                const size_t end = window_ + static_cast<size_t>(std::countr_zero(rest));
+                size_t length = end - pos_;
+                lineEnd_ = "\n";
+                if (length > 0 && data_[end - 1] == '\r') {
+                    --length; // CR LF reads as one line end
+                    lineEnd_ = "\r\n";
+                }
+                line = std::string_view(data_ + pos_, length);
+                pos_ = end + 1;
+                return true;
+            }
+        }
+        return nextBeyondWindow(line);
+    }
     // For a reader on a file descriptor that has not returned a line yet: reads on until the
     // end of the input or until its block is full, and returns every byte read from the start.
     // whole tells whether that is the whole input (then it stays in the block for next(): a
@@ -48,6 +66,8 @@ public:
     std::string_view lineEnd() const { return lineEnd_; }
 
 private:
+    // next() where the window holds no line end: searches on, reading more when it must.
+    bool nextBeyondWindow(std::string_view& line);
     bool fill();
     bool readMore(); // one read into the block's free part; false at the end or on an error
     bool tooLong();  // marks the input as ended by a line that is too long
