@@ -88,15 +88,17 @@ std::string ResolveLinks(const std::string& path) {
 // while they equal that file's, and the temporary file is made only when they part, pass the
 // limit or end short. An output that already holds them is left alone: nothing is created,
 // written or renamed in its folder (runs over an unchanged tree, several threads in one
-// folder).
+// folder). Past the limit the comparing goes on, so that a large output that holds them is
+// left alone too; only its temporary file was made in vain.
 class DeferredOutput : public ByteSink {
 public:
     DeferredOutput(int existing, const std::string& folder)
         : probe_(nullptr, existing), folder_(folder) {}
 
     bool write(std::string_view bytes) override {
-        if (!output_) {
+        if (probe_.sameSoFar())
             probe_.write(bytes);
+        if (!output_) {
             if (probe_.sameSoFar() && held_.size() + bytes.size() <= kMostHeld) {
                 held_.append(bytes);
                 return true;
@@ -107,7 +109,7 @@ public:
         return FdSink(output_->fd()).write(bytes);
     }
     // At the end: whether the earlier output, of size bytes, holds exactly what was written.
-    bool alreadyThere(off_t size) const { return !output_ && probe_.matched(size); }
+    bool alreadyThere(off_t size) const { return probe_.matched(size); }
     // Makes the temporary file and writes what is held into it.
     bool open() {
         output_.emplace(folder_, 0666);
@@ -692,7 +694,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         writeOk = ::fchmod(output->fd(), inputStat.st_mode & 07777) == 0;
     }
     const bool sync = extras ? extras->sync : kSyncByDefault;
-    if (sync && writeOk && output)
+    if (sync && writeOk && output && !leftAlone)
         writeOk = ::fsync(output->fd()) == 0;
     if (output)
         writeOk = output->close() && writeOk;
