@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 // The character rules of the token guard's tokenizer. They are its own on purpose: nothing
 // here is shared with the engine's lexical tracker or its double-byte helpers, so that one
@@ -68,6 +69,19 @@ inline size_t LeadingSpacesOrTabs(const char* p, size_t n) {
     while (i < n && (p[i] == ' ' || p[i] == '\t'))
         ++i;
     return i;
+}
+
+// s without the tokenizer's blanks at both ends (a line holds no LF); the usual indentation
+// is passed eight bytes at a time.
+inline std::string_view Trimmed(std::string_view s) {
+    const char* p = s.data();
+    size_t b = LeadingSpacesOrTabs(p, s.size());
+    size_t e = s.size();
+    while (b < e && IsBlank(At(p, b)))
+        ++b;
+    while (e > b && IsBlank(At(p, e - 1)))
+        --e;
+    return {p + b, e - b};
 }
 
 // Whether the n bytes at p are spaces and tabs only (the usual indentation): eight at a time,

@@ -194,15 +194,27 @@ inline Slash SlashAt(const char* p, size_t i, size_t n) {
     return i + 1 < n && p[i + 1] == '/' ? Slash::Line : Slash::Alone;
 }
 
-// The first token of a line, at p[i] (no blank, no comment): false where the lexer must tell
-// what it is (a full-width space, a digraph); hash when it is a "#" that begins a directive.
-inline bool FirstToken(const char* p, size_t i, size_t n, bool& hash) {
-    const unsigned char c = At(p, i);
-    if (c >= 0x80 || c == '%')
-        return false;
-    hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
-    return true;
-}
+// What a walk over a line has found of its first token.
+struct FirstTokenSeen {
+    bool tokens = false;
+    bool hash = false; // it is a "#" that begins a directive
+    size_t at = 0;
+
+    // p[i] is the line's first byte past its blanks and comments: the first token, unless a
+    // comment begins there. False where the lexer must tell what it is (a full-width space, a
+    // digraph).
+    bool take(const char* p, size_t i, size_t n) {
+        const unsigned char c = At(p, i);
+        if (c == '/' && SlashAt(p, i, n) != Slash::Alone)
+            return true;
+        if (c >= 0x80 || c == '%')
+            return false;
+        tokens = true;
+        hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
+        at = i;
+        return true;
+    }
+};
 
 } // namespace
 
@@ -227,9 +239,7 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
         --n;
         --m;
     }
-    bool tokens = false;
-    bool hash = false;
-    size_t hashAt = 0;
+    FirstTokenSeen first;
     State state = state_;
     size_t i = 0;
     size_t j = 0;
@@ -287,15 +297,11 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
             j += 2;
             continue;
         }
-        if (!tokens) {
-            // A full-width space or a digraph would need the lexer to tell what is first.
-            if (c >= 0x80 || c == '%')
+        if (!first.tokens) {
+            if (!first.take(p, i, n))
                 return false;
-            tokens = true;
-            hash = c == '#' && (i + 1 == n || p[i + 1] != '#');
-            hashAt = i;
             // A header name holds its blanks.
-            if (hash && IncludeLine(p, i + 1, n) && a.substr(i) != b.substr(j))
+            if (first.hash && IncludeLine(p, i + 1, n) && a.substr(i) != b.substr(j))
                 return false;
         }
         if (c == '\\')
@@ -328,7 +334,7 @@ bool GuardTokenizer::quickScan(std::string_view a, std::string_view b, Skip* ski
     }
     if (i != n || j != m)
         return false;
-    return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
+    return endSkip(first.tokens, first.hash, first.at, splice, state, p, n, skip);
 }
 
 // At a "/" in code at p[i]: steps past it, or past "/*" into a block comment; false at a line
@@ -353,9 +359,7 @@ bool GuardTokenizer::quoteNeedsLexer(const char* p, size_t i) const {
 // scanAlike for a line of 1 to 64 bytes that does not end in a backslash, led by its masks:
 // the walk looks only at the bytes that can change its state.
 bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Skip* skip) const {
-    bool tokens = false;
-    bool hash = false;
-    size_t hashAt = 0;
+    FirstTokenSeen first;
     State state = state_;
     size_t i = 0;
     while (i < n) {
@@ -374,17 +378,13 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
             state = State::Code;
             continue;
         }
-        if (!tokens) {
+        if (!first.tokens) {
             while (i < n && IsBlank(At(p, i)))
                 ++i;
             if (i == n)
                 break;
-            if (p[i] != '/' || SlashAt(p, i, n) == Slash::Alone) {
-                if (!FirstToken(p, i, n, hash))
-                    return false;
-                tokens = true;
-                hashAt = i;
-            }
+            if (!first.take(p, i, n))
+                return false;
         }
         const uint64_t next = From(bits.stops, i);
         if (next == 0)
@@ -423,7 +423,7 @@ bool GuardTokenizer::walkBits(const char* p, size_t n, const LineBits& bits, Ski
             break; // not closed: the literal runs to the end of the line
         i = k + 1;
     }
-    return endSkip(tokens, hash, hashAt, false, state, p, n, skip);
+    return endSkip(first.tokens, first.hash, first.at, false, state, p, n, skip);
 }
 #endif
 
@@ -487,9 +487,7 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             return false;
         --n;
     }
-    bool tokens = false;
-    bool hash = false;
-    size_t hashAt = 0;
+    FirstTokenSeen first;
     State state = state_;
     size_t i = 0;
     while (i < n) {
@@ -502,17 +500,13 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             continue;
         }
         unsigned char c = At(p, i);
-        if (!tokens) {
+        if (!first.tokens) {
             if (IsBlank(c)) {
                 ++i;
                 continue;
             }
-            if (c != '/' || SlashAt(p, i, n) == Slash::Alone) {
-                if (!FirstToken(p, i, n, hash))
-                    return false;
-                tokens = true;
-                hashAt = i;
-            }
+            if (!first.take(p, i, n))
+                return false;
         }
         if (!kAlikeStop[c]) {
             i = NextStop(p, i + 1, n);
@@ -537,26 +531,20 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
             break;
         }
     }
-    return endSkip(tokens, hash, hashAt, splice, state, p, n, skip);
+    return endSkip(first.tokens, first.hash, first.at, splice, state, p, n, skip);
 }
 
 // Flattened: the walk and the state change are one function with the line kept in registers.
 [[gnu::flatten]] int GuardTokenizer::stepAlike(std::string_view text, std::string_view reference) {
-    size_t b = LeadingSpacesOrTabs(reference.data(), reference.size());
-    size_t e = reference.size();
-    while (b < e && IsBlank(At(reference.data(), b)))
-        ++b;
-    while (e > b && IsBlank(At(reference.data(), e - 1)))
-        --e;
-    size_t n = e - b;
+    const std::string_view trimmed = Trimmed(reference);
+    const size_t n = trimmed.size();
     if (n != text.size())
         return 0;
     // The same bytes as the trimmed reference, or blanks for blanks (a directive's tabs made
     // spaces): either way text is trimmed too.
     Skip skip;
-    if (SameBytes(text.data(), reference.data() + b, n)
-            ? !scanAlike(text, &skip)
-            : !scanRespaced(text, {reference.data() + b, n}, &skip))
+    if (SameBytes(text.data(), trimmed.data(), n) ? !scanAlike(text, &skip)
+                                                  : !scanRespaced(text, trimmed, &skip))
         return 0;
     skipLine(skip);
     return skip.tokens ? 2 : 1;
@@ -593,9 +581,9 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
         const LineBits bits = BitsOf(r + b, n);
         if (state_ == State::Code && bits.stops == 0) {
             // One run of tokens whose first is the text's first byte.
-            if (c >= 0x80 || c == '%' ||
-                !endSkip(true, c == '#' && (n == 1 || r[b + 1] != '#'), 0, false, State::Code, r,
-                         size, &skip))
+            FirstTokenSeen first;
+            if (!first.take(r, b, size) ||
+                !endSkip(true, first.hash, first.at, false, State::Code, r, size, &skip))
                 return 0;
         } else if (r[size - 1] == '\\' || !walkBits(r + b, n, bits, &skip)) {
             return 0;

@@ -171,19 +171,8 @@ bool LineReader::nextBeyondWindow(std::string_view& line) {
     size_t searchFrom = pos_;
     for (;;) {
         const size_t end = findNewline(searchFrom);
-        if (end != std::string_view::npos) {
-            size_t len = end - pos_;
-            lineEnd_ = "\n";
-            if (len > 0 && data_[end - 1] == '\r') {
-                --len; // CR LF reads as one line end
-                lineEnd_ = "\r\n";
-            }
-            if (len > kMaxLineLength && fd_ >= 0)
-                return tooLong();
-            line = std::string_view(data_ + pos_, len);
-            pos_ = end + 1;
-            return true;
-        }
+        if (end != std::string_view::npos)
+            return takeLine(end, line);
         size_t tail = size_ - pos_;
         if (eof_ || !fill()) {
             if (pos_ >= size_ || tooLong_)

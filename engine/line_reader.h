@@ -31,18 +31,8 @@ public:
     bool next(std::string_view& line) {
         // Most lines end in the 64 bytes whose line ends were found with the line before.
         if (windowSet_ && pos_ >= window_ && pos_ - window_ < 64) {
-            if (const uint64_t rest = newlines_ & (~uint64_t{0} << (pos_ - window_))) {
-                const size_t end = window_ + static_cast<size_t>(std::countr_zero(rest));
-                size_t length = end - pos_;
-                lineEnd_ = "\n";
-                if (length > 0 && data_[end - 1] == '\r') {
-                    --length; // CR LF reads as one line end
-                    lineEnd_ = "\r\n";
-                }
-                line = std::string_view(data_ + pos_, length);
-                pos_ = end + 1;
-                return true;
-            }
+            if (const uint64_t rest = newlines_ & (~uint64_t{0} << (pos_ - window_)))
+                return takeLine(window_ + static_cast<size_t>(std::countr_zero(rest)), line);
         }
         return nextBeyondWindow(line);
     }
@@ -66,6 +56,21 @@ public:
     std::string_view lineEnd() const { return lineEnd_; }
 
 private:
+    // Returns the line from pos_ to the LF at end (a CR before it belongs to the line end) and
+    // moves past it; a line too long for a file ends the input instead.
+    bool takeLine(size_t end, std::string_view& line) {
+        size_t length = end - pos_;
+        lineEnd_ = "\n";
+        if (length > 0 && data_[end - 1] == '\r') {
+            --length;
+            lineEnd_ = "\r\n";
+        }
+        if (length > kMaxLineLength && fd_ >= 0)
+            return tooLong();
+        line = std::string_view(data_ + pos_, length);
+        pos_ = end + 1;
+        return true;
+    }
     // next() where the window holds no line end: searches on, reading more when it must.
     bool nextBeyondWindow(std::string_view& line);
     bool fill();

@@ -32,17 +32,6 @@ private:
 
 constexpr size_t kMostWaiting = 256;
 
-// The tokenizer's blanks; a line holds no LF.
-std::string_view Trimmed(std::string_view s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && guard::IsBlank(guard::At(s.data(), b)))
-        ++b;
-    while (e > b && guard::IsBlank(guard::At(s.data(), e - 1)))
-        --e;
-    return s.substr(b, e - b);
-}
-
 } // namespace
 
 TokenGuard::TokenGuard(GuardOptions options)
@@ -133,8 +122,8 @@ void TokenGuard::arrive(int side, std::string_view text, long inputLine) {
 bool TokenGuard::skipPair(std::string_view a, std::string_view b, long inputLine,
                           bool referenceOnly) {
     GuardTokenizer::Skip skip;
-    std::string_view ta = Trimmed(a);
-    std::string_view tb = Trimmed(b);
+    std::string_view ta = guard::Trimmed(a);
+    std::string_view tb = guard::Trimmed(b);
     bool alike = ta.size() == tb.size() && std::memcmp(ta.data(), tb.data(), ta.size()) == 0;
     if (!(alike ? reference_.scanAlike(ta, &skip) : reference_.scanRespaced(ta, tb, &skip)) &&
         !reference_.quickScan(ta, tb, &skip))
