@@ -74,6 +74,15 @@ template <class Visit> void ForEachBlock(std::string_view line, Visit visit) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
 }
 
+// The bits of the bytes of block that are blanks to a line's trimming: space and \t to \r.
+inline unsigned Blanks(__m128i block) {
+    const __m128i control = _mm_sub_epi8(block, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
+    const __m128i blank =
+        _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(' ')),
+                     _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
+    return static_cast<unsigned>(_mm_movemask_epi8(blank));
+}
+
 // The bits of the bytes of block equal to c.
 inline unsigned Matches(__m128i block, char c) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(c))));

@@ -272,7 +272,6 @@ private:
             return false;
         const bool plain = !scan.marks && tracker_.atPlainCode();
         LexKind start = LexKind::Code;
-        bool analysedHere = false;
         if (!plain) {
             // A comment or a literal: the comment stage must have nothing to do with it.
             if (options_.commentMode == 2 ||
@@ -286,7 +285,6 @@ private:
                 if (!OnlyTrimmed(lex))
                     return false;
                 start = lex.start;
-                analysedHere = true;
             }
         }
         // The output stage turns a directive's tabs into spaces where they are not part of a
@@ -300,7 +298,7 @@ private:
         std::string_view text;
         if (FilterTrimmedLine(options_, start, scan, state_, text) == LineFate::Drop)
             return true;
-        if (analysedHere)
+        if (analysed) // a line that stays in its comment leaves the state as it was
             tracker_.accept();
         if (respace) {
             respaced_.assign(text);

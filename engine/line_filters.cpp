@@ -8,8 +8,6 @@
 #include "platform/string_table.h"
 
 #include <array>
-#include <bit>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -33,11 +31,7 @@ size_t LeadingBlanks(std::string_view raw, size_t end) {
     // Indentation sixteen bytes at a time: the first byte that is not blank ends it.
     while (begin + 16 <= end) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + begin));
-        const __m128i control = _mm_sub_epi8(x, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
-        const __m128i blank =
-            _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8(' ')),
-                         _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
-        const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
+        const unsigned other = ~blocks::Blanks(x) & 0xFFFFu;
         if (other)
             return begin + static_cast<size_t>(__builtin_ctz(other));
         begin += 16;

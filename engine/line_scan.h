@@ -47,10 +47,7 @@ struct LineScan {
         high = _mm_or_si128(high, x);
         open = _mm_or_si128(open, is('{'));
         close = _mm_or_si128(close, is('}'));
-        const __m128i control = _mm_sub_epi8(x, _mm_set1_epi8('\t')); // \t to \r: 0 to 4
-        const __m128i blank =
-            _mm_or_si128(is(' '), _mm_cmpeq_epi8(_mm_min_epu8(control, _mm_set1_epi8(4)), control));
-        const unsigned text = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & valid;
+        const unsigned text = ~blocks::Blanks(x) & valid;
         if (text) {
             if (!found)
                 scan.textBegin = at + static_cast<size_t>(std::countr_zero(text));
