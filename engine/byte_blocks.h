@@ -89,4 +89,37 @@ inline unsigned Matches(__m128i block, char c) {
 }
 #endif
 
+// Copies n bytes to out and returns the end, in moves of sixteen bytes: out must have room
+// for fifteen bytes more, which may be overwritten. Only the n bytes at from are read.
+[[gnu::always_inline]] inline char* CopyOver(char* out, const char* from, size_t n) {
+#if defined(__SSE2__)
+    if (n < 16) {
+        if (n > 0)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), LoadShort(from, n));
+        return out + n;
+    }
+    for (size_t i = 0; i + 16 < n; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    // The last sixteen bytes, where they may overlap the move before.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16)));
+    return out + n;
+#else
+    return CopyBytes(out, from, n);
+#endif
+}
+
+// Writes n copies of c to out and returns the end; out must have room for fifteen bytes more.
+[[gnu::always_inline]] inline char* FillOver(char* out, char c, size_t n) {
+#if defined(__SSE2__)
+    const __m128i run = _mm_set1_epi8(c);
+    for (size_t i = 0; i < n; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), run);
+#else
+    std::memset(out, c, n);
+#endif
+    return out + n;
+}
+
 } // namespace srctdy::blocks

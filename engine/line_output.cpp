@@ -158,8 +158,11 @@ void WriteTrimmedLine(const Indentation& indentation, ConversionState& state, Li
             levels = state.braceDepth - 1;
     }
     thread_local std::string head;
-    out.writeInputLine(BuildHead(head, false, indentation, levels), text, state.rawLineEnd,
-                       state.rawLine, state.lineNumber);
+    const std::string_view prefix = BuildHead(head, false, indentation, levels);
+    if (out.quick()) // every unit is one character repeated
+        out.writeIndentedLine(prefix, indentation.unit[0], text, state.rawLineEnd);
+    else
+        out.writeInputLine(prefix, text, state.rawLineEnd, state.rawLine, state.lineNumber);
     if (!state.rawLine.empty())
         state.blankRun = 0;
 }

@@ -12,7 +12,6 @@
 namespace srctdy {
 
 namespace {
-constexpr size_t kFlushAt = 128 * 1024;
 constexpr std::string_view kCrLf = "\r\n";
 
 // One spare buffer per thread, kept from file to file (see LineReader).
@@ -69,12 +68,13 @@ bool ComparingSink::matches(std::string_view bytes) {
 
 LineWriter::LineWriter(ByteSink& sink, LineEnds lineEnds)
     : sink_(sink), keep_(lineEnds == LineEnds::Keep),
-      addedEnd_(lineEnds == LineEnds::Lf ? "\n" : kCrLf) {
+      addedEnd_(lineEnds == LineEnds::Lf ? "\n" : kCrLf), faultPlanted_(plantedFault != nullptr),
+      quick_(!faultPlanted_) {
     if (spare.bytes) {
         buffer_ = std::move(spare.bytes);
         capacity_ = spare.capacity;
     } else {
-        capacity_ = kFlushAt + 4096;
+        capacity_ = kFlushAt + kSpare;
         buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     }
 }
@@ -116,6 +116,28 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
         append(head, text, keep_ ? inputEnd : addedEnd_);
     else
         appendBytes(head, text, keep_ ? inputEnd : addedEnd_);
+}
+
+[[gnu::noinline]] void LineWriter::writeIndentedLine(std::string_view head, char fill,
+                                                     std::string_view text,
+                                                     std::string_view inputEnd) {
+    const std::string_view end = keep_ ? inputEnd : addedEnd_;
+    const size_t length = head.size() + text.size() + end.size();
+    if (length > kQuickLength) [[unlikely]] {
+        append(head, text, end);
+        return;
+    }
+    // Below kFlushAt between writes, so the spare room past it takes the line and the bytes
+    // the moves write beyond it.
+    char* out = blocks::FillOver(buffer_.get() + size_, fill, head.size());
+    out = blocks::CopyOver(out, text.data(), text.size());
+    if (end.size() == 2)
+        std::memcpy(out, end.data(), 2);
+    else
+        blocks::CopyBytes(out, end.data(), end.size());
+    size_ += length;
+    if (size_ >= kFlushAt) [[unlikely]]
+        flush();
 }
 
 void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {

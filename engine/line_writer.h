@@ -87,9 +87,17 @@ public:
     // is that line as read, with the content edits the user asked for.
     void writeInputLine(std::string_view head, std::string_view text, std::string_view inputEnd,
                         std::string_view reference, long inputLine);
+    // The same for a line whose head is fill repeated and whose text holds no LF, the most
+    // common line by far, when quick() says that no one else sees the lines.
+    bool quick() const { return quick_; }
+    void writeIndentedLine(std::string_view head, char fill, std::string_view text,
+                           std::string_view inputEnd);
     // The token guard that sees every line as it is written, and the text of the input it
     // stands for; null for none.
-    void setGuard(TokenGuard* guard) { guard_ = guard; }
+    void setGuard(TokenGuard* guard) {
+        guard_ = guard;
+        quick_ = !guard_ && !faultPlanted_;
+    }
     // Whether an input line's text may hold a line break (put there by a replacement); when
     // not, writeInputLine does not look for one.
     void setInputBreaksPossible(bool possible) { inputBreaks_ = possible; }
@@ -102,7 +110,13 @@ public:
     bool flush();
     bool ok() const { return ok_; }
 
+    // Bytes held before they go to the sink, and the room kept past them.
+    static constexpr size_t kFlushAt = 128 * 1024;
+    static constexpr size_t kSpare = 4096;
+
 private:
+    static constexpr size_t kQuickLength = kSpare - 32;
+
     void append(std::string_view head, std::string_view text, std::string_view end);
     void appendBytes(std::string_view head, std::string_view text, std::string_view end);
     void grow(size_t needed);
@@ -115,7 +129,9 @@ private:
     size_t capacity_ = 0;
     bool ok_ = true;
     bool inputBreaks_ = true;
+    bool faultPlanted_; // a test's fault seam was set when the writer was made
     TokenGuard* guard_ = nullptr;
+    bool quick_; // neither a guard nor a fault sees the lines: writeIndentedLine copies them
 };
 
 } // namespace srctdy

@@ -407,6 +407,9 @@ TEST_F(ConvertFileTest, InputEndingAtAnUnreadablePageConvertsAsItsBytesSay) {
         {"{\n               }", "{\r\n}\r\n"},
         {"{\n                }", "{\r\n}\r\n"},
         {"   \t ", "\r\n"},
+        {"{\n 0123456789abcd;", "{\r\n    0123456789abcd;\r\n"},
+        {"{\n 0123456789abcde;", "{\r\n    0123456789abcde;\r\n"},
+        {"{\n 0123456789abcdef0123456789abcdef;", "{\r\n    0123456789abcdef0123456789abcdef;\r\n"},
     };
     settings.indentOn = true;
     const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
