@@ -59,9 +59,9 @@ TEST(EncodingDetect, DecidesFromAllTheBytesWhateverThePieces) {
 // A character of several bytes, or a byte UTF-8 never holds, is found at any offset of an
 // ASCII run (the run is passed over many bytes at a time).
 TEST(EncodingDetect, FindsTheFirstHighByteAtAnyOffset) {
-    for (size_t offset = 0; offset <= 80; ++offset) {
+    for (size_t offset = 0; offset <= 160; ++offset) {
         const std::string before(offset, 'a');
-        const std::string after(80 - offset, 'b');
+        const std::string after(160 - offset, 'b');
         EXPECT_EQ(kUtf8, DetectEncoding(before + "\xC3\xA9" + after)) << offset;
         EXPECT_EQ(kCp932, DetectEncoding(before + "\xFF" + after)) << offset;
     }
