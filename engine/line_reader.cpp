@@ -33,21 +33,6 @@ char* Allocate(char* old, size_t size) {
     return block;
 }
 
-#if defined(__SSE2__)
-// One bit for each LF among the 64 bytes at p.
-uint64_t NewlineBits(const char* p) {
-    const __m128i lf = _mm_set1_epi8('\n');
-    uint64_t bits = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        bits |=
-            static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
-            << (16 * k);
-    }
-    return bits;
-}
-#endif
-
 } // namespace
 
 void LineReader::Free::operator()(char* p) const {

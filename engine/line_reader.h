@@ -5,8 +5,26 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace srctdy {
+
+#if defined(__SSE2__)
+// One bit for each LF among the 64 bytes at p.
+[[gnu::always_inline]] inline uint64_t NewlineBits(const char* p) {
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        bits |=
+            static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+            << (16 * k);
+    }
+    return bits;
+}
+#endif
 
 // The longest line a file may hold: a longer one fails the file rather than the memory.
 inline constexpr size_t kMaxLineLength = size_t{64} << 20;
@@ -33,6 +51,16 @@ public:
         if (windowSet_ && pos_ >= window_ && pos_ - window_ < 64) {
             if (const uint64_t rest = newlines_ & (~uint64_t{0} << (pos_ - window_)))
                 return takeLine(window_ + static_cast<size_t>(std::countr_zero(rest)), line);
+#if defined(__SSE2__)
+            // Else most often in the 64 bytes that follow.
+            const size_t from = window_ + 64;
+            if (from + 64 <= size_) {
+                window_ = from;
+                newlines_ = NewlineBits(data_ + from);
+                if (newlines_)
+                    return takeLine(from + static_cast<size_t>(std::countr_zero(newlines_)), line);
+            }
+#endif
         }
         return nextBeyondWindow(line);
     }
@@ -45,15 +73,25 @@ public:
     // caller rewound it).
     void restart();
     // The file descriptor read from (-1 for bytes in memory).
-    int fd() const { return fd_; }
-    bool failed() const { return failed_; }
+    int fd() const {
+        return fd_;
+    }
+    bool failed() const {
+        return failed_;
+    }
     // Whether the input ended because a line was longer than kMaxLineLength (failed() too).
-    bool lineTooLong() const { return tooLong_; }
+    bool lineTooLong() const {
+        return tooLong_;
+    }
     // Bytes read from the file descriptor so far.
-    uint64_t bytesRead() const { return bytesRead_; }
+    uint64_t bytesRead() const {
+        return bytesRead_;
+    }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
-    std::string_view lineEnd() const { return lineEnd_; }
+    std::string_view lineEnd() const {
+        return lineEnd_;
+    }
 
 private:
     // Returns the line from pos_ to the LF at end (a CR before it belongs to the line end) and

@@ -112,16 +112,24 @@ TEST(LineReader, FindsTheLineEndsOfBytesMovedToTheFront) {
     }
 }
 
-// A reader of bytes in memory looks at none past them, not even at a line end right after.
+// A reader of bytes in memory looks at none past them, not even at a line end right after,
+// whether the last line is the first or follows one.
 TEST(LineReader, LooksAtNoByteAfterTheBytesInMemory) {
-    for (size_t size = 1; size <= 200; ++size) {
-        const std::string bytes = std::string(size, 'a') + "\n";
-        LineReader reader(std::string_view(bytes.data(), size));
-        std::string_view line;
-        ASSERT_TRUE(reader.next(line)) << size;
-        EXPECT_EQ(size, line.size());
-        EXPECT_EQ("", reader.lineEnd()) << size;
-        EXPECT_FALSE(reader.next(line));
+    for (const std::string_view before : {"", "x\n"}) {
+        for (size_t size = 1; size <= 200; ++size) {
+            SCOPED_TRACE(::testing::Message() << before.size() << " " << size);
+            const std::string bytes = std::string(before) + std::string(size, 'a') + "\n";
+            LineReader reader(std::string_view(bytes.data(), bytes.size() - 1));
+            std::string_view line;
+            if (!before.empty()) {
+                ASSERT_TRUE(reader.next(line));
+                EXPECT_EQ("x", line);
+            }
+            ASSERT_TRUE(reader.next(line));
+            EXPECT_EQ(size, line.size());
+            EXPECT_EQ("", reader.lineEnd());
+            EXPECT_FALSE(reader.next(line));
+        }
     }
 }
 
