@@ -176,12 +176,16 @@ LineWriter::appendBytes(std::string_view head, std::string_view text, std::strin
                 ok_ = sink_.write(part);
         return;
     }
-    if (capacity_ - size_ < length)
-        grow(length);
+    // The moves may write fifteen bytes past the line.
+    if (capacity_ - size_ < length + 16)
+        grow(length + 16);
     char* out = buffer_.get() + size_;
-    out = blocks::CopyBytes(out, head.data(), head.size());
-    out = blocks::CopyBytes(out, text.data(), text.size());
-    blocks::CopyBytes(out, end.data(), end.size());
+    out = blocks::CopyOver(out, head.data(), head.size());
+    out = blocks::CopyOver(out, text.data(), text.size());
+    if (end.size() == 2)
+        std::memcpy(out, end.data(), 2);
+    else
+        blocks::CopyBytes(out, end.data(), end.size());
     size_ += length;
     if (size_ >= kFlushAt)
         flush();
