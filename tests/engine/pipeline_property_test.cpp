@@ -534,7 +534,8 @@ TEST(ConversionPipeline, PlainLinesTakeTheShortWayToTheSameBytes) {
         ConvertSettings settings;
         settings.indentOn = random() % 4 != 0;
         settings.indentSizeIndex = static_cast<int>(random() % 4);
-        settings.lineEnds = random() % 3 == 0 ? LineEnds::Keep : LineEnds::CrLf;
+        const LineEnds lineEnds[] = {LineEnds::Keep, LineEnds::Lf, LineEnds::CrLf};
+        settings.lineEnds = lineEnds[random() % 3];
         const unsigned source = random() % 3; // pieces, UTF-8 pieces, or C-like lines
         const bool utf8 = source == 1;
         if (utf8)
