@@ -110,6 +110,14 @@ inline unsigned Matches(__m128i block, char c) {
 #endif
 }
 
+// Copies a line end of at most two bytes to out; the usual CR LF in one move.
+[[gnu::always_inline]] inline void CopyLineEnd(char* out, std::string_view end) {
+    if (end.size() == 2)
+        std::memcpy(out, end.data(), 2);
+    else
+        CopyBytes(out, end.data(), end.size());
+}
+
 // Writes n copies of c to out and returns the end; out must have room for fifteen bytes more.
 [[gnu::always_inline]] inline char* FillOver(char* out, char c, size_t n) {
 #if defined(__SSE2__)

@@ -130,14 +130,8 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
     // Below kFlushAt between writes, so the spare room past it takes the line and the bytes
     // the moves write beyond it.
     char* out = blocks::FillOver(buffer_.get() + size_, fill, head.size());
-    out = blocks::CopyOver(out, text.data(), text.size());
-    if (end.size() == 2)
-        std::memcpy(out, end.data(), 2);
-    else
-        blocks::CopyBytes(out, end.data(), end.size());
-    size_ += length;
-    if (size_ >= kFlushAt) [[unlikely]]
-        flush();
+    blocks::CopyLineEnd(blocks::CopyOver(out, text.data(), text.size()), end);
+    added(length);
 }
 
 void LineWriter::setAddedLineEnd(std::string_view firstInputEnd) {
@@ -179,16 +173,9 @@ LineWriter::appendBytes(std::string_view head, std::string_view text, std::strin
     // The moves may write fifteen bytes past the line.
     if (capacity_ - size_ < length + 16)
         grow(length + 16);
-    char* out = buffer_.get() + size_;
-    out = blocks::CopyOver(out, head.data(), head.size());
-    out = blocks::CopyOver(out, text.data(), text.size());
-    if (end.size() == 2)
-        std::memcpy(out, end.data(), 2);
-    else
-        blocks::CopyBytes(out, end.data(), end.size());
-    size_ += length;
-    if (size_ >= kFlushAt)
-        flush();
+    char* out = blocks::CopyOver(buffer_.get() + size_, head.data(), head.size());
+    blocks::CopyLineEnd(blocks::CopyOver(out, text.data(), text.size()), end);
+    added(length);
 }
 
 void LineWriter::grow(size_t needed) {

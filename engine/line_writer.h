@@ -120,6 +120,12 @@ private:
     void append(std::string_view head, std::string_view text, std::string_view end);
     void appendBytes(std::string_view head, std::string_view text, std::string_view end);
     void grow(size_t needed);
+    // Counts the length bytes just copied into the buffer, and hands the buffer on when full.
+    [[gnu::always_inline]] void added(size_t length) {
+        size_ += length;
+        if (size_ >= kFlushAt) [[unlikely]]
+            flush();
+    }
 
     ByteSink& sink_;
     bool keep_;
