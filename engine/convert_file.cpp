@@ -583,6 +583,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
 
     std::string outputFolder;
     std::string finalPath;
+    bool freshFolder = false; // a sub-folder this run created: no earlier output to look for
     if (overwrite) {
         std::string target = ResolveLinks(path);
         outputFolder = FolderOf(target);
@@ -605,8 +606,7 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         // A folder this run has checked is there: were it removed meanwhile, creating the
         // output tells (below).
         std::error_code ignored; // a failure shows when the output cannot be created
-        if (!known)
-            std::filesystem::create_directories(outputFolder, ignored);
+        const bool made = !known && std::filesystem::create_directories(outputFolder, ignored);
         // Output into the file's own folder or above it would replace sources (this one or
         // others) without any of overwrite mode's care.
         char resolved[PATH_MAX];
@@ -615,9 +615,10 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
                 prompter.tell(FormatText(text::kSubFolderIsSource, path));
                 return kOutputFailed;
             }
-            checks->markSafe(key);
+            checks->markSafe(key, made);
         }
         finalPath = Join(outputFolder, BaseNameOf(path));
+        freshFolder = checks->madeByRun(key);
     }
 
     Fd input(OpenForReading(path));
@@ -641,9 +642,10 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         return result;
 
     // An earlier sub-folder output, a plain file (a link there is replaced, not followed).
-    Fd earlier(overwrite ? -1
-                         : ::open(finalPath.c_str(),
-                                  O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    Fd earlier(
+        overwrite || freshFolder
+            ? -1
+            : ::open(finalPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
     struct stat earlierStat;
     if (earlier.valid() &&
         (::fstat(earlier.get(), &earlierStat) != 0 || !S_ISREG(earlierStat.st_mode)))

@@ -39,12 +39,18 @@ public:
     // path cannot be resolved (a missing file, a dangling link): opening it fails.
     bool leadsOut(const std::string& path, const std::string& treeRoot);
     bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
-    void markSafe(const std::string& key) { safe_.insert(key); }
+    // made: the run created the sub-folder, so it held no output of an earlier run.
+    void markSafe(const std::string& key, bool made) { safe_.emplace(key, made); }
+    // Whether the run created the sub-folder of a key it marked safe.
+    bool madeByRun(const std::string& key) const {
+        const auto found = safe_.find(key);
+        return found != safe_.end() && found->second;
+    }
 
 private:
     std::unordered_map<std::string, std::string> roots_;
     PathResolver paths_;
-    std::unordered_set<std::string> safe_;
+    std::unordered_map<std::string, bool> safe_;
 };
 
 // Whether the file opened (stat at open: opened, its descriptor still open) is, after the
