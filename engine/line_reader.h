@@ -51,16 +51,9 @@ public:
         if (windowSet_ && pos_ >= window_ && pos_ - window_ < 64) {
             if (const uint64_t rest = newlines_ & (~uint64_t{0} << (pos_ - window_)))
                 return takeLine(window_ + static_cast<size_t>(std::countr_zero(rest)), line);
-#if defined(__SSE2__)
             // Else most often in the 64 bytes that follow.
-            const size_t from = window_ + 64;
-            if (from + 64 <= size_) {
-                window_ = from;
-                newlines_ = NewlineBits(data_ + from);
-                if (newlines_)
-                    return takeLine(from + static_cast<size_t>(std::countr_zero(newlines_)), line);
-            }
-#endif
+            if (nextWindow())
+                return takeLine(window_ + static_cast<size_t>(std::countr_zero(newlines_)), line);
         }
         return nextBeyondWindow(line);
     }
@@ -73,25 +66,15 @@ public:
     // caller rewound it).
     void restart();
     // The file descriptor read from (-1 for bytes in memory).
-    int fd() const {
-        return fd_;
-    }
-    bool failed() const {
-        return failed_;
-    }
+    int fd() const { return fd_; }
+    bool failed() const { return failed_; }
     // Whether the input ended because a line was longer than kMaxLineLength (failed() too).
-    bool lineTooLong() const {
-        return tooLong_;
-    }
+    bool lineTooLong() const { return tooLong_; }
     // Bytes read from the file descriptor so far.
-    uint64_t bytesRead() const {
-        return bytesRead_;
-    }
+    uint64_t bytesRead() const { return bytesRead_; }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
-    std::string_view lineEnd() const {
-        return lineEnd_;
-    }
+    std::string_view lineEnd() const { return lineEnd_; }
 
 private:
     // Returns the line from pos_ to the LF at end (a CR before it belongs to the line end) and
@@ -108,6 +91,20 @@ private:
         line = std::string_view(data_ + pos_, length);
         pos_ = end + 1;
         return true;
+    }
+    // Moves the window to the 64 bytes after it, when they were read; false when they were
+    // not or hold no line end.
+    bool nextWindow() {
+#if defined(__SSE2__)
+        const size_t from = window_ + 64;
+        if (from + 64 > size_)
+            return false;
+        window_ = from;
+        newlines_ = NewlineBits(data_ + from);
+        return newlines_ != 0;
+#else
+        return false;
+#endif
     }
     // next() where the window holds no line end: searches on, reading more when it must.
     bool nextBeyondWindow(std::string_view& line);

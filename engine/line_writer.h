@@ -110,11 +110,10 @@ public:
     bool flush();
     bool ok() const { return ok_; }
 
+private:
     // Bytes held before they go to the sink, and the room kept past them.
     static constexpr size_t kFlushAt = 128 * 1024;
     static constexpr size_t kSpare = 4096;
-
-private:
     static constexpr size_t kQuickLength = kSpare - 32;
 
     void append(std::string_view head, std::string_view text, std::string_view end);
