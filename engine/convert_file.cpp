@@ -277,9 +277,11 @@ private:
             if (options_.commentMode == 2 ||
                 (options_.commentMode == 3 && state_.rawLine.size() > kLongestUnsplitLine))
                 return false;
+            // Neither a line that stays in its comment nor one that closes everything it
+            // opens needs the analysis: the state after it is the state before it.
             if (tracker_.staysInComment(state_.rawLine)) {
                 start = LexKind::BlockComment;
-            } else {
+            } else if (scan.high || scan.hash || !tracker_.closesEverything(state_.rawLine)) {
                 const LineLex& lex = tracker_.analyse(state_.rawLine);
                 analysed = &lex;
                 if (!OnlyTrimmed(lex))

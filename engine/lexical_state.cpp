@@ -50,7 +50,7 @@ const CodeStops kCodeStops;
 
 // The first of those bytes at text[i] or after, or the size: sixteen bytes at a time where
 // the machine has SSE2, the last sixteen of a long enough line read overlapping.
-size_t NextCodeStop(std::string_view text, size_t i) {
+[[gnu::always_inline]] inline size_t NextCodeStop(std::string_view text, size_t i) {
     const char* p = text.data();
     const size_t n = text.size();
 #if defined(__SSE2__)
@@ -74,6 +74,16 @@ size_t NextCodeStop(std::string_view text, size_t i) {
     while (i < n && !kCodeStops.stop[static_cast<unsigned char>(p[i])])
         ++i;
     return i;
+}
+
+// Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
+// in a comment than the "*" (rulers of stars).
+size_t CommentEnd(std::string_view text, size_t from) {
+    for (size_t at = text.find('/', from + 1); at != std::string_view::npos;
+         at = text.find('/', at + 1))
+        if (text[at - 1] == '*')
+            return at - 1;
+    return std::string_view::npos;
 }
 
 // The character at text[i], a byte 0x80 or above: its width, and whether it may stand in an
@@ -356,7 +366,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         }
         case LexKind::BlockComment: {
             // "*" and "/" are never second bytes: a byte search is safe in both encodings.
-            size_t close = text.find("*/", i);
+            size_t close = CommentEnd(text, i);
             if (close == std::string_view::npos) {
                 i = n;
             } else {
@@ -464,6 +474,37 @@ bool LexicalTracker::staysInComment(std::string_view text) const {
     for (size_t at = text.find('/', 1); at != std::string_view::npos; at = text.find('/', at + 1))
         if (text[at - 1] == '*')
             return false;
+    return true;
+}
+
+bool LexicalTracker::closesEverything(std::string_view text) const {
+    if (!atPlainCode() || std::memchr(text.data(), '\\', text.size()))
+        return false;
+    const size_t n = text.size();
+    for (size_t i = NextCodeStop(text, 0); i < n; i = NextCodeStop(text, i)) {
+        const char c = text[i];
+        if (c == '/') {
+            const char next = i + 1 < n ? text[i + 1] : '\0';
+            if (next == '/')
+                return true; // a line comment to the end, and no splice
+            if (next != '*') {
+                ++i;
+                continue;
+            }
+            const size_t close = CommentEnd(text, i + 2);
+            if (close == std::string_view::npos)
+                return false; // the comment goes on
+            i = close + 2;
+            continue;
+        }
+        if (options_.cpp && (c == '\'' || (i > 0 && text[i - 1] == 'R')))
+            return false;
+        // Without a backslash a literal ends at the next quote of its kind.
+        const size_t close = text.find(c, i + 1);
+        if (close == std::string_view::npos)
+            return false;
+        i = close + 1;
+    }
     return true;
 }
 

@@ -83,6 +83,11 @@ public:
     // it holds no "*/" and ends in no backslash (a splice in either reading). Such a line is
     // comment from end to end and leaves the state as it is: it needs no analysis.
     bool staysInComment(std::string_view text) const;
+    // Whether text, met in plain code (see atPlainCode), closes on itself every comment and
+    // literal it opens and holds no backslash: it then leaves the state as it is and needs no
+    // analysis. For a line without "#" (an #include's <name> is one token) and without bytes
+    // above 0x7F; false where only the analysis can tell (a raw string, a C++ digit separator).
+    bool closesEverything(std::string_view text) const;
     const LexOptions& options() const { return options_; }
 
 private:

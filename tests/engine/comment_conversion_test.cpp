@@ -271,6 +271,12 @@ INSTANTIATE_TEST_SUITE_P(
              "// \x95\x5C\n\nint x;\n", Setup{0, false, false, true}},
         Case{"RawStringKeepsItsLines", "s = R\"x(  a  \n\n  b )x\";\n",
              "s = R\"x(  a  \n\n  b )x\";\n", Setup{0, false, false, true, false, "f.cpp"}},
+        // Quotes that pair up on the line still leave the raw string open, and a quote that
+        // is a digit separator pairs with none.
+        Case{"RawStringWithAQuoteStaysOpen", "s = R\"(a\"\n  b)\";\n", "s = R\"(a\"\n  b)\";\n",
+             Setup{0, true, false, false, false, "f.cpp"}},
+        Case{"DigitSeparatorBeforeAnOpenComment", "c = 1'2 /* '\n#\tx */\n",
+             "c = 1'2 /* '\n#\tx */\n", Setup{0, true, false, false, false, "f.cpp"}},
         Case{"QuoteBeforeDoubleByteOpensALiteral", "x = 1'\x81\x40';\n", "x = 1'\x81\x40';\n",
              Setup{0, false, false, false, false, "f.cpp"}},
         // A literal's closing quote ends the number that the next quote could belong to.
