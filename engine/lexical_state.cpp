@@ -15,6 +15,13 @@ namespace {
 bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
 }
+// Where text ends without its trailing blanks.
+size_t EndWithoutBlanks(std::string_view text) {
+    size_t end = text.size();
+    while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return end;
+}
 bool IsLead932(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -236,9 +243,7 @@ bool IsCppFileName(std::string_view name) {
 }
 
 bool EndsInSplice(std::string_view text, TextEncoding encoding, bool byteWise) {
-    size_t end = text.size();
-    while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
-        --end;
+    const size_t end = EndWithoutBlanks(text);
     if (end == 0 || text[end - 1] != '\\')
         return false;
     const size_t at = end - 1;
@@ -272,9 +277,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     if (kind != LexKind::Code)
         lex.spans.push_back({0, 0, kind, false, false});
     // Most lines end in something else than a backslash: one look at the end tells.
-    size_t last = n;
-    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
-        --last;
+    const size_t last = EndWithoutBlanks(text);
     const bool backslashLast = last > 0 && text[last - 1] == '\\';
     lex.endsInSplice = backslashLast && EndsInSplice(text, encoding, false);
     lex.endsInByteSplice = encoding == TextEncoding::Cp932 ? backslashLast : lex.endsInSplice;
@@ -440,10 +443,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     next_.gapBeforeSplice = false;
     next_.beforeSplice = 0;
     if (lex.endsInSplice) {
-        size_t end = n;
-        while (end > 0 && IsBlank(static_cast<unsigned char>(text[end - 1])))
-            --end;
-        const size_t backslash = end - 1;
+        const size_t backslash = last - 1;
         if (backslash > 0) {
             // Not the "*" of this line's own "/*", nor the "/" of a "*/".
             const char c = text[backslash - 1];
@@ -464,9 +464,7 @@ bool LexicalTracker::staysInComment(std::string_view text) const {
     if (carry_.kind != LexKind::BlockComment || carry_.continued || carry_.byteContinued ||
         carry_.beforeSplice != 0 || carry_.gapBeforeSplice || carry_.escapePending)
         return false;
-    size_t last = text.size();
-    while (last > 0 && IsBlank(static_cast<unsigned char>(text[last - 1])))
-        --last;
+    const size_t last = EndWithoutBlanks(text);
     if (last > 0 && text[last - 1] == '\\')
         return false;
     // Neither "*" nor "/" can be the second byte of a double-byte character: a byte search

@@ -1,6 +1,5 @@
 #include "engine/line_filters.h"
 
-#include "engine/byte_blocks.h"
 #include "engine/cp932.h"
 #include "engine/encoded_text.h"
 #include "engine/lexical_state.h"
@@ -20,36 +19,6 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The blanks at the front of raw[0, end).
-size_t LeadingBlanks(std::string_view raw, size_t end) {
-    size_t begin = 0;
-#if defined(__SSE2__)
-    // Indentation sixteen bytes at a time: the first byte that is not blank ends it.
-    while (begin + 16 <= end) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + begin));
-        const unsigned other = ~blocks::Blanks(x) & 0xFFFFu;
-        if (other)
-            return begin + static_cast<size_t>(__builtin_ctz(other));
-        begin += 16;
-    }
-#endif
-    while (begin < end && IsBlank(raw[begin]))
-        ++begin;
-    return begin;
-}
-
-// The end of raw without its trailing blanks, not before floor.
-size_t TrimmedEnd(std::string_view raw, size_t floor) {
-    size_t end = raw.size();
-    while (end > floor && IsBlank(raw[end - 1]))
-        --end;
-    return end;
-}
-
 // line becomes raw without the white space at both ends, copied once; a side that belongs
 // to a literal, or keeps two tokens apart, stays. Returns the bytes taken off the front.
 size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, bool keepTrailing) {

@@ -11,21 +11,6 @@
 
 namespace srctdy {
 
-#if defined(__SSE2__)
-// One bit for each LF among the 64 bytes at p.
-[[gnu::always_inline]] inline uint64_t NewlineBits(const char* p) {
-    const __m128i lf = _mm_set1_epi8('\n');
-    uint64_t bits = 0;
-    for (int k = 0; k < 4; ++k) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        bits |=
-            static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
-            << (16 * k);
-    }
-    return bits;
-}
-#endif
-
 // The longest line a file may hold: a longer one fails the file rather than the memory.
 inline constexpr size_t kMaxLineLength = size_t{64} << 20;
 
@@ -92,6 +77,20 @@ private:
         pos_ = end + 1;
         return true;
     }
+#if defined(__SSE2__)
+    // One bit for each LF among the 64 bytes at p.
+    [[gnu::always_inline]] static uint64_t NewlineBits(const char* p) {
+        const __m128i lf = _mm_set1_epi8('\n');
+        uint64_t bits = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            bits |= static_cast<uint64_t>(
+                        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+                    << (16 * k);
+        }
+        return bits;
+    }
+#endif
     // Moves the window to the 64 bytes after it, when they were read; false when they were
     // not or hold no line end.
     bool nextWindow() {
