@@ -60,11 +60,11 @@ bool FileNameLess(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern) {
-    std::vector<std::string> names;
+std::vector<ListedFile> ListFileEntries(const std::string& folder, std::string_view pattern) {
+    std::vector<ListedFile> files;
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
-        return names;
+        return files;
     int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         std::string_view name = entry->d_name;
@@ -78,11 +78,19 @@ std::vector<std::string> ListFiles(const std::string& folder, std::string_view p
             regular = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
-            names.emplace_back(name);
+            files.push_back({std::string(name), entry->d_type == DT_REG});
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return FileNameLess(a, b); });
+    std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) {
+        return FileNameLess(a.name, b.name);
+    });
+    return files;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern) {
+    std::vector<std::string> names;
+    for (ListedFile& file : ListFileEntries(folder, pattern))
+        names.push_back(std::move(file.name));
     return names;
 }
 

@@ -19,4 +19,11 @@ bool FileNameLess(std::string_view a, std::string_view b);
 // that cannot be read gives an empty list.
 std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern);
 
+// A file ListFiles lists, and whether the listing showed it to be no link.
+struct ListedFile {
+    std::string name;
+    bool noLink = false;
+};
+std::vector<ListedFile> ListFileEntries(const std::string& folder, std::string_view pattern);
+
 } // namespace srctdy

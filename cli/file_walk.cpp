@@ -38,13 +38,15 @@ class Expander {
 public:
     explicit Expander(const WalkOptions& options) : options_(options) {}
 
+    // noLink: the walk has seen that path's last part is no link.
     void addFile(const std::string& path, std::string outputFolder = {},
-                 const std::string& root = {}) {
+                 const std::string& root = {}, bool noLink = false) {
         // The same file named twice ("a.c", "./a.c", a link to it) is one file; hard links
         // are names of their own and are each converted.
         std::string resolved;
-        bool isNew = path != "-" && paths_.resolve(path, resolved) ? seen_.insert(resolved).second
-                                                                   : seenNames_.insert(path).second;
+        const bool resolvedOk = path != "-" && (noLink ? paths_.resolveNoLink(path, resolved)
+                                                       : paths_.resolve(path, resolved));
+        bool isNew = resolvedOk ? seen_.insert(resolved).second : seenNames_.insert(path).second;
         if (isNew)
             files_.push_back(
                 {path, std::move(outputFolder), options_.followLinks ? std::string() : root, {}});
@@ -69,15 +71,15 @@ public:
             ::closedir(dir);
             const FolderRules rules = rulesFor(root);
             std::set<std::string> names;
-            std::vector<std::string> sorted;
+            std::vector<ListedFile> sorted;
             for (const std::string& type : rules.fileTypes)
-                for (std::string& name : ListFiles(root, type))
-                    if (!excluded(rules, "", name) && names.insert(name).second)
-                        sorted.push_back(std::move(name));
+                for (ListedFile& file : ListFileEntries(root, type))
+                    if (!excluded(rules, "", file.name) && names.insert(file.name).second)
+                        sorted.push_back(std::move(file));
             std::sort(sorted.begin(), sorted.end(),
-                      [](const auto& a, const auto& b) { return FileNameLess(a, b); });
-            for (const std::string& name : sorted)
-                addFile(JoinPath(root, name), {}, root);
+                      [](const auto& a, const auto& b) { return FileNameLess(a.name, b.name); });
+            for (const ListedFile& file : sorted)
+                addFile(JoinPath(root, file.name), {}, root, file.noLink);
             return;
         }
         walk(root, "");
@@ -101,7 +103,8 @@ private:
     void walk(const std::string& root, const std::string& relative) {
         const std::string folder = relative.empty() ? root : JoinPath(root, relative);
         const FolderRules rules = rulesFor(folder);
-        std::vector<std::string> files, folders;
+        std::vector<std::string> folders;
+        std::vector<ListedFile> files;
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) {
             addError(folder, errno);
@@ -122,23 +125,25 @@ private:
                     addError(path, errno);
                 continue;
             }
+            const bool link = S_ISLNK(st.st_mode);
             if (S_ISDIR(st.st_mode)) {
                 folders.push_back(name); // links to folders are not followed
             } else if (MatchesAnyType(name, rules.fileTypes) &&
-                       (!S_ISLNK(st.st_mode) || ::stat(path.c_str(), &st) == 0) &&
+                       (!link || ::stat(path.c_str(), &st) == 0) &&
                        S_ISREG(st.st_mode)) { // a link counts as what it leads to
-                files.push_back(name);
+                files.push_back({name, !link});
             }
         }
         ::closedir(dir);
-        auto less = [](const auto& a, const auto& b) { return FileNameLess(a, b); };
-        std::sort(files.begin(), files.end(), less);
-        std::sort(folders.begin(), folders.end(), less);
+        std::sort(files.begin(), files.end(),
+                  [](const auto& a, const auto& b) { return FileNameLess(a.name, b.name); });
+        std::sort(folders.begin(), folders.end(),
+                  [](const auto& a, const auto& b) { return FileNameLess(a, b); });
         // The tree is mirrored under the folder argument's sub-folder.
         const std::string output = JoinPath(JoinPath(root, options_.subFolderName), relative);
-        for (const std::string& name : files) {
-            if (!excluded(rules, relative, name))
-                addFile(JoinPath(folder, name), output, root);
+        for (const ListedFile& file : files) {
+            if (!excluded(rules, relative, file.name))
+                addFile(JoinPath(folder, file.name), output, root, file.noLink);
         }
         for (const std::string& name : folders) {
             std::string childRelative = JoinPath(relative, name);

@@ -27,6 +27,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace srctdy {
 
@@ -39,6 +40,13 @@ public:
     ~Fd() { reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
     // Closes now; false when close reported an error (a delayed write error included).
@@ -55,8 +63,8 @@ private:
 // Opens a file for reading without blocking: a pipe or device in a source file's place must
 // fail the file (callers check that it is a plain file), not hang the batch. The flag stays:
 // reads of a plain file never block and ignore it.
-int OpenForReading(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+int OpenForReading(const std::string& path, int flags = 0) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -575,9 +583,13 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     FolderChecks ownChecks;
     FolderChecks* checks = extras && extras->folderChecks ? extras->folderChecks : &ownChecks;
     std::string resolvedRoot;
+    Fd input;
     if (!treeRoot.empty()) {
         resolvedRoot = checks->resolvedRoot(treeRoot);
-        if (checks->leadsOut(path, treeRoot)) {
+        // A file opened without following a link lies where its folder does: no look-up of
+        // its own. A link is looked up, then opened as it leads.
+        input = Fd(OpenForReading(path, O_NOFOLLOW));
+        if (checks->leadsOut(path, treeRoot, input.valid())) {
             prompter.tell(FormatText(text::kOutsideFolder, path));
             return kInputFailed;
         }
@@ -623,7 +635,8 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         freshFolder = checks->madeByRun(key);
     }
 
-    Fd input(OpenForReading(path));
+    if (!input.valid())
+        input = Fd(OpenForReading(path));
     struct stat inputStat;
     if (!input.valid() || ::fstat(input.get(), &inputStat) != 0 || !S_ISREG(inputStat.st_mode)) {
         prompter.tell(text::kInputOpenError);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 
 namespace srctdy {
 
@@ -48,25 +49,9 @@ const std::string& FolderChecks::resolvedRoot(const std::string& folder) {
 }
 
 bool PathResolver::resolve(const std::string& path, std::string& resolved) {
-    const size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     struct stat st;
-    if (!name.empty() && name != "." && name != ".." && ::lstat(path.c_str(), &st) == 0 &&
-        !S_ISLNK(st.st_mode)) {
-        const std::string folder = slash == std::string::npos ? "."
-                                   : slash == 0               ? "/"
-                                                              : path.substr(0, slash);
-        auto found = folders_.find(folder);
-        if (found == folders_.end()) {
-            char real[PATH_MAX];
-            if (::realpath(folder.c_str(), real))
-                found = folders_.emplace(folder, real).first;
-        }
-        if (found != folders_.end()) {
-            resolved = found->second == "/" ? "/" + name : found->second + "/" + name;
-            return true;
-        }
-    }
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && throughFolder(path, resolved))
+        return true;
     char real[PATH_MAX];
     if (!::realpath(path.c_str(), real))
         return false;
@@ -74,9 +59,38 @@ bool PathResolver::resolve(const std::string& path, std::string& resolved) {
     return true;
 }
 
-bool FolderChecks::leadsOut(const std::string& path, const std::string& treeRoot) {
+bool PathResolver::resolveNoLink(const std::string& path, std::string& resolved) {
+    return throughFolder(path, resolved) || resolve(path, resolved);
+}
+
+bool PathResolver::throughFolder(const std::string& path, std::string& resolved) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view name = slash == std::string::npos
+                                      ? std::string_view(path)
+                                      : std::string_view(path).substr(slash + 1);
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    auto found = folders_.find(folder);
+    if (found == folders_.end()) {
+        char real[PATH_MAX];
+        if (!::realpath(folder.c_str(), real))
+            return false;
+        found = folders_.emplace(folder, real).first;
+    }
+    resolved = found->second;
+    if (resolved != "/")
+        resolved += '/';
+    resolved += name;
+    return true;
+}
+
+bool FolderChecks::leadsOut(const std::string& path, const std::string& treeRoot, bool noLink) {
     std::string resolved;
-    return paths_.resolve(path, resolved) && !IsWithin(resolved, resolvedRoot(treeRoot));
+    return (noLink ? paths_.resolveNoLink(path, resolved) : paths_.resolve(path, resolved)) &&
+           !IsWithin(resolved, resolvedRoot(treeRoot));
 }
 
 bool UnchangedSinceOpen(const std::string& path, const struct stat& opened, uint64_t bytesRead) {

@@ -22,8 +22,13 @@ class PathResolver {
 public:
     // False when path cannot be resolved (a missing file, a dangling link).
     bool resolve(const std::string& path, std::string& resolved);
+    // For a path whose last part is known to be no link (listed as a plain file, or opened
+    // without following links): resolved through its folder alone, with no look at the file.
+    bool resolveNoLink(const std::string& path, std::string& resolved);
 
 private:
+    bool throughFolder(const std::string& path, std::string& resolved);
+
     std::unordered_map<std::string, std::string> folders_;
 };
 
@@ -36,8 +41,9 @@ public:
     // ResolveExistingPart(folder), resolved once.
     const std::string& resolvedRoot(const std::string& folder);
     // Whether path, links followed, lies outside treeRoot (its links followed too). False when
-    // path cannot be resolved (a missing file, a dangling link): opening it fails.
-    bool leadsOut(const std::string& path, const std::string& treeRoot);
+    // path cannot be resolved (a missing file, a dangling link): opening it fails. noLink: the
+    // path's last part is known to be no link.
+    bool leadsOut(const std::string& path, const std::string& treeRoot, bool noLink = false);
     bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
     // made: the run created the sub-folder, so it held no output of an earlier run.
     void markSafe(const std::string& key, bool made) { safe_.emplace(key, made); }
