@@ -7,6 +7,7 @@
 #include <pthread.h>
 #include <random>
 #include <set>
+#include <shared_mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -15,11 +16,22 @@ namespace srctdy {
 namespace {
 
 // The temporary files in progress. Creating a file and registering it, and placing it and
-// forgetting it, happen under the lock; the interrupt thread removes the files and ends the
-// process while holding it, so no file is created or placed behind its back.
+// forgetting it, happen while the gate is held shared; the interrupt thread takes it for good
+// before it removes the files and ends the process, so no file is created or placed behind
+// its back. Threads creating files never wait for each other's system calls.
 struct Registry {
-    std::mutex mutex;
+    std::shared_mutex gate;
+    std::mutex mutex; // guards paths
     std::set<std::string> paths;
+
+    bool add(const std::string& path) {
+        std::lock_guard lock(mutex);
+        return paths.insert(path).second;
+    }
+    void forget(const std::string& path) {
+        std::lock_guard lock(mutex);
+        paths.erase(path);
+    }
 };
 
 Registry& TheRegistry() {
@@ -52,10 +64,9 @@ TemporaryFile::TemporaryFile(const std::string& folder, mode_t mode) {
     Registry& registry = TheRegistry();
     for (int attempt = 0; attempt < 100; ++attempt) {
         path_ = prefix + RandomName();
-        std::lock_guard lock(registry.mutex);
+        std::shared_lock gate(registry.gate);
         // Known before it exists: running out of memory cannot leave an unknown file.
-        auto [known, inserted] = registry.paths.insert(path_);
-        if (!inserted)
+        if (!registry.add(path_))
             continue;
         fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd_ >= 0) {
@@ -63,7 +74,7 @@ TemporaryFile::TemporaryFile(const std::string& folder, mode_t mode) {
             return;
         }
         const int error = errno;
-        registry.paths.erase(known);
+        registry.forget(path_);
         if (error != EEXIST) {
             errno = error;
             return;
@@ -84,10 +95,10 @@ bool TemporaryFile::close() {
 
 bool TemporaryFile::placeAs(const std::string& target) {
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    std::shared_lock gate(registry.gate);
     if (!registered_ || ::rename(path_.c_str(), target.c_str()) != 0)
         return false;
-    registry.paths.erase(path_);
+    registry.forget(path_);
     registered_ = false;
     return true;
 }
@@ -96,9 +107,9 @@ void TemporaryFile::remove() {
     if (!registered_)
         return;
     Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    std::shared_lock gate(registry.gate);
     ::unlink(path_.c_str());
-    registry.paths.erase(path_);
+    registry.forget(path_);
     registered_ = false;
 }
 
@@ -110,7 +121,8 @@ void RemoveTemporariesOnInterrupt() {
         while (::sigwait(&signals, &signal) != 0) {
         }
         Registry& registry = TheRegistry();
-        registry.mutex.lock(); // held until the end: nothing new is created or placed
+        registry.gate.lock(); // held until the end: nothing new is created or placed
+        registry.mutex.lock();
         for (const std::string& path : registry.paths)
             ::unlink(path.c_str());
         ::_exit(128 + signal);
