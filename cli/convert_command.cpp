@@ -369,8 +369,9 @@ int RunConversion(const CliOptions& options, std::ostream& err, unsigned progres
         std::mutex mutex;
         size_t written = 0;
         std::atomic<size_t> nextJob{0};
+        MadeFolders madeFolders;
         auto work = [&] {
-            FolderChecks folderChecks;
+            FolderChecks folderChecks(&madeFolders);
             for (size_t i; (i = nextJob++) < jobs.size();) {
                 StringSink sink(jobs[i].output);
                 RunJob(options, jobs[i], sink, folderChecks);

@@ -93,6 +93,32 @@ bool FolderChecks::leadsOut(const std::string& path, const std::string& treeRoot
            !IsWithin(resolved, resolvedRoot(treeRoot));
 }
 
+void MadeFolders::add(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    keys_.insert(key);
+}
+
+bool MadeFolders::has(const std::string& key) const {
+    std::lock_guard lock(mutex_);
+    return keys_.count(key) != 0;
+}
+
+void FolderChecks::markSafe(const std::string& key, bool made) {
+    safe_.emplace(key, made);
+    if (made && made_)
+        made_->add(key);
+}
+
+bool FolderChecks::madeByRun(const std::string& key) {
+    const auto found = safe_.find(key);
+    if (found == safe_.end())
+        return false;
+    // Another thread may have made it since this one found it there; once known, for good.
+    if (!found->second && made_ && made_->has(key))
+        found->second = true;
+    return found->second;
+}
+
 bool UnchangedSinceOpen(const std::string& path, const struct stat& opened, uint64_t bytesRead) {
     struct stat named;
     return ::stat(path.c_str(), &named) == 0 && SameFileState(opened, named) &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -32,12 +33,25 @@ private:
     std::unordered_map<std::string, std::string> folders_;
 };
 
+// The sub-folders a run created, shared by the run's threads: a folder that one thread made
+// holds no output of an earlier run for the others either.
+class MadeFolders {
+public:
+    void add(const std::string& key);
+    bool has(const std::string& key) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::unordered_set<std::string> keys_;
+};
+
 // What one run learns of its folders, so that the files of one folder resolve it once: tree
 // roots resolved, and sub-folders found inside their tree and apart from their sources. A
 // run's own, used by one thread at a time; a folder moved during the run keeps what was found
-// for its first file.
+// for its first file. made: the record of folders made that the run's threads share.
 class FolderChecks {
 public:
+    explicit FolderChecks(MadeFolders* made = nullptr) : made_(made) {}
     // ResolveExistingPart(folder), resolved once.
     const std::string& resolvedRoot(const std::string& folder);
     // Whether path, links followed, lies outside treeRoot (its links followed too). False when
@@ -46,17 +60,15 @@ public:
     bool leadsOut(const std::string& path, const std::string& treeRoot, bool noLink = false);
     bool knownSafe(const std::string& key) const { return safe_.count(key) != 0; }
     // made: the run created the sub-folder, so it held no output of an earlier run.
-    void markSafe(const std::string& key, bool made) { safe_.emplace(key, made); }
-    // Whether the run created the sub-folder of a key it marked safe.
-    bool madeByRun(const std::string& key) const {
-        const auto found = safe_.find(key);
-        return found != safe_.end() && found->second;
-    }
+    void markSafe(const std::string& key, bool made);
+    // Whether the run (this thread or another) created the sub-folder of a key marked safe.
+    bool madeByRun(const std::string& key);
 
 private:
     std::unordered_map<std::string, std::string> roots_;
     PathResolver paths_;
     std::unordered_map<std::string, bool> safe_;
+    MadeFolders* made_;
 };
 
 // Whether the file opened (stat at open: opened, its descriptor still open) is, after the

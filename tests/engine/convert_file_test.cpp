@@ -450,6 +450,41 @@ TEST_F(ConvertFileTest, SubFolderRemovedDuringARunIsMadeAgain) {
     EXPECT_EQ("b.c", ListFolder(dir / "NewFolder"));
 }
 
+// A run's threads share the sub-folders it made, and only those: an earlier output in a folder
+// the run found there is still looked at by every thread, and left alone when it holds the new
+// bytes.
+TEST_F(ConvertFileTest, ThreadsShareTheSubFoldersTheRunMadeOnly) {
+    WriteFile(dir / "a.c", "a;\n");
+    WriteFile(dir / "b.c", "b;\n");
+    std::filesystem::create_directories(dir / "NewFolder");
+    WriteFile(dir / "NewFolder/b.c", "b;\r\n");
+    struct stat before;
+    ASSERT_EQ(0, ::stat((dir / "NewFolder/b.c").c_str(), &before));
+    MadeFolders made;
+    FolderChecks first(&made), second(&made);
+    ConvertExtras one, two;
+    one.folderChecks = &first;
+    two.folderChecks = &second;
+    ASSERT_EQ(kConverted, convertWith("a.c", false, &one));
+    ASSERT_EQ(kConverted, convertWith("b.c", false, &two));
+    struct stat after;
+    ASSERT_EQ(0, ::stat((dir / "NewFolder/b.c").c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+
+    // What one thread made, the other learns, even after it found the folder there itself.
+    for (const bool firstMade : {true, false}) {
+        MadeFolders record;
+        FolderChecks maker(&record), other(&record), alone;
+        other.markSafe("k", false);
+        alone.markSafe("k", false);
+        maker.markSafe("k", firstMade);
+        EXPECT_EQ(firstMade, other.madeByRun("k")) << firstMade;
+        EXPECT_FALSE(alone.madeByRun("k"));
+        EXPECT_FALSE(other.madeByRun("unknown"));
+    }
+}
+
 TEST_F(ConvertFileTest, TextCodePage932CannotHoldFailsCodePage932FilesOnly) {
     options.textEncoding = TextEncoding::Utf8;
     options.replaceOrDelete = 1;
