@@ -536,6 +536,8 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
     }
     FileContext file;
     LineReader reader(input.get());
+    // A file that grows meanwhile is told by the check after the run.
+    reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
     if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;
@@ -652,6 +654,8 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
 
     FileContext file;
     LineReader reader(input.get());
+    // A file that grows meanwhile is told by the check after the run.
+    reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
     if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
         result != kConverted)
         return result;

@@ -100,6 +100,7 @@ bool LineReader::readMore() {
     }
     size_ += static_cast<size_t>(n);
     bytesRead_ += static_cast<uint64_t>(n);
+    eof_ = bytesRead_ == expected_;
     return true;
 }
 

@@ -57,6 +57,10 @@ public:
     bool lineTooLong() const { return tooLong_; }
     // Bytes read from the file descriptor so far.
     uint64_t bytesRead() const { return bytesRead_; }
+    // The size the input had when it was opened (0: unknown). Once that many bytes are read,
+    // the input ends without a read that returns nothing; the caller checks afterwards that
+    // the file did not grow.
+    void expectSize(uint64_t size) { expected_ = size; }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
     std::string_view lineEnd() const { return lineEnd_; }
@@ -127,6 +131,7 @@ private:
     bool failed_ = false;
     bool tooLong_ = false;
     uint64_t bytesRead_ = 0;
+    uint64_t expected_ = 0;
     std::string_view lineEnd_;
     // The LFs of the 64 bytes from window_ on, one bit each, found in one pass: most lines are
     // shorter, and the next ones are then found without another search.
