@@ -28,6 +28,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace srctdy {
 
@@ -484,13 +485,40 @@ int ConvertBytes(std::string_view input, std::string_view path, std::string& out
 
 namespace {
 
+// What a pass over a file returns when the file must be converted again (see ConvertToFile).
+constexpr int kConvertAgain = -1;
+
+// Holds what a conversion tells until the conversion is known to stand: a pass that is done
+// again tells nothing. A question cannot wait: what is held goes first.
+class HoldingPrompter : public Prompter {
+public:
+    explicit HoldingPrompter(Prompter& to) : to_(to) {}
+    PromptAnswer ask(std::string_view text, PromptIcon icon, PromptButtons buttons) override {
+        if (buttons != PromptButtons::Ok) {
+            release();
+            return to_.ask(text, icon, buttons);
+        }
+        held_.emplace_back(text, icon);
+        return PromptAnswer::Ok;
+    }
+    void release() {
+        for (const auto& [text, icon] : held_)
+            to_.tell(text, icon);
+        held_.clear();
+    }
+
+private:
+    Prompter& to_;
+    std::vector<std::pair<std::string, PromptIcon>> held_;
+};
+
 // Decides the encoding of an input whose reader has returned no line yet (see EncodingOfFile)
 // and makes the file's context. Tells the user and returns the result when the file cannot go on.
 int PrepareInput(LineReader& reader, const std::string& path, const FormatOptions& options,
                  const ConvertSettings& settings, Prompter& prompter, FileContext& file,
-                 ConvertExtras* extras) {
+                 ConvertExtras* extras, EncodingGuess* guess = nullptr) {
     TextEncoding encoding;
-    if (!EncodingOfFile(reader, settings, encoding)) {
+    if (!EncodingOfFile(reader, settings, encoding, guess)) {
         prompter.tell(FormatText(text::kReadError, path));
         return kOutputFailed;
     }
@@ -656,97 +684,136 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     LineReader reader(input.get());
     // A file that grows meanwhile is told by the check after the run.
     reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
-    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
+    EncodingGuess guess;
+    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras, &guess);
         result != kConverted)
         return result;
+    // A larger file's encoding is guessed from its first block, and the rest looked at as the
+    // conversion reads it, rather than reading the file twice; a file that turns out otherwise
+    // is converted again.
+    if (guess.tentative)
+        reader.watch([&guess](std::string_view bytes) { guess.detector.feed(bytes); });
+    HoldingPrompter held(prompter);
 
-    // An earlier sub-folder output, a plain file (a link there is replaced, not followed).
-    Fd earlier(
-        overwrite || freshFolder
-            ? -1
-            : ::open(finalPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-    struct stat earlierStat;
-    if (earlier.valid() &&
-        (::fstat(earlier.get(), &earlierStat) != 0 || !S_ISREG(earlierStat.st_mode)))
-        earlier.reset();
-    DeferredOutput deferred(earlier.get(), outputFolder);
-    std::optional<TemporaryFile>& output = deferred.output();
-    if (!earlier.valid()) {
-        output.emplace(outputFolder, overwrite ? 0600 : 0666);
-        if (!output->valid() && errno == ENOENT && !overwrite) {
-            std::error_code ignored;
-            std::filesystem::create_directories(outputFolder, ignored);
-            output.emplace(outputFolder, 0666);
+    auto convertAndPlace = [&]() -> int {
+        // An earlier sub-folder output, a plain file (a link there is replaced, not followed).
+        Fd earlier(overwrite || freshFolder
+                       ? -1
+                       : ::open(finalPath.c_str(),
+                                O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        struct stat earlierStat;
+        if (earlier.valid() &&
+            (::fstat(earlier.get(), &earlierStat) != 0 || !S_ISREG(earlierStat.st_mode)))
+            earlier.reset();
+        DeferredOutput deferred(earlier.get(), outputFolder);
+        std::optional<TemporaryFile>& output = deferred.output();
+        if (!earlier.valid()) {
+            output.emplace(outputFolder, overwrite ? 0600 : 0666);
+            if (!output->valid() && errno == ENOENT && !overwrite) {
+                std::error_code ignored;
+                std::filesystem::create_directories(outputFolder, ignored);
+                output.emplace(outputFolder, 0666);
+            }
+            if (!output->valid()) {
+                prompter.tell(text::kOutputOpenError);
+                return kOutputFailed;
+            }
         }
-        if (!output->valid()) {
+
+        FdSink fileSink(output ? output->fd() : -1);
+        // An overwrite compares with the input, a sub-folder output with the earlier output.
+        ComparingSink sink(earlier.valid() ? static_cast<ByteSink*>(&deferred) : &fileSink,
+                           input.get(), overwrite);
+        bool readOk;
+        bool writeOk;
+        ConvertReport report;
+        {
+            LineWriter writer(sink, settings.lineEnds);
+            readOk =
+                ConvertLines(reader, writer, options, settings, file,
+                             guess.tentative ? static_cast<Prompter&>(held) : prompter, &report);
+            writeOk = writer.flush();
+        }
+        if (guess.tentative) {
+            guess.tentative = false;
+            reader.watch(nullptr);
+            // Read whole, the file shows another encoding than its first block did: this
+            // pass's output goes with its objects, and what it told goes unsaid.
+            if (readOk && guess.detector.result(settings.asciiEncoding) != file.encoding)
+                return kConvertAgain;
+            held.release();
+        }
+        if (extras)
+            extras->commentsLeft = report.commentsLeft;
+        // The earlier output holds every byte and no more: it stays as it is.
+        const bool leftAlone =
+            writeOk && earlier.valid() && deferred.alreadyThere(earlierStat.st_size);
+        if (writeOk && !leftAlone && !output)
+            writeOk = deferred.open(); // shorter than the earlier output, or empty
+        if (deferred.openFailed()) {
             prompter.tell(text::kOutputOpenError);
             return kOutputFailed;
         }
-    }
+        if (overwrite && writeOk) {
+            // The owner first: changing it clears the set-id bits, which the mode then restores.
+            if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
+                (void)!::fchown(output->fd(), inputStat.st_uid, inputStat.st_gid);
+            writeOk = ::fchmod(output->fd(), inputStat.st_mode & 07777) == 0;
+        }
+        const bool sync = extras ? extras->sync : kSyncByDefault;
+        if (sync && writeOk && output && !leftAlone)
+            writeOk = ::fsync(output->fd()) == 0;
+        if (output)
+            writeOk = output->close() && writeOk;
 
-    FdSink fileSink(output ? output->fd() : -1);
-    // An overwrite compares with the input, a sub-folder output with the earlier output.
-    ComparingSink sink(earlier.valid() ? static_cast<ByteSink*>(&deferred) : &fileSink, input.get(),
-                       overwrite);
-    bool readOk;
-    bool writeOk;
-    ConvertReport report;
-    {
-        LineWriter writer(sink, settings.lineEnds);
-        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
-        writeOk = writer.flush();
-    }
-    if (extras)
-        extras->commentsLeft = report.commentsLeft;
-    // The earlier output holds every byte and no more: it stays as it is.
-    const bool leftAlone = writeOk && earlier.valid() && deferred.alreadyThere(earlierStat.st_size);
-    if (writeOk && !leftAlone && !output)
-        writeOk = deferred.open(); // shorter than the earlier output, or empty
-    if (deferred.openFailed()) {
-        prompter.tell(text::kOutputOpenError);
-        return kOutputFailed;
-    }
-    if (overwrite && writeOk) {
-        // The owner first: changing it clears the set-id bits, which the mode then restores.
-        if (geteuid() == 0) // keep the owner where we may; failure leaves the file ours
-            (void)!::fchown(output->fd(), inputStat.st_uid, inputStat.st_gid);
-        writeOk = ::fchmod(output->fd(), inputStat.st_mode & 07777) == 0;
-    }
-    const bool sync = extras ? extras->sync : kSyncByDefault;
-    if (sync && writeOk && output && !leftAlone)
-        writeOk = ::fsync(output->fd()) == 0;
-    if (output)
-        writeOk = output->close() && writeOk;
-
-    if (!readOk || !writeOk) {
-        prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
-        return kOutputFailed; // the temporary file goes with output
-    }
-    // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
-    if (!UnchangedSinceOpen(path, inputStat, reader.bytesRead())) {
-        prompter.tell(FormatText(text::kChangedWhileConverting, path));
-        return kOutputFailed;
-    }
-    if (report.guardFailed) { // the temporary file goes with output
-        TellTokensChanged(prompter, path, report.partingLine);
-        return kOutputFailed;
-    }
-    // An overwrite that changes nothing leaves the file alone, timestamps included, so that
-    // build tools see no change.
-    if (overwrite && sink.matched(inputStat.st_size)) {
+        if (!readOk || !writeOk) {
+            prompter.tell(readOk ? FormatText(text::kWriteError, path) : ReadFailure(reader, path));
+            return kOutputFailed; // the temporary file goes with output
+        }
+        // An edit saved meanwhile (by rename or in place) must not be replaced by the old text.
+        if (!UnchangedSinceOpen(path, inputStat, reader.bytesRead())) {
+            prompter.tell(FormatText(text::kChangedWhileConverting, path));
+            return kOutputFailed;
+        }
+        if (report.guardFailed) { // the temporary file goes with output
+            TellTokensChanged(prompter, path, report.partingLine);
+            return kOutputFailed;
+        }
+        // An overwrite that changes nothing leaves the file alone, timestamps included, so that
+        // build tools see no change.
+        if (overwrite && sink.matched(inputStat.st_size)) {
+            if (extras)
+                extras->unchanged = true;
+            return kConverted;
+        }
+        if (leftAlone)
+            return kConverted;
+        if (!output->placeAs(finalPath)) {
+            prompter.tell(FormatText(text::kReplaceError, path));
+            return kOutputFailed;
+        }
+        if (sync)
+            SyncFolder(outputFolder);
+        return kConverted;
+    };
+    int result = convertAndPlace();
+    if (result == kConvertAgain) {
+        if (::lseek(input.get(), 0, SEEK_SET) != 0) {
+            prompter.tell(FormatText(text::kReadError, path));
+            return kOutputFailed;
+        }
+        reader.restart();
+        const TextEncoding whole = guess.detector.result(settings.asciiEncoding);
         if (extras)
-            extras->unchanged = true;
-        return kConverted;
+            extras->encoding = whole;
+        std::string message;
+        if (!MakeFileContext(path, whole, options, file, message)) {
+            prompter.tell(message);
+            return kTextsUnwritable;
+        }
+        result = convertAndPlace();
     }
-    if (leftAlone)
-        return kConverted;
-    if (!output->placeAs(finalPath)) {
-        prompter.tell(FormatText(text::kReplaceError, path));
-        return kOutputFailed;
-    }
-    if (sync)
-        SyncFolder(outputFolder);
-    return kConverted;
+    return result;
 }
 
 } // namespace

@@ -27,6 +27,14 @@ TextEncoding EncodingDetector::result(TextEncoding asciiEncoding) const {
     return validator_.sawMultiByte() ? TextEncoding::Utf8 : asciiEncoding;
 }
 
+TextEncoding EncodingDetector::guess(TextEncoding asciiEncoding) const {
+    if (hasMark())
+        return TextEncoding::Utf8;
+    if (!validator_.ok())
+        return TextEncoding::Cp932;
+    return validator_.sawMultiByte() ? TextEncoding::Utf8 : asciiEncoding;
+}
+
 TextEncoding DetectEncoding(std::string_view bytes, TextEncoding asciiEncoding) {
     EncodingDetector detector;
     detector.feed(bytes);
@@ -39,7 +47,8 @@ TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings
     return DetectEncoding(bytes, settings.asciiEncoding);
 }
 
-bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding) {
+bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding,
+                    EncodingGuess* guess) {
     if (settings.forcedEncoding) {
         encoding = *settings.forcedEncoding;
         return true;
@@ -52,6 +61,12 @@ bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEnc
     detector.feed(ahead);
     if (whole) {
         encoding = detector.result(settings.asciiEncoding);
+        return true;
+    }
+    if (guess && !detector.decided()) {
+        encoding = detector.guess(settings.asciiEncoding);
+        guess->detector = detector;
+        guess->tentative = true;
         return true;
     }
     const int fd = reader.fd();

@@ -23,6 +23,9 @@ public:
     bool decided() const { return hasMark() || !validator_.ok(); }
     bool hasMark() const { return markMatched_ == utf8::kByteOrderMark.size(); }
     TextEncoding result(TextEncoding asciiEncoding) const;
+    // The encoding the bytes fed so far show, should the rest not change it: unlike result(), a
+    // character cut off at the end of the bytes is taken as whole.
+    TextEncoding guess(TextEncoding asciiEncoding) const;
 
 private:
     utf8::Validator validator_;
@@ -37,10 +40,18 @@ TextEncoding DetectEncoding(std::string_view bytes,
 // detected one.
 TextEncoding EncodingFor(std::string_view bytes, const ConvertSettings& settings);
 
+// What a larger file's first block shows of its encoding, when the rest is not read ahead.
+struct EncodingGuess {
+    EncodingDetector detector; // fed with the first block; to be fed the rest as it is read
+    bool tentative = false;    // the rest may still decide otherwise
+};
+
 // The same for a file whose reader has returned no line yet. A file that fits the reader's
 // block is read once: the conversion takes it from there. A larger one is read on to its end,
-// or until the decision is made, then rewound to offset 0 and read again. False on a read or
-// seek error.
-bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding);
+// or until the decision is made, then rewound to offset 0 and read again; with guess, it is
+// not: encoding is then what the first block shows, and guess tells whether that is still
+// tentative. False on a read or seek error.
+bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding,
+                    EncodingGuess* guess = nullptr);
 
 } // namespace srctdy

@@ -98,6 +98,8 @@ bool LineReader::readMore() {
         failed_ = n < 0;
         return false;
     }
+    if (watcher_)
+        watcher_(std::string_view(owned_.get() + size_, static_cast<size_t>(n)));
     size_ += static_cast<size_t>(n);
     bytesRead_ += static_cast<uint64_t>(n);
     eof_ = bytesRead_ == expected_;

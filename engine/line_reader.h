@@ -2,9 +2,11 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -61,6 +63,8 @@ public:
     // the input ends without a read that returns nothing; the caller checks afterwards that
     // the file did not grow.
     void expectSize(uint64_t size) { expected_ = size; }
+    // Shows watcher every piece of the input read from now on (none: no watcher).
+    void watch(std::function<void(std::string_view)> watcher) { watcher_ = std::move(watcher); }
     // The line end of the line next() returned last: "\r\n", "\n", or "" for a last line
     // without one. The view stays valid for the program's lifetime.
     std::string_view lineEnd() const { return lineEnd_; }
@@ -132,6 +136,7 @@ private:
     bool tooLong_ = false;
     uint64_t bytesRead_ = 0;
     uint64_t expected_ = 0;
+    std::function<void(std::string_view)> watcher_;
     std::string_view lineEnd_;
     // The LFs of the 64 bytes from window_ on, one bit each, found in one pass: most lines are
     // shorter, and the next ones are then found without another search.

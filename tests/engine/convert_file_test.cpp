@@ -2,6 +2,7 @@
 #include "engine/file_checks.h"
 #include "engine/line_writer.h"
 #include "platform/scripted_prompter.h"
+#include "platform/string_table.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -345,23 +346,29 @@ TEST_F(ConvertFileTest, TidyUtf8FileIsLeftUnchangedAfterTheDetectionPass) {
     EXPECT_EQ(tidy, ReadFile(dir / "u.c"));
 }
 
-// A file that fits the reader's block is read once; a larger one is read to decide its
-// encoding, then again. Either way a file converts as its bytes do in memory, in the encoding
-// its bytes show: the character that decides stands near the start or the end, either side of
-// the block's edge.
+// A file that fits the reader's block is read once. A larger one is converted in the encoding
+// its first block shows, and again when the whole file shows another (into a sub-folder and in
+// place), or read to decide its encoding, then again (to a sink). Either way a file converts as
+// its bytes do in memory, in the encoding its bytes show, and tells what it tells once: the
+// characters that decide stand near the start, across the block's edge or near the end.
 TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
     const size_t block = 256 * 1024;
     const size_t sizes[] = {40, block - 1, block, block + 1, 3 * block - 7};
+    const std::string sjis = "\x95\x5c", space = "\xE3\x80\x80";
     struct Kind {
         const char* name;
-        std::string character; // "" for ASCII only
-        bool nearEnd;
+        std::string first, across, last; // characters put there ("" for none)
     };
-    const Kind kinds[] = {{"ascii", "", false},
-                          {"code page 932 first", "\x95\x5c", false},
-                          {"code page 932 last", "\x95\x5c", true},
-                          {"utf-8 full-width space first", "\xE3\x80\x80", false},
-                          {"utf-8 full-width space last", "\xE3\x80\x80", true}};
+    const Kind kinds[] = {{"ascii", "", "", ""},
+                          {"code page 932 first", sjis, "", ""},
+                          {"code page 932 last", "", "", sjis},
+                          {"utf-8 full-width space first", space, "", ""},
+                          {"utf-8 full-width space last", "", "", space},
+                          {"utf-8 across the block's edge", "", space, ""},
+                          {"utf-8 first, code page 932 last", space, "", sjis},
+                          {"code page 932 across the block's edge", "", sjis, ""}};
+    options.insertHeaderTemplate = 1;
+    options.templatePath = dir / "missing.txt";
     for (size_t size : sizes)
         for (const Kind& kind : kinds) {
             SCOPED_TRACE(std::string(kind.name) + ", " + std::to_string(size) + " bytes");
@@ -369,11 +376,16 @@ TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
             while (bytes.size() < size)
                 bytes += "  x = 1;\t \n";
             bytes.resize(size);
-            if (!kind.character.empty()) {
-                const size_t at = kind.nearEnd ? size - 12 : 2;
-                bytes.replace(at, kind.character.size(), kind.character);
-            }
+            auto put = [&](const std::string& character, size_t at) {
+                if (!character.empty() && at + character.size() < size)
+                    bytes.replace(at, character.size(), character);
+            };
+            put(kind.first, 2);
+            put(kind.across, block - 1);
+            put(kind.last, size - 12);
             WriteFile(dir / "in.c", bytes);
+            for (int i = 0; i < 5; ++i)
+                prompter.expectMessage(text::kTemplateMissing);
             std::string expected;
             ConvertExtras inMemory;
             ASSERT_EQ(kConverted, ConvertBytes(bytes, "in.c", expected, options, settings, prompter,
@@ -382,6 +394,13 @@ TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
             ASSERT_EQ(kConverted, convertWith("in.c", false, &extras));
             EXPECT_EQ(inMemory.encoding, extras.encoding);
             EXPECT_TRUE(ReadFile(dir / "NewFolder/in.c") == expected);
+            // Converted again, the output that holds the new bytes stays as it is.
+            struct stat before, after;
+            ASSERT_EQ(0, ::stat((dir / "NewFolder/in.c").c_str(), &before));
+            ASSERT_EQ(kConverted, convertWith("in.c", false, &extras));
+            ASSERT_EQ(0, ::stat((dir / "NewFolder/in.c").c_str(), &after));
+            EXPECT_EQ(before.st_ino, after.st_ino);
+            EXPECT_EQ(inMemory.encoding, extras.encoding);
             std::string streamed;
             StringSink sink(streamed);
             ASSERT_EQ(kConverted,
