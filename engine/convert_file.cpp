@@ -512,6 +512,20 @@ private:
     std::vector<std::pair<std::string, PromptIcon>> held_;
 };
 
+// Makes the file's context in encoding, and tells the caller which it is. Tells the user and
+// returns the result when the file cannot go on.
+int TakeEncoding(const std::string& path, TextEncoding encoding, const FormatOptions& options,
+                 Prompter& prompter, FileContext& file, ConvertExtras* extras) {
+    if (extras)
+        extras->encoding = encoding;
+    std::string message;
+    if (!MakeFileContext(path, encoding, options, file, message)) {
+        prompter.tell(message);
+        return kTextsUnwritable;
+    }
+    return kConverted;
+}
+
 // Decides the encoding of an input whose reader has returned no line yet (see EncodingOfFile)
 // and makes the file's context. Tells the user and returns the result when the file cannot go on.
 int PrepareInput(LineReader& reader, const std::string& path, const FormatOptions& options,
@@ -522,14 +536,21 @@ int PrepareInput(LineReader& reader, const std::string& path, const FormatOption
         prompter.tell(FormatText(text::kReadError, path));
         return kOutputFailed;
     }
-    if (extras)
-        extras->encoding = encoding;
-    std::string message;
-    if (!MakeFileContext(path, encoding, options, file, message)) {
-        prompter.tell(message);
-        return kTextsUnwritable;
+    if (guess && guess->tentative) {
+        std::string unwritable;
+        if (MakeFileContext(path, encoding, options, file, unwritable)) {
+            if (extras)
+                extras->encoding = encoding;
+            return kConverted;
+        }
+        // A text the guess cannot hold may fit the encoding the whole file shows: that decides.
+        guess->tentative = false;
+        if (!DecideFromTheRest(reader, settings, guess->detector, encoding)) {
+            prompter.tell(FormatText(text::kReadError, path));
+            return kOutputFailed;
+        }
     }
-    return kConverted;
+    return TakeEncoding(path, encoding, options, prompter, file, extras);
 }
 
 } // namespace
@@ -803,15 +824,10 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
             return kOutputFailed;
         }
         reader.restart();
-        const TextEncoding whole = guess.detector.result(settings.asciiEncoding);
-        if (extras)
-            extras->encoding = whole;
-        std::string message;
-        if (!MakeFileContext(path, whole, options, file, message)) {
-            prompter.tell(message);
-            return kTextsUnwritable;
-        }
-        result = convertAndPlace();
+        result = TakeEncoding(path, guess.detector.result(settings.asciiEncoding), options,
+                              prompter, file, extras);
+        if (result == kConverted)
+            result = convertAndPlace();
     }
     return result;
 }

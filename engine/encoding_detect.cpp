@@ -20,11 +20,8 @@ void EncodingDetector::feed(std::string_view bytes) {
 }
 
 TextEncoding EncodingDetector::result(TextEncoding asciiEncoding) const {
-    if (hasMark())
-        return TextEncoding::Utf8;
-    if (!validator_.complete())
-        return TextEncoding::Cp932;
-    return validator_.sawMultiByte() ? TextEncoding::Utf8 : asciiEncoding;
+    // At the end, a character cut off is no UTF-8.
+    return hasMark() || validator_.complete() ? guess(asciiEncoding) : TextEncoding::Cp932;
 }
 
 TextEncoding EncodingDetector::guess(TextEncoding asciiEncoding) const {
@@ -69,6 +66,11 @@ bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEnc
         guess->tentative = true;
         return true;
     }
+    return DecideFromTheRest(reader, settings, detector, encoding);
+}
+
+bool DecideFromTheRest(LineReader& reader, const ConvertSettings& settings,
+                       EncodingDetector& detector, TextEncoding& encoding) {
     const int fd = reader.fd();
     char buffer[1 << 16];
     while (!detector.decided()) {

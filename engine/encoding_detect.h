@@ -53,5 +53,10 @@ struct EncodingGuess {
 // tentative. False on a read or seek error.
 bool EncodingOfFile(LineReader& reader, const ConvertSettings& settings, TextEncoding& encoding,
                     EncodingGuess* guess = nullptr);
+// For a file whose first block detector has seen, and whose reader holds that block: reads on
+// from there to decide, then rewinds to offset 0 for the conversion. False on a read or seek
+// error.
+bool DecideFromTheRest(LineReader& reader, const ConvertSettings& settings,
+                       EncodingDetector& detector, TextEncoding& encoding);
 
 } // namespace srctdy

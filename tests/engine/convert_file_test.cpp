@@ -411,6 +411,42 @@ TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
         }
 }
 
+// A text the encoding guessed from a large file's first block cannot hold does not fail the
+// file before the whole file has shown its encoding.
+TEST_F(ConvertFileTest, AGuessThatCannotHoldATextLeavesTheDecisionToTheWholeFile) {
+    options.textEncoding = TextEncoding::Utf8;
+    options.replaceOrDelete = 1;
+    options.searchText = "x";
+    options.replaceText = "😀";
+    const std::string unwritable =
+        "not converted: the text \"😀\" cannot be written in code page 932, this file's encoding";
+    struct Row {
+        const char* name;
+        std::string last; // put near the end of a file whose first block is ASCII
+        int result;
+    } rows[] = {{"utf-8 last", "\xE3\x81\x82", kConverted},
+                {"code page 932 last", "\x82\xA0", kTextsUnwritable},
+                {"ascii", "", kTextsUnwritable}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes;
+        while (bytes.size() < 3 * 256 * 1024)
+            bytes += "  x = 1;\n";
+        bytes.replace(bytes.size() - 6, row.last.size(), row.last);
+        WriteFile(dir / "in.c", bytes);
+        if (row.result != kConverted)
+            prompter.expectMessage(unwritable).expectMessage(unwritable);
+        std::string expected;
+        EXPECT_EQ(row.result, ConvertBytes(bytes, "in.c", expected, options, settings, prompter));
+        std::filesystem::remove_all(dir / "NewFolder");
+        EXPECT_EQ(row.result, convert("in.c", false));
+        if (row.result == kConverted)
+            EXPECT_TRUE(ReadFile(dir / "NewFolder/in.c") == expected);
+        else
+            EXPECT_FALSE(FileExists(dir / "NewFolder/in.c"));
+    }
+}
+
 // Input that ends where readable memory ends: short lines are read sixteen bytes at a time
 // where that stays inside the page, so nothing past a line may be read or counted.
 TEST_F(ConvertFileTest, InputEndingAtAnUnreadablePageConvertsAsItsBytesSay) {
