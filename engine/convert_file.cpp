@@ -553,6 +553,22 @@ int PrepareInput(LineReader& reader, const std::string& path, const FormatOption
     return TakeEncoding(path, encoding, options, prompter, file, extras);
 }
 
+// Rewinds a file whose whole showed another encoding than its first block, and makes its
+// context in that encoding (see ConvertToFile). Returns kConverted when the file can be
+// converted again; else tells why and returns the result.
+int StartAgain(int fd, LineReader& reader, const EncodingDetector& detector,
+               const std::string& path, const FormatOptions& options,
+               const ConvertSettings& settings, Prompter& prompter, FileContext& file,
+               ConvertExtras* extras) {
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        prompter.tell(FormatText(text::kReadError, path));
+        return kOutputFailed;
+    }
+    reader.restart();
+    return TakeEncoding(path, detector.result(settings.asciiEncoding), options, prompter, file,
+                        extras);
+}
+
 } // namespace
 
 void TellTokensChanged(Prompter& prompter, const std::string& path, long partingLine) {
@@ -587,18 +603,40 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
     LineReader reader(input.get());
     // A file that grows meanwhile is told by the check after the run.
     reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
-    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras);
+    EncodingGuess guess; // as in ConvertToFile
+    if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras, &guess);
         result != kConverted)
         return result;
+    if (guess.tentative)
+        reader.watch([&guess](std::string_view bytes) { guess.detector.feed(bytes); });
+    HoldingPrompter told(prompter);
     // The output waits in memory until its tokens have been checked, and until the file is
     // known not to have changed meanwhile: what reaches the sink cannot be taken back.
     std::string output;
-    StringSink held(output);
     ConvertReport report;
     bool readOk;
-    {
-        LineWriter writer(held, settings.lineEnds);
-        readOk = ConvertLines(reader, writer, options, settings, file, prompter, &report);
+    for (;;) {
+        StringSink held(output);
+        {
+            LineWriter writer(held, settings.lineEnds);
+            readOk =
+                ConvertLines(reader, writer, options, settings, file,
+                             guess.tentative ? static_cast<Prompter&>(told) : prompter, &report);
+        }
+        if (!guess.tentative)
+            break;
+        guess.tentative = false;
+        reader.watch(nullptr);
+        if (!readOk || guess.detector.result(settings.asciiEncoding) == file.encoding) {
+            told.release();
+            break;
+        }
+        output.clear();
+        report = {};
+        if (int result = StartAgain(input.get(), reader, guess.detector, path, options, settings,
+                                    prompter, file, extras);
+            result != kConverted)
+            return result;
     }
     if (extras)
         extras->commentsLeft = report.commentsLeft;
@@ -819,13 +857,8 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     };
     int result = convertAndPlace();
     if (result == kConvertAgain) {
-        if (::lseek(input.get(), 0, SEEK_SET) != 0) {
-            prompter.tell(FormatText(text::kReadError, path));
-            return kOutputFailed;
-        }
-        reader.restart();
-        result = TakeEncoding(path, guess.detector.result(settings.asciiEncoding), options,
-                              prompter, file, extras);
+        result = StartAgain(input.get(), reader, guess.detector, path, options, settings, prompter,
+                            file, extras);
         if (result == kConverted)
             result = convertAndPlace();
     }

@@ -347,10 +347,10 @@ TEST_F(ConvertFileTest, TidyUtf8FileIsLeftUnchangedAfterTheDetectionPass) {
 }
 
 // A file that fits the reader's block is read once. A larger one is converted in the encoding
-// its first block shows, and again when the whole file shows another (into a sub-folder and in
-// place), or read to decide its encoding, then again (to a sink). Either way a file converts as
-// its bytes do in memory, in the encoding its bytes show, and tells what it tells once: the
-// characters that decide stand near the start, across the block's edge or near the end.
+// its first block shows, and again when the whole file shows another (into a sub-folder, in
+// place and to a sink). Either way a file converts as its bytes do in memory, in the encoding
+// its bytes show, and tells what it tells once: the characters that decide stand near the
+// start, across the block's edge or near the end.
 TEST_F(ConvertFileTest, FilesReadOnceOrTwiceConvertAsTheirBytesDo) {
     const size_t block = 256 * 1024;
     const size_t sizes[] = {40, block - 1, block, block + 1, 3 * block - 7};
