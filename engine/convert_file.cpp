@@ -488,27 +488,34 @@ namespace {
 // What a pass over a file returns when the file must be converted again (see ConvertToFile).
 constexpr int kConvertAgain = -1;
 
-// Holds what a conversion tells until the conversion is known to stand: a pass that is done
-// again tells nothing. A question cannot wait: what is held goes first.
+// While hold is set, holds what a conversion tells until the conversion is known to stand: a
+// pass that is done again tells nothing. A question cannot wait: what is held goes first.
 class HoldingPrompter : public Prompter {
 public:
-    explicit HoldingPrompter(Prompter& to) : to_(to) {}
+    HoldingPrompter(Prompter& to, bool hold) : to_(to), hold_(hold) {}
     PromptAnswer ask(std::string_view text, PromptIcon icon, PromptButtons buttons) override {
-        if (buttons != PromptButtons::Ok) {
+        if (!hold_ || buttons != PromptButtons::Ok) {
             release();
             return to_.ask(text, icon, buttons);
         }
         held_.emplace_back(text, icon);
         return PromptAnswer::Ok;
     }
+    // Tells what is held; from now on everything goes straight through.
     void release() {
         for (const auto& [text, icon] : held_)
             to_.tell(text, icon);
+        drop();
+    }
+    // Forgets what is held; from now on everything goes straight through.
+    void drop() {
         held_.clear();
+        hold_ = false;
     }
 
 private:
     Prompter& to_;
+    bool hold_;
     std::vector<std::pair<std::string, PromptIcon>> held_;
 };
 
@@ -527,7 +534,9 @@ int TakeEncoding(const std::string& path, TextEncoding encoding, const FormatOpt
 }
 
 // Decides the encoding of an input whose reader has returned no line yet (see EncodingOfFile)
-// and makes the file's context. Tells the user and returns the result when the file cannot go on.
+// and makes the file's context. With guess, a larger file's encoding may be the guess from its
+// first block (see PassStands). Tells the user and returns the result when the file cannot go
+// on.
 int PrepareInput(LineReader& reader, const std::string& path, const FormatOptions& options,
                  const ConvertSettings& settings, Prompter& prompter, FileContext& file,
                  ConvertExtras* extras, EncodingGuess* guess = nullptr) {
@@ -541,6 +550,8 @@ int PrepareInput(LineReader& reader, const std::string& path, const FormatOption
         if (MakeFileContext(path, encoding, options, file, unwritable)) {
             if (extras)
                 extras->encoding = encoding;
+            // The rest of the bytes are looked at as the conversion reads them.
+            reader.watch([guess](std::string_view bytes) { guess->detector.feed(bytes); });
             return kConverted;
         }
         // A text the guess cannot hold may fit the encoding the whole file shows: that decides.
@@ -551,6 +562,23 @@ int PrepareInput(LineReader& reader, const std::string& path, const FormatOption
         }
     }
     return TakeEncoding(path, encoding, options, prompter, file, extras);
+}
+
+// After a pass over a file: whether its output stands. It does unless the file's encoding was
+// guessed and the whole file, read through, shows another; then the pass must be done again
+// (StartAgain), and what it told goes unsaid. Else what it told is told now.
+bool PassStands(EncodingGuess& guess, LineReader& reader, bool readOk, const FileContext& file,
+                const ConvertSettings& settings, HoldingPrompter& held) {
+    if (!guess.tentative)
+        return true;
+    guess.tentative = false;
+    reader.watch(nullptr);
+    if (readOk && guess.detector.result(settings.asciiEncoding) != file.encoding) {
+        held.drop();
+        return false;
+    }
+    held.release();
+    return true;
 }
 
 // Rewinds a file whose whole showed another encoding than its first block, and makes its
@@ -603,13 +631,11 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
     LineReader reader(input.get());
     // A file that grows meanwhile is told by the check after the run.
     reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
-    EncodingGuess guess; // as in ConvertToFile
+    EncodingGuess guess;
     if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras, &guess);
         result != kConverted)
         return result;
-    if (guess.tentative)
-        reader.watch([&guess](std::string_view bytes) { guess.detector.feed(bytes); });
-    HoldingPrompter told(prompter);
+    HoldingPrompter told(prompter, guess.tentative);
     // The output waits in memory until its tokens have been checked, and until the file is
     // known not to have changed meanwhile: what reaches the sink cannot be taken back.
     std::string output;
@@ -619,18 +645,10 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
         StringSink held(output);
         {
             LineWriter writer(held, settings.lineEnds);
-            readOk =
-                ConvertLines(reader, writer, options, settings, file,
-                             guess.tentative ? static_cast<Prompter&>(told) : prompter, &report);
+            readOk = ConvertLines(reader, writer, options, settings, file, told, &report);
         }
-        if (!guess.tentative)
+        if (PassStands(guess, reader, readOk, file, settings, told))
             break;
-        guess.tentative = false;
-        reader.watch(nullptr);
-        if (!readOk || guess.detector.result(settings.asciiEncoding) == file.encoding) {
-            told.release();
-            break;
-        }
         output.clear();
         report = {};
         if (int result = StartAgain(input.get(), reader, guess.detector, path, options, settings,
@@ -743,16 +761,13 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     LineReader reader(input.get());
     // A file that grows meanwhile is told by the check after the run.
     reader.expectSize(static_cast<uint64_t>(inputStat.st_size));
+    // A larger file's encoding is guessed from its first block rather than read twice; a file
+    // that turns out otherwise is converted again.
     EncodingGuess guess;
     if (int result = PrepareInput(reader, path, options, settings, prompter, file, extras, &guess);
         result != kConverted)
         return result;
-    // A larger file's encoding is guessed from its first block, and the rest looked at as the
-    // conversion reads it, rather than reading the file twice; a file that turns out otherwise
-    // is converted again.
-    if (guess.tentative)
-        reader.watch([&guess](std::string_view bytes) { guess.detector.feed(bytes); });
-    HoldingPrompter held(prompter);
+    HoldingPrompter held(prompter, guess.tentative);
 
     auto convertAndPlace = [&]() -> int {
         // An earlier sub-folder output, a plain file (a link there is replaced, not followed).
@@ -788,20 +803,11 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
         ConvertReport report;
         {
             LineWriter writer(sink, settings.lineEnds);
-            readOk =
-                ConvertLines(reader, writer, options, settings, file,
-                             guess.tentative ? static_cast<Prompter&>(held) : prompter, &report);
+            readOk = ConvertLines(reader, writer, options, settings, file, held, &report);
             writeOk = writer.flush();
         }
-        if (guess.tentative) {
-            guess.tentative = false;
-            reader.watch(nullptr);
-            // Read whole, the file shows another encoding than its first block did: this
-            // pass's output goes with its objects, and what it told goes unsaid.
-            if (readOk && guess.detector.result(settings.asciiEncoding) != file.encoding)
-                return kConvertAgain;
-            held.release();
-        }
+        if (!PassStands(guess, reader, readOk, file, settings, held))
+            return kConvertAgain; // this pass's output goes with its objects
         if (extras)
             extras->commentsLeft = report.commentsLeft;
         // The earlier output holds every byte and no more: it stays as it is.
