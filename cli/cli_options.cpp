@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "batch/batch_run.h"
+#include "platform/string_table.h"
 
 #include <string_view>
 
@@ -49,7 +50,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         if (!optionsEnded && raw.rfind("-j", 0) == 0) {
             if (raw == "-j") {
                 if (i + 1 == args.size()) {
-                    error = "-j needs a number";
+                    error = text::kCliJNeedsNumber;
                     return false;
                 }
                 raw = "--jobs=" + args[++i];
@@ -68,12 +69,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         Arg a = SplitArg(raw);
         auto needValue = [&]() {
             if (!a.hasValue)
-                error = std::string(a.name) + " needs a value (" + std::string(a.name) + "=...)";
+                error = FormatText(text::kCliNeedsValue, {a.name, a.name});
             return a.hasValue;
         };
         auto noValue = [&]() {
             if (a.hasValue)
-                error = std::string(a.name) + " takes no value";
+                error = FormatText(text::kCliTakesNoValue, a.name);
             return !a.hasValue;
         };
         bool ok = true;
@@ -137,7 +138,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
                 rest.remove_prefix(comma + 1);
             }
             if (ok && o.fileTypes.empty()) {
-                error = "--type needs at least one pattern";
+                error = text::kCliTypeNeedsPattern;
                 ok = false;
             }
         } else if (a.name == "--check" || a.name == "--diff") {
@@ -173,7 +174,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             o.configPath = a.value;
             conversion = false;
             if (ok && o.configPath.empty()) {
-                error = "--config needs a file";
+                error = text::kCliConfigNeedsFile;
                 ok = false;
             }
         } else if (a.name == "--no-config") {
@@ -187,7 +188,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             else if (a.hasValue && !a.value.empty())
                 o.printConfig = std::string(a.value);
             else {
-                error = "--print-config needs a PATH";
+                error = text::kCliPrintConfigNeedsPath;
                 ok = false;
             }
         } else if (a.name == "--assume-filename") {
@@ -202,7 +203,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             if (digits)
                 n = std::stoul(std::string(a.value));
             if (ok && (n < 1 || n > 1024)) {
-                error = "--jobs must be a number from 1 to 1024";
+                error = text::kCliJobsRange;
                 ok = false;
             }
             o.jobs = static_cast<unsigned>(n);
@@ -218,11 +219,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             else if (a.value == "cpp-to-c")
                 o.rename = RenameKind::CppToC;
             else if (ok) {
-                error = "--rename must be upper, lower, c-to-cpp or cpp-to-c";
+                error = text::kCliRenameKinds;
                 ok = false;
             }
         } else {
-            error = "unknown option " + std::string(a.name);
+            error = FormatText(text::kCliUnknownOption, a.name);
             ok = false;
         }
         if (!ok)
@@ -233,14 +234,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
     if (o.help || o.version)
         return true;
     if (o.rename && conversionOption) {
-        error = "--rename renames only: no conversion option may stand beside it";
+        error = text::kCliRenameAlone;
         return false;
     }
     error = CheckExclusive(o.conversion);
     if (!error.empty())
         return false;
     if (o.noConfig && !o.configPath.empty()) {
-        error = "--config and --no-config cannot be used together";
+        error = text::kCliConfigAndNoConfig;
         return false;
     }
     // What the command line alone gives over the start-up defaults; a file's configuration
@@ -262,28 +263,27 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         }
     }
     if (o.quiet && o.verbose) {
-        error = "--quiet and --verbose cannot be used together";
+        error = text::kCliQuietAndVerbose;
         return false;
     }
     if (o.check && (o.overwrite || o.toStdout)) {
-        error = "--check and --diff write nothing: --overwrite and --stdout do not go with them";
+        error = text::kCliCheckWritesNothing;
         return false;
     }
     if (o.overwrite && (o.toStdout || sawSubfolder)) {
-        error = "--overwrite cannot be used together with --stdout or --subfolder";
+        error = text::kCliOverwriteAlone;
         return false;
     }
     if (!o.overwrite && !o.toStdout && o.settings.subFolderName.empty()) {
-        error = "--subfolder needs a name";
+        error = text::kCliSubFolderNeedsName;
         return false;
     }
     if (!o.overwrite && !o.toStdout && !IsValidSubFolderName(o.settings.subFolderName)) {
-        error = "--subfolder must be a relative path whose parts are neither empty, \".\" nor "
-                "\"..\"";
+        error = text::kCliBadSubFolder;
         return false;
     }
     if (o.paths.empty() && !o.printConfig) {
-        error = "no PATH given";
+        error = text::kCliNoPath;
         return false;
     }
     return true;

@@ -257,12 +257,12 @@ public:
             progress_->erase();
         if (!options_.verbose)
             return;
-        const int changed = counts_[0], unchanged = counts_[1], failed = counts_[2];
-        if (options_.check)
-            err_ << changed << " would change, " << unchanged << " tidy, " << failed << " failed\n";
-        else
-            err_ << changed << " converted, " << unchanged << " unchanged, " << failed
-                 << " failed\n";
+        const std::string changed = std::to_string(counts_[0]);
+        const std::string unchanged = std::to_string(counts_[1]);
+        const std::string failed = std::to_string(counts_[2]);
+        err_ << CliText(FormatText(options_.check ? text::kCliCheckSummary : text::kCliSummary,
+                                   {changed, unchanged, failed}))
+             << "\n";
     }
 
     int status() const {

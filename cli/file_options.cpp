@@ -1,5 +1,6 @@
 #include "cli/file_options.h"
 
+#include "platform/string_table.h"
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -117,16 +118,18 @@ int PrintFileOptions(const CliOptions& options, std::ostream& out, std::ostream&
         err << "srctdy-cli: " << files.error() << "\n";
         return 2;
     }
-    out << "# the options in effect for " << path << "\n";
+    out << FormatText(text::kConfigOptionsInEffect, path) << "\n";
     out << "# .srctdy.toml: "
-        << (options.noConfig                 ? "not read (--no-config)"
-            : resolved.projectConfig.empty() ? "none"
+        << (options.noConfig                 ? text::kConfigNotRead
+            : resolved.projectConfig.empty() ? text::kConfigNone
                                              : resolved.projectConfig)
         << "\n";
     for (const ConversionOptionSpec& spec : ConversionOptionTable()) {
         auto source = resolved.sources.find(spec.key);
         out << spec.key << " = " << ShowOption(spec.key, resolved.options) << "  # "
-            << (source == resolved.sources.end() ? "default" : source->second) << "\n";
+            << (source == resolved.sources.end() ? std::string(text::kConfigFromDefault)
+                                                 : source->second)
+            << "\n";
     }
     auto list = [](const std::vector<std::string>& patterns) {
         std::string text = "[";
@@ -135,7 +138,9 @@ int PrintFileOptions(const CliOptions& options, std::ostream& out, std::ostream&
         return text + "]";
     };
     auto walkSource = [&](bool given, bool fromDefault) {
-        return given ? "command line" : fromDefault ? "default" : resolved.projectConfig;
+        return given         ? std::string(text::kConfigFromCommandLine)
+               : fromDefault ? std::string(text::kConfigFromDefault)
+                             : resolved.projectConfig;
     };
     out << "type = " << list(rules.fileTypes) << "  # "
         << walkSource(options.typeGiven, rules.fileTypes == options.fileTypes) << "\n";

@@ -1,5 +1,8 @@
 #include "cli/progress_line.h"
 
+#include "platform/message_catalogue.h"
+#include "platform/string_table.h"
+
 #include <chrono>
 #include <cstdio>
 
@@ -25,10 +28,10 @@ void ProgressLine::update(size_t done, uint64_t bytes, std::string_view current)
     const double elapsed = now - start_;
     if (elapsed < kShowAfter || (drawn_ >= 0 && now - drawn_ < kRedrawEvery))
         return;
-    char head[64];
-    std::snprintf(head, sizeof head, "%zu/%zu files, %.1f MB/s", done, total_,
-                  static_cast<double>(bytes) / 1e6 / elapsed);
-    std::string text = head;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", static_cast<double>(bytes) / 1e6 / elapsed);
+    std::string text = CliText(
+        FormatText(text::kCliProgress, {std::to_string(done), std::to_string(total_), rate}));
     // The file name loses its beginning rather than wrap the line.
     const size_t room = width_ - 1 > text.size() + 2 ? width_ - 1 - text.size() - 2 : 0;
     if (!current.empty() && room > 3) {

@@ -1,5 +1,6 @@
 #include "config/editor_config.h"
 
+#include "platform/string_table.h"
 #include <algorithm>
 #include <editorconfig/editorconfig.h>
 #include <map>
@@ -35,12 +36,12 @@ private:
 std::string ReadEditorConfig(const std::string& path, std::vector<OptionSetting>& settings) {
     Handle handle;
     if (!handle.get())
-        return path + ": out of memory reading .editorconfig";
+        return FormatText(text::kConfigOutOfMemory, path);
     int status = editorconfig_parse(path.c_str(), handle.get());
     if (status > 0) {
         const char* file = editorconfig_handle_get_err_file(handle.get());
-        return std::string(file ? file : ".editorconfig") + ":" + std::to_string(status) +
-               ": cannot be parsed";
+        return FormatText(text::kConfigCannotParse, std::string(file ? file : ".editorconfig") +
+                                                        ":" + std::to_string(status));
     }
     if (status < 0)
         return path + ": " + editorconfig_get_error_msg(status);

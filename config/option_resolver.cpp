@@ -1,6 +1,7 @@
 #include "config/option_resolver.h"
 
 #include "config/editor_config.h"
+#include "platform/string_table.h"
 
 #include <sys/stat.h>
 
@@ -17,7 +18,7 @@ std::string FolderOf(const std::string& path) {
 
 std::string Source(const OptionSetting& s) {
     if (s.origin.empty())
-        return "command line";
+        return std::string(text::kConfigFromCommandLine);
     if (s.line == 0)
         return s.origin;
     return s.origin + ":" + std::to_string(s.line);
@@ -115,9 +116,9 @@ std::string OptionResolver::resolve(const std::string& path, ResolvedOptions& ou
     // A replacement text from one layer needs a search text from this or another.
     auto with = out.sources.find("with");
     if (with != out.sources.end() && !out.options.format.replaceOrDelete) {
-        if (with->second == "command line")
-            return "--with needs --replace";
-        return with->second + ": with needs replace";
+        if (with->second == text::kConfigFromCommandLine)
+            return std::string(text::kConfigWithNeedsReplace);
+        return FormatText(text::kConfigWithNeedsReplaceIn, with->second);
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "engine/cp932.h"
 #include "engine/utf8.h"
+#include "platform/string_table.h"
 
 #include <array>
 
@@ -10,8 +11,6 @@ namespace srctdy {
 namespace {
 
 using Kind = OptionValue::Kind;
-
-constexpr std::string_view kMustBeBoolean = "must be true or false";
 
 std::string TomlString(std::string_view utf8) {
     std::string out = "\"";
@@ -57,7 +56,7 @@ std::string ShowBool(int on) {
 
 bool SetBoolean(const OptionValue& value, int& field, std::string& reason) {
     if (value.kind != Kind::Boolean) {
-        reason = kMustBeBoolean;
+        reason = text::kOptionMustBeBoolean;
         return false;
     }
     field = value.text == "true" ? 1 : 0;
@@ -73,11 +72,11 @@ bool SetText(const OptionValue& value, std::string& field, bool& off, std::strin
         return true;
     }
     if (value.kind != Kind::Text) {
-        reason = "must be a text";
+        reason = text::kOptionMustBeText;
         return false;
     }
     if (!utf8::IsValid(value.text)) {
-        reason = "is not UTF-8";
+        reason = text::kOptionNotUtf8;
         return false;
     }
     field = value.text;
@@ -159,24 +158,24 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             (value.text == "2" || value.text == "4" || value.text == "8"))
             i = value.text == "2" ? 0 : value.text == "4" ? 1 : 2;
         if (i < 0)
-            return "must be 2, 4, 8, tab or off";
+            return std::string(text::kOptionIndentValues);
         o.settings.indentOn = i != 4;
         if (i != 4)
             o.settings.indentSizeIndex = i;
     } else if (key == "comments") {
         int i = Choose(value, kCommentModes);
         if (i < 0)
-            return "must be keep, line, block or split";
+            return std::string(text::kOptionCommentsValues);
         f.commentMode = i;
     } else if (key == "eol") {
         int i = Choose(value, kLineEnds);
         if (i < 0)
-            return "must be crlf, lf or keep";
+            return std::string(text::kOptionEolValues);
         o.settings.lineEnds = i == 0 ? LineEnds::CrLf : i == 1 ? LineEnds::Lf : LineEnds::Keep;
     } else if (key == "encoding") {
         int i = Choose(value, kEncodings);
         if (i < 0)
-            return "must be auto, cp932 or utf-8";
+            return std::string(text::kOptionEncodingValues);
         o.encoding = kEncodings[i];
         o.byteOrderMark = false;
         if (i == 0)
@@ -185,7 +184,7 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             o.settings.forcedEncoding = i == 1 ? TextEncoding::Cp932 : TextEncoding::Utf8;
     } else if (key == "charset") {
         if (value.text != "utf-8" && value.text != "utf-8-bom")
-            return "must be utf-8 or utf-8-bom";
+            return std::string(text::kOptionCharsetValues);
         o.encoding = "utf-8";
         o.byteOrderMark = value.text == "utf-8-bom";
         // A hint shared by every editor: ASCII files are taken as UTF-8, and each other file is
@@ -199,7 +198,7 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             const bool deleting = key == "delete-lines";
             // Bytes in code page 932 where the text fits it, in UTF-8 otherwise.
             if (deleting && !off && cp932::FromUtf8(search).value_or(search).size() < 3)
-                return "needs a prefix of at least 3 bytes";
+                return std::string(text::kOptionShortPrefix);
             int& mine = deleting ? f.deleteMatchingLines : f.replaceOrDelete;
             int& other = deleting ? f.replaceOrDelete : f.deleteMatchingLines;
             if (!off) {
@@ -211,7 +210,7 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
     } else if (key == "with") {
         f.textEncoding = TextEncoding::Utf8;
         if (value.kind != Kind::Text)
-            return "must be a text";
+            return std::string(text::kOptionMustBeText);
         SetText(value, f.replaceText, off, reason);
     } else if (key == "delete-if") {
         f.textEncoding = TextEncoding::Utf8;
@@ -226,10 +225,10 @@ std::string ApplyOption(std::string_view key, const OptionValue& value, Conversi
             f.insertHeaderTemplate = 1;
             f.templatePath = value.text; // a path: file-system bytes, not converted
         } else {
-            return "must be a path, true or false";
+            return std::string(text::kOptionTemplateValue);
         }
     } else {
-        return "is not an option";
+        return std::string(text::kOptionUnknown);
     }
     return reason;
 }
@@ -253,7 +252,7 @@ std::string CodePageTextsProblem(const FormatOptions& f) {
     };
     for (const auto& t : texts) {
         if (t.used && !cp932::FromUtf8(t.text))
-            return std::string(t.key) + " holds a character that code page 932 cannot write";
+            return FormatText(text::kOptionNotCp932, t.key);
     }
     return "";
 }

@@ -1,5 +1,6 @@
 #include "config/project_config.h"
 
+#include "platform/string_table.h"
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -83,9 +84,10 @@ std::string CheckExclusive(const std::vector<OptionSetting>& layer) {
         if (first && second) {
             const OptionSetting& later = first->line > second->line ? *first : *second;
             if (later.origin.empty())
-                return "--" + std::string(a) + " and --" + std::string(b) + " exclude each other";
-            return Where(later.origin, later.line) + std::string(a) + " and " + std::string(b) +
-                   " exclude each other";
+                return FormatText(text::kConfigExcludeEachOther,
+                                  {"--" + std::string(a), "--" + std::string(b)});
+            return Where(later.origin, later.line) +
+                   FormatText(text::kConfigExcludeEachOther, {a, b});
         }
     }
     return {};
@@ -130,12 +132,12 @@ std::string LoadProjectConfig(const std::string& path, ProjectConfig& config) {
     config.path = path;
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return path + ": cannot be read";
+        return FormatText(text::kConfigCannotRead, path);
     std::stringstream bytes;
     bytes << in.rdbuf();
     std::optional<std::string> folder = RealPath(Parent(path));
     if (!folder)
-        return path + ": cannot be read";
+        return FormatText(text::kConfigCannotRead, path);
     config.folder = *folder;
 
     toml::table table;
@@ -154,12 +156,12 @@ std::string LoadProjectConfig(const std::string& path, ProjectConfig& config) {
         if (name == "type" || name == "exclude") {
             auto patterns = ToPatterns(node);
             if (!patterns || (name == "type" && patterns->empty()))
-                return Where(path, line) + name + " must be a list of patterns";
+                return Where(path, line) + name + " " + std::string(text::kOptionPatterns);
             (name == "type" ? config.fileTypes : config.excludes) = std::move(*patterns);
             continue;
         }
         if (!FindConversionOption(name))
-            return Where(path, line) + name + " is not an option";
+            return Where(path, line) + name + " " + std::string(text::kOptionUnknown);
         OptionSetting setting{name, ToOptionValue(node), path, line};
         const bool off =
             setting.value.kind == OptionValue::Kind::Boolean && setting.value.text == "false";
@@ -169,9 +171,10 @@ std::string LoadProjectConfig(const std::string& path, ProjectConfig& config) {
                                           ? setting.value.text
                                           : std::string("FileTitle.txt");
             if (setting.value.kind == OptionValue::Kind::Number || given.empty())
-                return Where(path, line) + name + " must be a path, true or false";
+                return Where(path, line) + name + " " + std::string(text::kOptionTemplateValue);
             if (!StaysInside(config.folder, given, resolved))
-                return Where(path, line) + name + " must name a file at or under " + config.folder;
+                return Where(path, line) + name + " " +
+                       FormatText(text::kOptionTemplateOutside, config.folder);
             setting.value = {OptionValue::Kind::Text, resolved};
         }
         std::string reason = ApplyOption(name, setting.value, scratch);

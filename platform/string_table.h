@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -220,8 +221,67 @@ inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read"
 inline constexpr std::string_view kCliPathTooLong = "path too long";
 inline constexpr std::string_view kCliOutputIsInput = "input file is the output file";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
+// The --verbose summary and the progress line: counts, then a rate in MB/s.
+inline constexpr std::string_view kCliSummary = "%s converted, %s unchanged, %s failed";
+inline constexpr std::string_view kCliCheckSummary = "%s would change, %s tidy, %s failed";
+inline constexpr std::string_view kCliProgress = "%s/%s files, %s MB/s";
+// Usage and configuration errors of the command line. They stay English under every locale,
+// as option names do; "%s" is filled in with FormatText, one after the other.
+inline constexpr std::string_view kCliJNeedsNumber = "-j needs a number";
+inline constexpr std::string_view kCliNeedsValue = "%s needs a value (%s=...)";
+inline constexpr std::string_view kCliTakesNoValue = "%s takes no value";
+inline constexpr std::string_view kCliTypeNeedsPattern = "--type needs at least one pattern";
+inline constexpr std::string_view kCliConfigNeedsFile = "--config needs a file";
+inline constexpr std::string_view kCliPrintConfigNeedsPath = "--print-config needs a PATH";
+inline constexpr std::string_view kCliJobsRange = "--jobs must be a number from 1 to 1024";
+inline constexpr std::string_view kCliRenameKinds =
+    "--rename must be upper, lower, c-to-cpp or cpp-to-c";
+inline constexpr std::string_view kCliUnknownOption = "unknown option %s";
+inline constexpr std::string_view kCliRenameAlone =
+    "--rename renames only: no conversion option may stand beside it";
+inline constexpr std::string_view kCliConfigAndNoConfig =
+    "--config and --no-config cannot be used together";
+inline constexpr std::string_view kCliQuietAndVerbose =
+    "--quiet and --verbose cannot be used together";
+inline constexpr std::string_view kCliCheckWritesNothing =
+    "--check and --diff write nothing: --overwrite and --stdout do not go with them";
+inline constexpr std::string_view kCliOverwriteAlone =
+    "--overwrite cannot be used together with --stdout or --subfolder";
+inline constexpr std::string_view kCliSubFolderNeedsName = "--subfolder needs a name";
+inline constexpr std::string_view kCliBadSubFolder =
+    "--subfolder must be a relative path whose parts are neither empty, \".\" nor \"..\"";
+inline constexpr std::string_view kCliNoPath = "no PATH given";
+// An option's value (after the option's name or "file:line: key").
+inline constexpr std::string_view kOptionMustBeBoolean = "must be true or false";
+inline constexpr std::string_view kOptionMustBeText = "must be a text";
+inline constexpr std::string_view kOptionNotUtf8 = "is not UTF-8";
+inline constexpr std::string_view kOptionIndentValues = "must be 2, 4, 8, tab or off";
+inline constexpr std::string_view kOptionCommentsValues = "must be keep, line, block or split";
+inline constexpr std::string_view kOptionEolValues = "must be crlf, lf or keep";
+inline constexpr std::string_view kOptionEncodingValues = "must be auto, cp932 or utf-8";
+inline constexpr std::string_view kOptionCharsetValues = "must be utf-8 or utf-8-bom";
+inline constexpr std::string_view kOptionShortPrefix = "needs a prefix of at least 3 bytes";
+inline constexpr std::string_view kOptionTemplateValue = "must be a path, true or false";
+inline constexpr std::string_view kOptionUnknown = "is not an option";
+inline constexpr std::string_view kOptionNotCp932 =
+    "%s holds a character that code page 932 cannot write";
+inline constexpr std::string_view kOptionPatterns = "must be a list of patterns";
+inline constexpr std::string_view kOptionTemplateOutside = "must name a file at or under %s";
+// Configuration files and where an option came from.
+inline constexpr std::string_view kConfigExcludeEachOther = "%s and %s exclude each other";
+inline constexpr std::string_view kConfigCannotRead = "%s: cannot be read";
+inline constexpr std::string_view kConfigCannotParse = "%s: cannot be parsed";
+inline constexpr std::string_view kConfigOutOfMemory = "%s: out of memory reading .editorconfig";
+inline constexpr std::string_view kConfigWithNeedsReplace = "--with needs --replace";
+inline constexpr std::string_view kConfigWithNeedsReplaceIn = "%s: with needs replace";
+inline constexpr std::string_view kConfigFromCommandLine = "command line";
+inline constexpr std::string_view kConfigFromDefault = "default";
+inline constexpr std::string_view kConfigNotRead = "not read (--no-config)";
+inline constexpr std::string_view kConfigNone = "none";
+inline constexpr std::string_view kConfigOptionsInEffect = "# the options in effect for %s";
 // The texts above that have a "%s": the command line fills them in before it shows them.
-inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
+inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft, kCliSummary,
+                                                       kCliCheckSummary, kCliProgress};
 
 // The command line's wording of the texts above that reach it from the engine and the
 // renaming. Under a Japanese locale the catalogue gives back the table text itself.
@@ -260,5 +320,7 @@ namespace srctdy {
 
 // Replaces the first "%s" of a table text by arg (bytes, unchanged).
 std::string FormatText(std::string_view text, std::string_view arg);
+// Replaces each "%s" of a table text by the next of args, in order.
+std::string FormatText(std::string_view text, std::initializer_list<std::string_view> args);
 
 } // namespace srctdy
