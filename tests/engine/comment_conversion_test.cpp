@@ -316,7 +316,21 @@ INSTANTIATE_TEST_SUITE_P(
              Setup{0, false, false, false, false, "f.cpp", TextEncoding::Utf8}},
         Case{"SectionCommentsWaitForCode",
              "/* open\n#include <a.h>\n*/\n" + DefinitionLines() + "#include <b.h>\n",
-             "/* open\n#include <a.h>\n*/\n#include <b.h>\n", Setup{0, false, false, false, true}}),
+             "/* open\n#include <a.h>\n*/\n#include <b.h>\n", Setup{0, false, false, false, true}},
+        // An #include that a splice joins to the line before is not where they may go: in the
+        // byte reading the comments would take the include's place on the "//" line.
+        Case{"SectionCommentsSkipAnIncludeSplicedBySecondByte",
+             "// \x95\x5C\n#include <a.h>\n" + DefinitionLines() + "#include <b.h>\n",
+             "// \x95\x5C\n#include <a.h>\n#include <b.h>\n", Setup{0, false, false, false, true}},
+        Case{"SectionCommentsSkipAnIncludeSplicedByBackslash",
+             "#define A \\\n#include <a.h>\n" + DefinitionLines() + "#include <b.h>\n",
+             "#define A \\\n#include <a.h>\n#include <b.h>\n", Setup{0, false, false, false, true}},
+        // A backslash and blanks splice as gcc takes them: trimming the blanks keeps the
+        // splice, and the string goes on with the same text.
+        Case{"ContinuedStringLosesBlanksAfterItsBackslash", "s = \"abc \\\ndef\";\n",
+             "s = \"abc \\  \t\ndef\";\n", Mode(0)},
+        Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
+             Mode(0)}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {

@@ -38,6 +38,15 @@ TEST(EncodingDetect, DecidesFromAllTheBytesWhateverThePieces) {
         {"overlong", "\xC0\x80", kCp932, true},
         {"surrogate", "\xED\xA0\x80", kCp932, true},
         {"above U+10FFFF", "\xF4\x90\x80\x80", kCp932, true},
+        // Each lead byte's range of second bytes, at its edges.
+        {"lowest two-byte", "\xC2\x80", kUtf8, false},
+        {"overlong two-byte", "\xC1\xBF", kCp932, true},
+        {"lowest three-byte", "\xE0\xA0\x80", kUtf8, false},
+        {"overlong three-byte", "\xE0\x9F\xBF", kCp932, true},
+        {"last before the surrogates", "\xED\x9F\xBF", kUtf8, false},
+        {"lowest four-byte", "\xF0\x90\x80\x80", kUtf8, false},
+        {"overlong four-byte", "\xF0\x8F\xBF\xBF", kCp932, true},
+        {"lead byte past U+10FFFF", "\xF5\x80\x80\x80", kCp932, true},
         {"byte never in UTF-8", "a\xFF", kCp932, true},
         // ASCII is passed over eight bytes at a time: what follows a run is still read.
         {"UTF-8 after a long ASCII run", "int x = 1; int y = 2; /* \xC3\xA9 */", kUtf8, false},
