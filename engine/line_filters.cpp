@@ -243,6 +243,10 @@ std::string TodayText() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
+    return DateText(local);
+}
+
+std::string DateText(const std::tm& local) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%4d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday);

@@ -7,6 +7,7 @@
 #include "engine/line_scan.h"
 #include "engine/text_encoding.h"
 
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,5 +58,7 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
 
 // Today's local date as "YYYY-MM-DD".
 std::string TodayText();
+// The date of local, as TodayText writes it.
+std::string DateText(const std::tm& local);
 
 } // namespace srctdy

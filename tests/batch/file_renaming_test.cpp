@@ -37,6 +37,13 @@ TEST(FileRenaming, MapsAsciiLettersAndKeepsDoubleByteCharactersWhole) {
         {"\x83\x61x.c", true, "\x83\x61X.C"},  // ... and "ヂ" ends in 'a'
         {"\xB1z.c", true, "\xB1Z.C"},          // half-width katakana is one byte
         {"z\x83", true, "Z\x83"},              // a lead byte at the end stands alone
+        // A name is UTF-8 only when every sequence is: an overlong form, a surrogate or a code
+        // point past U+10FFFF makes it code page 932, whose "\x81a" is one character.
+        {"\xE3\x81\x81\x61.c", true, "\xE3\x81\x81\x41.C"}, // UTF-8 "ぁa"
+        {"\xE0\x80\x81\x61.c", true, "\xE0\x80\x81\x61.C"},
+        {"\xED\xA0\x81\x61.c", true, "\xED\xA0\x81\x61.C"},
+        {"\xF0\x80\x80\x81\x61.c", true, "\xF0\x80\x80\x81\x61.C"},
+        {"\xF4\x90\x80\x81\x61.c", true, "\xF4\x90\x80\x81\x61.C"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.expected, MapNameCase(c.name, c.upper)) << c.name;

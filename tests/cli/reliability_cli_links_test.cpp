@@ -94,6 +94,10 @@ TEST(CliLinks, LinksOutOfAFolderArgumentFailUnlessFollowed) {
         ASSERT_EQ(0, ::symlink("../outside.txt", (repo + "/evil.c").c_str()));
         ASSERT_EQ(0, ::symlink("../../outside2.txt", (repo + "/sub/deep.c").c_str()));
         ASSERT_EQ(0, ::symlink("../a.c", (repo + "/sub/inside.c").c_str()));
+        // A folder whose name begins with the tree's is still outside it.
+        ::mkdir((dir / "repoX").c_str(), 0755);
+        WriteFile(dir / "repoX/twin.txt", "secret   \n");
+        ASSERT_EQ(0, ::symlink("../repoX/twin.txt", (repo + "/twin.c").c_str()));
         std::vector<std::string> args = c.args;
         args.push_back(repo);
         const ProcessResult r = RunCli(args);
@@ -117,6 +121,8 @@ TEST(CliLinks, LinksOutOfAFolderArgumentFailUnlessFollowed) {
         EXPECT_EQ(std::string::npos, r.err.find("inside.c")) << r.err;
         EXPECT_EQ("secret   \n", ReadFile(dir / "outside.txt"));
         EXPECT_EQ("secret   \n", ReadFile(dir / "outside2.txt"));
+        EXPECT_NE(std::string::npos, r.err.find(repo + "/twin.c: ")) << r.err;
+        EXPECT_EQ("secret   \n", ReadFile(dir / "repoX/twin.txt"));
         EXPECT_EQ(std::string::npos, r.out.find("secret")) << "the outside file was shown";
         EXPECT_FALSE(FileExists(repo + "/NewFolder/evil.c"));
     }

@@ -1,9 +1,11 @@
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
+#include "engine/line_filters.h"
 #include "platform/scripted_prompter.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <initializer_list>
 #include <string>
 
@@ -261,6 +263,26 @@ TEST(DefinitionComments, WrittenInTheFilesEncoding) {
                     "/* DEFINE定義 */", "/* 構造体定義 */", "/* グローバル変数定義 */",
                     "#include <a.h>"}),
               out);
+}
+
+// %date% is written with four-digit years and two-digit months and days, at every edge.
+TEST(DateText, WritesYearMonthAndDayWithTheirZeros) {
+    struct Row {
+        int year, month, day; // month 1 to 12
+        const char* expected;
+    };
+    const Row rows[] = {
+        {2026, 1, 2, "2026-01-02"},  {2026, 12, 8, "2026-12-08"}, {1999, 12, 31, "1999-12-31"},
+        {2030, 9, 10, "2030-09-10"}, {2000, 10, 1, "2000-10-01"},
+    };
+    for (const Row& r : rows) {
+        std::tm local{};
+        local.tm_year = r.year - 1900;
+        local.tm_mon = r.month - 1;
+        local.tm_mday = r.day;
+        EXPECT_EQ(r.expected, DateText(local));
+    }
+    EXPECT_EQ(10u, TodayText().size());
 }
 
 TEST(FileTexts, TextCodePage932CannotHoldFailsOnlyItsFiles) {
