@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Line comments to block comments.
         Case{"LineComment", "x = 1; /* one */\n", "x = 1; // one\n", Mode(2)},
         Case{"EverySlashPairInTheComment", "a(); /* b /* c */\n", "a(); // b // c\n", Mode(2)},
+        Case{"SlashPairsInQuotesOfTheCommentStay", "a(); /* see \"x//y\" /* z */\n",
+             "a(); // see \"x//y\" // z\n", Mode(2)},
         Case{"SlashesInStringStay", "s = \"http://x\";\ns = \"//\"; /* x */\n",
              "s = \"http://x\";\ns = \"//\"; // x\n", Mode(2)},
         Case{"SlashesInsideBlockCommentStay", "/* see http://x */\n/*\n////////\n*/\n",
@@ -341,20 +343,32 @@ TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {
     EXPECT_EQ(1, report.commentsLeft);
 }
 
+// A comment is held while it is open: 1,000 lines or 256 KiB of them (the opening line and
+// those inside, without line ends) at the most. A longer one is left as it was.
 TEST(CommentConversion, LeavesACommentTooLongToHold) {
-    std::string input = "/* a\n";
-    for (int i = 0; i < 1000; ++i)
-        input += "line\n";
-    input += "*/\n";
-    ConvertReport report;
-    EXPECT_EQ(input, Convert(input, Mode(1), &report));
-    EXPECT_EQ(1, report.commentsLeft);
-    std::string shorter = "/* a\n";
-    for (int i = 0; i < 998; ++i)
-        shorter += "line\n";
-    shorter += "*/\n";
-    EXPECT_NE(shorter, Convert(shorter, Mode(1), &report));
-    EXPECT_EQ(0, report.commentsLeft);
+    struct Row {
+        const char* name;
+        size_t lines;     // inside, after the opening line "/* a"
+        size_t lineBytes; // each of them, but the last
+        size_t lastBytes;
+        bool converted;
+    };
+    const Row rows[] = {
+        {"999 lines", 998, 4, 4, true},
+        {"1,001 lines", 1000, 4, 4, false},
+        {"256 KiB held", 256, 1024, 1020, true}, // 4 + 255 * 1024 + 1020 bytes
+        {"a byte more", 256, 1024, 1021, false},
+    };
+    for (const Row& r : rows) {
+        std::string input = "/* a\n";
+        for (size_t i = 0; i < r.lines; ++i)
+            input += std::string(i + 1 < r.lines ? r.lineBytes : r.lastBytes, 'x') + "\n";
+        input += "*/\n";
+        ConvertReport report;
+        const std::string output = Convert(input, Mode(1), &report);
+        EXPECT_EQ(r.converted, output != input) << r.name;
+        EXPECT_EQ(r.converted ? 0 : 1, report.commentsLeft) << r.name;
+    }
 }
 
 } // namespace
