@@ -174,6 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
 
         // Line comments to block comments.
         Case{"LineComment", "x = 1; /* one */\n", "x = 1; // one\n", Mode(2)},
+        // A form feed between two comments is white space, as the compiler takes it.
+        Case{"FormFeedBetweenCommentsIsBlank", "x = 1; // a   \f// b   \n",
+             "x = 1; /* a */\f/* b */\n", Mode(1)},
         Case{"EverySlashPairInTheComment", "a(); /* b /* c */\n", "a(); // b // c\n", Mode(2)},
         Case{"SlashPairsInQuotesOfTheCommentStay", "a(); /* see \"x//y\" /* z */\n",
              "a(); // see \"x//y\" // z\n", Mode(2)},
