@@ -289,7 +289,7 @@ TEST(BadInput, TemplateThatIsNoSmallFileIsMissing) {
 }
 
 // A line over 64 MiB fails its file with a message of its own; the batch goes on, and the file
-// is left as it was. A line of exactly 64 MiB is still converted.
+// is left as it was. A line of exactly 64 MiB is still converted, the last one too.
 TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
     TempDir dir;
     WriteFile(dir / "a.c", "  a;\n");
@@ -298,6 +298,8 @@ TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
         out << std::string(kMaxLineLength + 1, 'x') << "\n  after;\n";
         std::ofstream edge(dir / "edge.c", std::ios::binary);
         edge << std::string(kMaxLineLength, 'y') << "\r\n  after;\n";
+        std::ofstream last(dir / "last.c", std::ios::binary); // its line end is the file's end
+        last << std::string(kMaxLineLength, 'w');
     }
     WriteFile(dir / "z.c", "  z;\n");
     for (bool overwrite : {true, false}) {
@@ -315,6 +317,8 @@ TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
         EXPECT_EQ("a;\r\n", ReadFile(out + "/a.c"));
         EXPECT_EQ(static_cast<uintmax_t>(kMaxLineLength + 2 + 8),
                   std::filesystem::file_size(out + "/edge.c"));
+        EXPECT_EQ(static_cast<uintmax_t>(kMaxLineLength + 2),
+                  std::filesystem::file_size(out + "/last.c"));
         EXPECT_FALSE(FileExists(dir / "NewFolder/big.c"));
         EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
     }
@@ -351,6 +355,8 @@ TEST(BadInput, AllocationFailureFailsOneFileAndTheBatchGoesOn) {
         const std::string out = overwrite ? dir.path() : dir / "NewFolder";
         EXPECT_EQ("a;\r\n", ReadFile(out + "/a.c"));
         EXPECT_EQ("z;\r\n", ReadFile(out + "/z.c"));
+        EXPECT_EQ(static_cast<uintmax_t>(kMaxLineLength + 2),
+                  std::filesystem::file_size(out + "/last.c"));
         EXPECT_FALSE(FileExists(dir / "NewFolder/big.c"));
         EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
     }
