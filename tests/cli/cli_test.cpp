@@ -59,12 +59,23 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {{"--subfolder=", a}, "--subfolder needs a name"},
         {{"--config=x.toml", "--no-config", a}, "--config and --no-config cannot be used"},
         {{"--print-config"}, "--print-config needs a PATH"},
+        {{"--jobs=0", a}, "--jobs must be a number from 1 to 1024"},
+        {{"--jobs=1025", a}, "--jobs must be a number from 1 to 1024"},
+        {{"-j"}, "-j needs a number"},
+        {{"--type=,", a}, "--type needs at least one pattern"},
+        {{"--config=", a}, "--config needs a file"},
+        {{"--rename=sideways", a}, "--rename must be upper, lower, c-to-cpp or cpp-to-c"},
+        {{"--quiet", "--verbose", a}, "--quiet and --verbose cannot be used together"},
+        {{"--check", "--overwrite", a}, "--check and --diff write nothing"},
+        {{"--subfolder=../x", a}, "--subfolder must be a relative path whose parts"},
+        {{"--help=x"}, "--help takes no value"},
     };
     for (const Case& c : cases) {
         ProcessResult r = RunCli(c.args);
         EXPECT_EQ(2, r.status) << c.reason;
         EXPECT_EQ(0u, r.err.find("srctdy-cli: " + c.reason)) << r.err;
     }
+    EXPECT_EQ(0, RunCli({"--jobs=1024", "--stdout", a}).status); // the last number taken
     EXPECT_EQ("a.c", ListFolder(dir.path()));
     EXPECT_EQ("  a\n", ReadFile(dir / "a.c"));
 }
