@@ -58,7 +58,7 @@ std::string ReadEditorConfig(const std::string& path, std::vector<OptionSetting>
     auto add = [&](const std::string& property, std::string key, std::string value) {
         settings.push_back({std::move(key),
                             {OptionValue::Kind::Text, std::move(value)},
-                            "(.editorconfig " + property + ")",
+                            FormatText(text::kConfigFromEditorConfig, property),
                             0});
     };
     auto get = [&](const char* name) {

@@ -276,6 +276,7 @@ inline constexpr std::string_view kConfigWithNeedsReplace = "--with needs --repl
 inline constexpr std::string_view kConfigWithNeedsReplaceIn = "%s: with needs replace";
 inline constexpr std::string_view kConfigFromCommandLine = "command line";
 inline constexpr std::string_view kConfigFromDefault = "default";
+inline constexpr std::string_view kConfigFromEditorConfig = "(.editorconfig %s)";
 inline constexpr std::string_view kConfigNotRead = "not read (--no-config)";
 inline constexpr std::string_view kConfigNone = "none";
 inline constexpr std::string_view kConfigOptionsInEffect = "# the options in effect for %s";
