@@ -68,6 +68,9 @@ TEST_F(Undo, PutsBackBytesAndModesOfTheFilesTheLastRunChanged) {
     ASSERT_EQ(kConverted, ReadFile(dir / "a.c"));
     WriteFile(dir / "later.c", "edited\n");
     EXPECT_EQ(4u, store.lastRunSize());
+    // The run keeps a copy of each file it replaced and its list, nothing of same.c.
+    const std::string run = state / "srctdy/undo/" + ListFolder(state / "srctdy/undo");
+    EXPECT_EQ("0 1 2 3 files", ListFolder(run));
 
     std::vector<std::string> seen;
     UndoStore::UndoReport report =
@@ -103,6 +106,24 @@ TEST_F(Undo, KeepsOnlyTheLastRun) {
     EXPECT_EQ(1u, store.undoLastRun({}).restored);
     EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
     EXPECT_EQ(kSource, ReadFile(dir / "b.c"));
+}
+
+// A listed file gone before the run is reported as missing; the run does not take it for a
+// store that cannot keep it, and goes on.
+TEST_F(Undo, AFileGoneBeforeTheRunIsMissingNotUnkept) {
+    add("a.c", kSource, 0644);
+    BatchRequest request;
+    request.folderPath = dir.path();
+    request.fileType = "*.c";
+    request.entries = {"gone.c", "a.c"};
+    request.allFiles = true;
+    request.overwrite = true;
+    RecordingPrompter prompter(PromptAnswer::No);
+    RunBatch(request, options, settings, prompter, {}, nullptr, &store);
+    for (const ScriptedPrompter::Call& call : prompter.calls())
+        EXPECT_NE(text::kUndoUnavailable, call.text);
+    EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
+    EXPECT_EQ(1u, store.lastRunSize());
 }
 
 // A store that cannot be written: the run asks once, and No converts nothing.

@@ -114,6 +114,9 @@ TEST_F(ConfigTree, LayersFromWeakestToStrongest) {
          "indent",
          "\"8\"  # (.editorconfig indent_size)"},
         {"[*]\nindent_size = 3\n", "", {}, "indent", "\"4\"  # default"},
+        {"[*]\nindent_size = tab\n", "", {}, "indent", "\"tab\"  # (.editorconfig indent_size)"},
+        // A style other than space or tab says nothing of the size either.
+        {"[*]\nindent_style = wide\nindent_size = 2\n", "", {}, "indent", "\"4\"  # default"},
         {"[*]\nindent_style = tab\n", "indent = 2\n", {}, "indent", "\"2\"  # TOML:1"},
         {"[*]\nindent_style = tab\n",
          "indent = 2\n",
@@ -121,6 +124,7 @@ TEST_F(ConfigTree, LayersFromWeakestToStrongest) {
          "indent",
          "\"8\"  # command line"},
         {"[*]\nend_of_line = lf\n", "", {}, "eol", "\"lf\"  # (.editorconfig end_of_line)"},
+        {"[*]\nend_of_line = crlf\n", "", {}, "eol", "\"crlf\"  # (.editorconfig end_of_line)"},
         {"[*]\nend_of_line = cr\n", "", {}, "eol", "\"crlf\"  # default"},
         {"[*]\nend_of_line = lf\n", "eol = \"keep\"\n", {}, "eol", "\"keep\"  # TOML:1"},
         {"[*]\ntrim_trailing_whitespace = false\n",
