@@ -126,6 +126,21 @@ TEST_F(Undo, AFileGoneBeforeTheRunIsMissingNotUnkept) {
     EXPECT_EQ(1u, store.lastRunSize());
 }
 
+// An empty list asks nothing of the store: there is nothing to keep.
+TEST_F(Undo, AnEmptyListAsksNothing) {
+    WriteFile(state / "srctdy", "a file where the folder should be");
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    prompter.expectMessage(text::kNoFiles);
+    BatchRequest request;
+    request.folderPath = dir.path();
+    request.fileType = "*.c";
+    request.allFiles = true;
+    request.overwrite = true;
+    EXPECT_EQ(BatchOutcome::NoFiles,
+              RunBatch(request, options, settings, prompter, {}, nullptr, &store));
+    EXPECT_TRUE(prompter.allUsed());
+}
+
 // A store that cannot be written: the run asks once, and No converts nothing.
 TEST_F(Undo, AsksOnceWhenNothingCanBeKept) {
     add("a.c", kSource, 0644);
