@@ -584,15 +584,13 @@ bool PassStands(EncodingGuess& guess, LineReader& reader, bool readOk, const Fil
 // Rewinds a file whose whole showed another encoding than its first block, and makes its
 // context in that encoding (see ConvertToFile). Returns kConverted when the file can be
 // converted again; else tells why and returns the result.
-int StartAgain(int fd, LineReader& reader, const EncodingDetector& detector,
-               const std::string& path, const FormatOptions& options,
-               const ConvertSettings& settings, Prompter& prompter, FileContext& file,
-               ConvertExtras* extras) {
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
+int StartAgain(LineReader& reader, const EncodingDetector& detector, const std::string& path,
+               const FormatOptions& options, const ConvertSettings& settings, Prompter& prompter,
+               FileContext& file, ConvertExtras* extras) {
+    if (!reader.rewind()) {
         prompter.tell(FormatText(text::kReadError, path));
         return kOutputFailed;
     }
-    reader.restart();
     return TakeEncoding(path, detector.result(settings.asciiEncoding), options, prompter, file,
                         extras);
 }
@@ -651,8 +649,8 @@ int ConvertToSink(const std::string& path, ByteSink& sink, const FormatOptions& 
             break;
         output.clear();
         report = {};
-        if (int result = StartAgain(input.get(), reader, guess.detector, path, options, settings,
-                                    prompter, file, extras);
+        if (int result =
+                StartAgain(reader, guess.detector, path, options, settings, prompter, file, extras);
             result != kConverted)
             return result;
     }
@@ -863,8 +861,8 @@ int ConvertToFile(const std::string& path, bool overwrite, const FormatOptions& 
     };
     int result = convertAndPlace();
     if (result == kConvertAgain) {
-        result = StartAgain(input.get(), reader, guess.detector, path, options, settings, prompter,
-                            file, extras);
+        result =
+            StartAgain(reader, guess.detector, path, options, settings, prompter, file, extras);
         if (result == kConverted)
             result = convertAndPlace();
     }

@@ -84,10 +84,7 @@ bool DecideFromTheRest(LineReader& reader, const ConvertSettings& settings,
         detector.feed(std::string_view(buffer, static_cast<size_t>(n)));
     }
     encoding = detector.result(settings.asciiEncoding);
-    if (::lseek(fd, 0, SEEK_SET) != 0)
-        return false;
-    reader.restart();
-    return true;
+    return reader.rewind();
 }
 
 } // namespace srctdy

@@ -114,11 +114,14 @@ bool LineReader::readAhead(std::string_view& bytes, bool& whole) {
     return !failed_;
 }
 
-void LineReader::restart() {
+bool LineReader::rewind() {
+    if (::lseek(fd_, 0, SEEK_SET) != 0)
+        return false;
     pos_ = size_ = 0;
     eof_ = failed_ = tooLong_ = false;
     bytesRead_ = 0;
     windowSet_ = false;
+    return true;
 }
 
 bool LineReader::next(std::string& line) {

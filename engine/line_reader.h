@@ -49,9 +49,9 @@ public:
     // whole tells whether that is the whole input (then it stays in the block for next(): a
     // small file is read once). False on a read error.
     bool readAhead(std::string_view& bytes, bool& whole);
-    // Starts again from the descriptor's current offset, forgetting what was read (after the
-    // caller rewound it).
-    void restart();
+    // Starts again from the start of the file, forgetting what was read. False when the
+    // descriptor cannot be rewound.
+    bool rewind();
     // The file descriptor read from (-1 for bytes in memory).
     int fd() const { return fd_; }
     bool failed() const { return failed_; }
