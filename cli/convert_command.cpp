@@ -260,8 +260,8 @@ public:
         const std::string changed = std::to_string(counts_[0]);
         const std::string unchanged = std::to_string(counts_[1]);
         const std::string failed = std::to_string(counts_[2]);
-        err_ << CliText(FormatText(options_.check ? text::kCliCheckSummary : text::kCliSummary,
-                                   {changed, unchanged, failed}))
+        err_ << FormatText(CliText(options_.check ? text::kCliCheckSummary : text::kCliSummary),
+                           {changed, unchanged, failed})
              << "\n";
     }
 

@@ -30,8 +30,8 @@ void ProgressLine::update(size_t done, uint64_t bytes, std::string_view current)
         return;
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", static_cast<double>(bytes) / 1e6 / elapsed);
-    std::string text = CliText(
-        FormatText(text::kCliProgress, {std::to_string(done), std::to_string(total_), rate}));
+    std::string text = FormatText(CliText(text::kCliProgress),
+                                  {std::to_string(done), std::to_string(total_), rate});
     // The file name loses its beginning rather than wrap the line.
     const size_t room = width_ - 1 > text.size() + 2 ? width_ - 1 - text.size() - 2 : 0;
     if (!current.empty() && room > 3) {

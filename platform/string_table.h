@@ -221,7 +221,8 @@ inline constexpr std::string_view kCliUnreadableFolder = "folder cannot be read"
 inline constexpr std::string_view kCliPathTooLong = "path too long";
 inline constexpr std::string_view kCliOutputIsInput = "input file is the output file";
 inline constexpr std::string_view kCliTryHelp = "Try 'srctdy-cli --help' for more information.";
-// The --verbose summary and the progress line: counts, then a rate in MB/s.
+// The --verbose summary and the progress line: counts, then a rate in MB/s. The command line
+// fills them in itself, after they are translated.
 inline constexpr std::string_view kCliSummary = "%s converted, %s unchanged, %s failed";
 inline constexpr std::string_view kCliCheckSummary = "%s would change, %s tidy, %s failed";
 inline constexpr std::string_view kCliProgress = "%s/%s files, %s MB/s";
@@ -280,9 +281,8 @@ inline constexpr std::string_view kConfigFromEditorConfig = "(.editorconfig %s)"
 inline constexpr std::string_view kConfigNotRead = "not read (--no-config)";
 inline constexpr std::string_view kConfigNone = "none";
 inline constexpr std::string_view kConfigOptionsInEffect = "# the options in effect for %s";
-// The texts above that have a "%s": the command line fills them in before it shows them.
-inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft, kCliSummary,
-                                                       kCliCheckSummary, kCliProgress};
+// The texts above that reach a message line filled in: CliText finds them by their pattern.
+inline constexpr std::string_view kCliFilledTexts[] = {kCliCommentsLeft};
 
 // The command line's wording of the texts above that reach it from the engine and the
 // renaming. Under a Japanese locale the catalogue gives back the table text itself.

@@ -66,40 +66,14 @@ TEST(MessageCatalogue, EveryCommandLineTextHasItsJapanese) {
 }
 
 TEST(MessageCatalogue, CommandLineTextsAreTranslatedAfterTheyAreFilledIn) {
-    struct Row {
-        std::string_view pattern;
-        std::initializer_list<std::string_view> args;
-        std::string english;
-        std::string japanese;
-    };
-    const Row rows[] = {
-        {text::kCliCommentsLeft,
-         {"3"},
-         "comments left as they were: 3",
-         "そのままにしたコメント: 3"},
-        {text::kCliSummary,
-         {"10", "0", "2"},
-         "10 converted, 0 unchanged, 2 failed",
-         "変換 10 件、変更なし 0 件、失敗 2 件"},
-        {text::kCliCheckSummary,
-         {"1", "1", "0"},
-         "1 would change, 1 tidy, 0 failed",
-         "変更あり 1 件、整形済み 1 件、失敗 0 件"},
-        {text::kCliProgress,
-         {"3", "120", "41.5"},
-         "3/120 files, 41.5 MB/s",
-         "3/120 ファイル、41.5 MB/s"},
-    };
-    for (const Row& row : rows) {
-        const std::string told = FormatText(row.pattern, row.args);
-        {
-            MessagesLocale c("C");
-            EXPECT_EQ(row.english, CliText(told));
-        }
-        MessagesLocale japanese("ja_JP.UTF-8");
-        ASSERT_JAPANESE_LOCALE(japanese);
-        EXPECT_EQ(row.japanese, CliText(told));
+    const std::string told = FormatText(text::kCliCommentsLeft, "3");
+    {
+        MessagesLocale c("C");
+        EXPECT_EQ("comments left as they were: 3", CliText(told));
     }
+    MessagesLocale japanese("ja_JP.UTF-8");
+    ASSERT_JAPANESE_LOCALE(japanese);
+    EXPECT_EQ("そのままにしたコメント: 3", CliText(told));
 }
 
 // Each "%s" of the text takes the next argument; what an argument holds is never filled.
