@@ -1,6 +1,7 @@
 #include "cli/file_options.h"
 
 #include "platform/string_table.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>

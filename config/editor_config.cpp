@@ -1,6 +1,7 @@
 #include "config/editor_config.h"
 
 #include "platform/string_table.h"
+
 #include <algorithm>
 #include <editorconfig/editorconfig.h>
 #include <map>

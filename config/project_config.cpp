@@ -1,6 +1,7 @@
 #include "config/project_config.h"
 
 #include "platform/string_table.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
