@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -104,16 +105,29 @@ std::string FolderOf(const std::string& path) {
 }
 
 struct Record {
+    size_t number = 0;
     std::string saved;
     std::string path;
     Fingerprint print;
 };
 
-// The list of a run: one line per file, "NUMBER SIZE HASH LENGTH PATH", the path taken by its
-// length so that any byte may stand in it.
+// One line of a run's list: "NUMBER SIZE HASH LENGTH PATH", the path taken by its length so
+// that any byte may stand in it.
+std::string ListLine(size_t number, const Fingerprint& print, const std::string& path) {
+    char head[96];
+    int n = std::snprintf(head, sizeof head, "%zu %llu %llx %zu ", number,
+                          static_cast<unsigned long long>(print.size),
+                          static_cast<unsigned long long>(print.hash), path.size());
+    return std::string(head, static_cast<size_t>(n)) + path + "\n";
+}
+
+// The list of a run, one ListLine per file.
 std::vector<Record> ReadList(const std::string& run) {
     std::vector<Record> records;
-    FILE* file = std::fopen((run + "/" + kListName).c_str(), "rb");
+    const std::string list = run + "/" + kListName;
+    FILE* file = std::fopen(list.c_str(), "rb");
+    if (file == nullptr) // stopped while KeepOnly wrote it again: the new list is whole
+        file = std::fopen((list + ".new").c_str(), "rb");
     if (file == nullptr)
         return records;
     unsigned long long number, size, hash;
@@ -123,7 +137,8 @@ std::vector<Record> ReadList(const std::string& run) {
         if (length > PATH_MAX || std::fread(path.data(), 1, length, file) != length ||
             std::fgetc(file) != '\n')
             break;
-        records.push_back({run + "/" + std::to_string(number), path, {size, hash}});
+        records.push_back(
+            {static_cast<size_t>(number), run + "/" + std::to_string(number), path, {size, hash}});
     }
     std::fclose(file);
     return records;
@@ -139,6 +154,31 @@ std::string LastRun(const std::string& root) {
             last = name;
     }
     return last;
+}
+
+// Leaves in run only the records left, with their kept content; false when the list could not
+// be written again (the run is then left whole).
+bool KeepOnly(const std::string& run, const std::vector<Record>& records,
+              const std::vector<const Record*>& left) {
+    const std::string list = run + "/" + kListName;
+    const std::string fresh = list + ".new";
+    std::string text;
+    for (const Record* record : left)
+        text += ListLine(record->number, record->print, record->path);
+    int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ok = ::close(fd) == 0 && ok;
+    // The old list goes first: a rename here replaces nothing. Between the two steps the run
+    // lists nothing and undo has nothing to offer, but every kept file is still there.
+    if (!ok || ::unlink(list.c_str()) != 0 || ::rename(fresh.c_str(), list.c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        return false;
+    }
+    for (const Record& record : records)
+        if (std::find(left.begin(), left.end(), &record) == left.end())
+            ::unlink(record.saved.c_str());
+    return true;
 }
 
 } // namespace
@@ -207,11 +247,7 @@ void UndoStore::settle(bool replaced) {
         print = FingerprintOf(pending_);
     bool listed = false;
     if (print) {
-        char head[96];
-        int n = std::snprintf(head, sizeof head, "%zu %llu %llx %zu ", next_,
-                              static_cast<unsigned long long>(print->size),
-                              static_cast<unsigned long long>(print->hash), pending_.size());
-        std::string line = std::string(head, static_cast<size_t>(n)) + pending_ + "\n";
+        const std::string line = ListLine(next_, *print, pending_);
         int list = ::open((run_ + "/" + kListName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         listed = list >= 0 && WriteAll(list, line.data(), line.size());
         if (list >= 0)
@@ -240,6 +276,7 @@ UndoStore::undoLastRun(const std::function<void(size_t, size_t, const std::strin
     if (run.empty())
         return report;
     const std::vector<Record> records = ReadList(run);
+    std::vector<const Record*> unrestored;
     for (size_t i = 0; i < records.size(); ++i) {
         const Record& record = records[i];
         if (progress)
@@ -264,13 +301,21 @@ UndoStore::undoLastRun(const std::function<void(size_t, size_t, const std::strin
                 break;
             }
         }
-        if (restored)
+        if (restored) {
             ++report.restored;
-        else
+        } else {
             report.failed.push_back(record.path);
+            unrestored.push_back(&record);
+        }
     }
-    std::error_code error;
-    fs::remove_all(run, error);
+    // A file that could not be put back keeps its old content here, for another try once the
+    // cause is gone: forgetting the run would lose it.
+    if (unrestored.empty()) {
+        std::error_code error;
+        fs::remove_all(run, error);
+    } else {
+        KeepOnly(run, records, unrestored);
+    }
     return report;
 }
 

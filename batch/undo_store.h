@@ -39,7 +39,8 @@ public:
         std::vector<std::string> failed;       // could not be put back
     };
     // Puts back every file of the last run that still holds what the run wrote, bytes and
-    // mode, each in one atomic replace, then forgets the run. progress may be empty.
+    // mode, each in one atomic replace, then forgets the run; a file that could not be put
+    // back stays kept, alone in the run, for another try. progress may be empty.
     UndoReport undoLastRun(const std::function<void(size_t, size_t, const std::string&)>& progress);
 
 private:

@@ -80,7 +80,9 @@ inline constexpr std::string_view kUndoQuestion =
 inline constexpr std::string_view kUndoDone = "%s ファイルを元に戻しました。";
 inline constexpr std::string_view kUndoChangedSince =
     "次のファイルは上書き出力の後で変更されているため、元に戻しませんでした。\n%s";
-inline constexpr std::string_view kUndoFailed = "次のファイルを元に戻せませんでした。\n%s";
+inline constexpr std::string_view kUndoFailed =
+    "次のファイルを元に戻せませんでした。元の内容は控えに残っています。原因を取り除いてから、"
+    "もう一度「元に戻す」を実行してください。\n%s";
 
 // Renaming.
 inline constexpr std::string_view kRenameFailed = "リネームできませんでした。\n[ %s ]";

@@ -160,6 +160,46 @@ TEST_F(Undo, AsksOnceWhenNothingCanBeKept) {
     EXPECT_EQ(0u, store.lastRunSize());
 }
 
+// A file that cannot be put back (here every temporary name beside it is taken) keeps its old
+// content for another try; the files put back are forgotten.
+TEST_F(Undo, AFileThatCannotBePutBackStaysKeptForAnotherTry) {
+    add("a.c", kSource, 0644);
+    // Through a link to a file in a sub-folder, so that only that file's folder is blocked.
+    const std::string other = dir / "sub";
+    ASSERT_EQ(0, ::mkdir(other.c_str(), 0755));
+    WriteFile(other + "/real.c", "int r;  \n");
+    ASSERT_EQ(0, ::symlink((other + "/real.c").c_str(), (dir / "link.c").c_str()));
+    RecordingPrompter prompter;
+    ASSERT_EQ(BatchOutcome::Converted, overwriteAll(prompter, &store));
+    ASSERT_EQ("int r;\r\n", ReadFile(other + "/real.c"));
+    std::vector<std::string> taken;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        taken.push_back(other + ("/.srctdy-undo-" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(attempt)));
+        ASSERT_EQ(0, ::mkdir(taken.back().c_str(), 0700));
+    }
+
+    UndoStore::UndoReport report = store.undoLastRun({});
+    EXPECT_EQ(1u, report.restored);
+    EXPECT_EQ(std::vector<std::string>{other + "/real.c"}, report.failed);
+    EXPECT_EQ(kSource, ReadFile(dir / "a.c"));
+    EXPECT_EQ("int r;\r\n", ReadFile(other + "/real.c"));
+    // Only the copy of the file not put back is left, and the list names it alone.
+    EXPECT_EQ(1u, store.lastRunSize());
+    const std::string run = state / "srctdy/undo/" + ListFolder(state / "srctdy/undo");
+    EXPECT_EQ("1 files", ListFolder(run));
+
+    for (const std::string& name : taken)
+        ASSERT_EQ(0, ::rmdir(name.c_str()));
+    report = store.undoLastRun({});
+    EXPECT_EQ(1u, report.restored);
+    EXPECT_TRUE(report.failed.empty());
+    EXPECT_TRUE(report.changedSince.empty());
+    EXPECT_EQ("int r;  \n", ReadFile(other + "/real.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "a.c"));
+    EXPECT_EQ(0u, store.lastRunSize());
+}
+
 // A store on another file system holds copies, which come back with their modes.
 TEST_F(Undo, CopiesAcrossFileSystems) {
     struct stat here {
