@@ -60,19 +60,25 @@ TEST_P(TokenGuardRows, ComparesTokens) {
         }
     }
     // Line for line, as the engine hands them over: the output line's leading blanks as its
-    // head.
+    // head. The text is a copy, or, where the reference line ends in it, a view into the
+    // reference as for a line written from where it was read.
     std::vector<std::string_view> out = SplitLines(c.output);
     std::vector<std::string_view> ref = SplitLines(c.reference);
     if (out.size() != ref.size())
         return;
-    TokenGuard guard(c.options);
-    for (size_t l = 0; l < out.size(); ++l) {
-        size_t head = std::min(out[l].find_first_not_of(" \t"), out[l].size());
-        guard.linePair(out[l].substr(0, head), out[l].substr(head), ref[l], long(l + 1));
-    }
-    EXPECT_EQ(c.same, guard.finish()) << "line pairs";
-    if (!c.same) {
-        EXPECT_EQ(c.parting, guard.partingLine()) << "line pairs";
+    for (bool views : {false, true}) {
+        TokenGuard guard(c.options);
+        for (size_t l = 0; l < out.size(); ++l) {
+            size_t head = std::min(out[l].find_first_not_of(" \t"), out[l].size());
+            std::string_view text = out[l].substr(head);
+            if (views && ref[l].ends_with(text))
+                text = ref[l].substr(ref[l].size() - text.size());
+            guard.linePair(out[l].substr(0, head), text, ref[l], long(l + 1));
+        }
+        EXPECT_EQ(c.same, guard.finish()) << "line pairs, views " << views;
+        if (!c.same) {
+            EXPECT_EQ(c.parting, guard.partingLine()) << "line pairs, views " << views;
+        }
     }
 }
 
@@ -117,6 +123,16 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"s = \"" + kHyo + "\";  "}), kC, true, 0},
         GuardCase{"HyoEndingCommentBothReadingsKept", Lf({"// " + kHyo, "x;"}),
                   Lf({"// " + kHyo + "  ", "x;"}), kC, true, 0},
+        // A line of plain words inside a comment is comment text, however it is indented.
+        GuardCase{"PlainLineInsideBlockComment", Lf({"/* a", "b", "c d */", "x;"}),
+                  Lf({"/* a", "  b", "cd */", "x;"}), kC, true, 0},
+        // Bytes that stand for a token of their own, or end a literal, whatever follows.
+        GuardCase{"ByteA0IsATokenOfItsOwn",
+                  Lf({"x = a\xA0"
+                      "b;"}),
+                  Lf({"x = a \xA0 b;"}), kC, true, 0},
+        GuardCase{"StrayLeadByteBeforeClosingQuote", Lf({"s = \"\x81\";  t;"}),
+                  Lf({"s = \"\x81\"; t;"}), kC, true, 0},
         GuardCase{"DigitSeparatorCpp", Lf({"x = 1'000;   "}), Lf({"x = 1'000;"}), kCpp, true, 0},
         // A splice before the "(" is undone inside the raw string: a backslash in the
         // delimiter makes no raw string, so the line after is code.
@@ -256,6 +272,34 @@ INSTANTIATE_TEST_SUITE_P(
                   false, 2},
         GuardCase{"HeaderNameIsOneToken", Lf({"#include <a  b.h>"}), Lf({"#include <a b.h>"}), kC,
                   false, 1},
+        // Letters of an identifier or a number that a blank must not part.
+        GuardCase{"IdeographicCommaIsNoSpace",
+                  Lf({"x = a\x81\x41"
+                      "b;"}),
+                  Lf({"x = a \x81\x41 b;"}), kC, false, 1},
+        GuardCase{"HalfWidthKatakanaA1IsALetter",
+                  Lf({"x = a\xA1"
+                      "b;"}),
+                  Lf({"x = a \xA1 b;"}), kC, false, 1},
+        GuardCase{"HalfWidthKatakanaDFIsALetter",
+                  Lf({"x = a\xDF"
+                      "b;"}),
+                  Lf({"x = a \xDF b;"}), kC, false, 1},
+        GuardCase{"HexFloatExponentSign", Lf({"x = 0x1p+3;"}), Lf({"x = 0x1p + 3;"}), kC, false, 1},
+        // Two lead bytes make one character: the backslash after them splices.
+        GuardCase{"BackslashAfterTwoLeadBytesSplices", Lf({"#define A \x95\x95\\", "x"}),
+                  Lf({"#define A \x95\x95\\", "  x"}), kC, false, 1},
+        GuardCase{"HeaderNameIsOneTokenAfterIncludeNext", Lf({"#include_next <a  b.h>"}),
+                  Lf({"#include_next <a b.h>"}), kC, false, 1},
+        // A directive's first line alike on both sides and ending inside a comment: the
+        // directive, and the steps of a #define, go on past it.
+        GuardCase{"DigraphDirectiveGoesOnPastComment", Lf({"%:define A 1 /* c", "*/ x;"}),
+                  Lf({"%:define A 1 /* c", "*/", "x;"}), kC, false, 3},
+        GuardCase{"DefineStepsGoOnPastComment", Lf({"#define /* c", "*/ F (x) x"}),
+                  Lf({"#define /* c", "*/ F(x) x"}), kC, false, 2},
+        // A comment line between a line end and a "#" keeps the "#" first on its line.
+        GuardCase{"CommentLineKeepsHashFirst", Lf({"x;", "/* c", "*/ # define F (x) x"}),
+                  Lf({"x;", "/* c", "*/ # define F(x) x"}), kC, false, 3},
         GuardCase{"BlankRunInString", Lf({"s = \"a  b\"; t;"}), Lf({"s = \"a b\"; t;"}), kC, false,
                   1},
         GuardCase{"SpaceForTabInString", Lf({"#define S \"a b\" 1"}), Lf({"#define S \"a\tb\" 1"}),
