@@ -187,6 +187,7 @@ TEST(CliWalk, GlobRules) {
         {"", "?", false},
         {"x/y", "x**y", true},
         {"x/y", "x*y", false},
+        {"x", "x**y", false}, // only "**/" may stand for nothing with what follows it
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.matches, MatchesGlob(c.path, c.glob)) << c.path << " " << c.glob;

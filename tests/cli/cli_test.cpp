@@ -59,8 +59,15 @@ TEST(Cli, UsageErrorsExitTwoWithoutTouchingFiles) {
         {{"--subfolder=", a}, "--subfolder needs a name"},
         {{"--config=x.toml", "--no-config", a}, "--config and --no-config cannot be used"},
         {{"--print-config"}, "--print-config needs a PATH"},
+        {{"--print-config="}, "--print-config needs a PATH"},
+        {{"--rename", a}, "--rename needs a value (--rename=...)"},
+        {{"--exclude", a}, "--exclude needs a value (--exclude=...)"},
+        {{"--assume-filename", "-"}, "--assume-filename needs a value"},
         {{"--jobs=0", a}, "--jobs must be a number from 1 to 1024"},
         {{"--jobs=1025", a}, "--jobs must be a number from 1 to 1024"},
+        // Too many digits for any number type, and a number with more after it.
+        {{"--jobs=123456789012345678901", a}, "--jobs must be a number from 1 to 1024"},
+        {{"--jobs=2x", a}, "--jobs must be a number from 1 to 1024"},
         {{"-j"}, "-j needs a number"},
         {{"--type=,", a}, "--type needs at least one pattern"},
         {{"--config=", a}, "--config needs a file"},
@@ -90,6 +97,20 @@ TEST(Cli, ConvertsFolderIntoSubFolderAndFileOnce) {
     EXPECT_EQ("", r.err);
     EXPECT_EQ("a.C b.c", ListFolder(dir / "out"));
     EXPECT_EQ("x;\r\n", ReadFile(dir / "out/a.C"));
+    // The files of every type make one sorted list, less those excluded; a "/" after the
+    // folder adds none to their names.
+    const std::pair<std::vector<std::string>, std::vector<std::string>> listings[] = {
+        {{"--type=*.h,*.c", dir.path() + "/"}, {"a.C", "b.c", "c.h"}},
+        {{"--exclude=b.c", dir.path()}, {"a.C"}},
+    };
+    for (const auto& [args, files] : listings) {
+        std::vector<std::string> check = {"--check"};
+        check.insert(check.end(), args.begin(), args.end());
+        std::string expected;
+        for (const std::string& file : files)
+            expected += dir / file + ": would change\n";
+        EXPECT_EQ(expected, RunCli(check).err) << args[0];
+    }
 }
 
 TEST(Cli, StandardInputGivesTheSameBytesAsStdoutOfAFile) {
@@ -118,6 +139,56 @@ TEST(Cli, FilenamePlaceholderUsesAssumedName) {
         "@F\n");
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("m.c\r\n", r.out);
+}
+
+// Standard input is named "-" in messages and diffs; --check and --diff mean the same in
+// either order; a count of comments left is for --verbose only.
+TEST(Cli, StandardInputIsReportedAsDash) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        std::string out;
+        std::string err;
+    };
+    const std::string diff = "--- a/-\n+++ b/-\n@@ -1 +1 @@\n-  x;\n+x;\r\n";
+    const Case cases[] = {
+        {{"--diff", "-"}, "  x;\n", diff, "-: would change\n"},
+        {{"--diff", "--check", "-"}, "  x;\n", diff, "-: would change\n"},
+        {{"--check", "--diff", "-"}, "  x;\n", diff, "-: would change\n"},
+        {{"--verbose", "--comments=line", "-"},
+         "/* a */ x;\n",
+         "/* a */ x;\r\n",
+         "-: comments left as they were: 1\n-: converted (code page 932)\n"
+         "1 converted, 0 unchanged, 0 failed\n"},
+        {{"--comments=line", "-"}, "/* a */ x;\n", "/* a */ x;\r\n", ""},
+        {{"--verbose", "-"},
+         "\xE3\x81\x82;\n",
+         "\xE3\x81\x82;\r\n",
+         "-: converted (UTF-8)\n1 converted, 0 unchanged, 0 failed\n"},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunCli(c.args, c.input);
+        EXPECT_EQ(c.out, r.out) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(c.err, r.err) << c.args[0] << " " << c.args[1];
+    }
+}
+
+// A name at the root is looked up from the root (which holds no configuration here): the
+// current folder's configuration is not its own.
+TEST(Cli, AssumedNameAtTheRootTakesNoConfigurationOfTheCurrentFolder) {
+    TempDir dir;
+    WriteFile(dir / ".editorconfig", "root = true\n");
+    WriteFile(dir / ".srctdy.toml", "indent = \"tab\"\n");
+    const std::pair<std::string, std::string> cases[] = {
+        {"m.c", "{\r\n\tx;\r\n}\r\n"},
+        {"/m.c", "{\r\n    x;\r\n}\r\n"},
+    };
+    for (const auto& [name, expected] : cases) {
+        ProcessResult r = RunProcess(SRCTDY_CLI_PATH, {"--assume-filename=" + name, "-"},
+                                     "{\nx;\n}\n", dir.path());
+        EXPECT_EQ(0, r.status) << r.err;
+        EXPECT_EQ(expected, r.out) << name;
+    }
 }
 
 TEST(Cli, TextsArriveInUtf8AndAreConvertedToCodePage932) {
@@ -185,6 +256,10 @@ TEST(Cli, FailuresAreReportedPerFileAndExitOne) {
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(dir / "missing.c" + ": cannot open the file\n", r.err);
     EXPECT_EQ("ok\r\n", ReadFile(dir / "ok.c"));
+    // --quiet keeps the failures.
+    ProcessResult quiet = RunCli({"--overwrite", "--quiet", dir / "missing.c", dir / "ok.c"});
+    EXPECT_EQ(1, quiet.status);
+    EXPECT_EQ(r.err, quiet.err);
 }
 
 TEST(Cli, MissingTemplateIsReportedButSucceeds) {

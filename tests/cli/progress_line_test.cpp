@@ -25,7 +25,8 @@ TEST(ProgressLine, ShowsOnlyAfterASecondRedrawsSparinglyAndLeavesNothing) {
         const Step steps[] = {
             {100.5, 0, 0, "a.c", ""}, // under a second
             {101.0, 1, 2000000, "b.c", kErase + "1/4 files, 2.0 MB/s  b.c"},
-            {101.1, 2, 2000000, "c.c", ""}, // too soon to redraw
+            {101.1, 2, 2000000, "c.c", ""},                                   // too soon to redraw
+            {101.25, 2, 2000000, "c.c", kErase + "2/4 files, 1.6 MB/s  c.c"}, // just in time
             {102.0, 2, 4000000, "src/a/very/long/folder/name/d.c",
              kErase + "2/4 files, 2.0 MB/s  ...folder/name/d.c"}, // fits 39 columns
         };
@@ -47,6 +48,33 @@ TEST(ProgressLine, ShowsOnlyAfterASecondRedrawsSparinglyAndLeavesNothing) {
     // The end of the run erases the last line drawn.
     EXPECT_EQ(kErase + "4/4 files, 3.8 MB/s" + kErase,
               out.str().substr(out.str().rfind(kErase + "4/4")));
+}
+
+// The file name takes what room the counts leave on a line one column narrower than the
+// terminal, cut at its front, and is left out when no more than its "..." would fit; a
+// terminal narrower than 20 columns counts as 20.
+TEST(ProgressLine, FileNameTakesTheRoomLeft) {
+    const std::string counts = "0/1 files, 0.0 MB/s"; // 19 columns, then two blanks
+    struct Row {
+        unsigned width;
+        std::string current;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {29, "abcde.c", counts + "  abcde.c"}, // exactly the room left
+        {28, "abcde.c", counts + "  ...e.c"},
+        {26, "abcde.c", counts + "  ...c"},
+        {25, "abcde.c", counts}, // room for the dots only
+        {0, "abcde.c", counts},
+    };
+    for (const Row& r : rows) {
+        std::ostringstream out;
+        double now = 0;
+        ProgressLine line(out, 1, r.width, [&] { return now; });
+        now = 1.0;
+        line.update(0, 0, r.current);
+        EXPECT_EQ(kErase + r.expected, out.str()) << r.width;
+    }
 }
 
 TEST(ProgressLine, ShortRunWritesNothing) {

@@ -60,6 +60,15 @@ TEST(CliLinks, PipeNamedOnTheCommandLineFailsWithoutBlocking) {
     EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
     EXPECT_EQ(kConverted, ReadFile(dir / "out/a.c"));
     EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
+    // A pipe that -r finds is no file of the folder: the tree is all tidy.
+    const auto walked = CaptureInChild(
+        [&] {
+            const ProcessResult r = RunCli({"--check", "-r", dir.path()});
+            return std::to_string(r.status) + "\n" + r.err;
+        },
+        60);
+    ASSERT_TRUE(walked.has_value()) << "srctdy-cli blocked on the pipe";
+    EXPECT_EQ("0\n", *walked);
 }
 
 // A tree from elsewhere (a branch under review, through the Git hook) may carry links to any

@@ -35,6 +35,8 @@ TEST(CliRename, RenamesTheFilesOfFoldersAndFiles) {
         {{"--rename=c-to-cpp", "@"}, "Main.cpp main.cpp sub x.h"},
         {{"--rename=cpp-to-c", "@/Main.cpp"}, "Main.c main.c sub x.h"},
         {{"--rename=upper", "@/x.h", "@/main.c", "@"}, "MAIN.C Main.cpp X.H sub"},
+        // --quiet is no conversion option: renaming reports failures only anyway.
+        {{"--rename=upper", "--quiet", "@"}, "MAIN.C Main.cpp sub x.h"},
     };
     for (const Case& c : cases) {
         TempDir dir;

@@ -114,6 +114,16 @@ INSTANTIATE_TEST_SUITE_P(
                    Lf({"\t\t#include <a/*b.h>", "s = \"\x81\x40\";"}), kFullWidth},
         FilterCase{"FullWidthPairOnSecondByteIsNotASpace", Crlf({"\x88\x81\x40"}),
                    Lf({"\x88\x81\x40"}), With({&F::fullWidthToHalfWidth})},
+        // A block comment's line after a splice loses its leading blanks unless a "*" before
+        // the splice would meet a "/" there.
+        FilterCase{"TrimTakesLeadingBlanksOfCommentAfterSplice",
+                   Crlf({"/* a \\", "b */", "/* c *\\", "   / d */"}),
+                   Lf({"/* a \\", "   b */", "/* c *\\", "   / d */"}), kTrim},
+        FilterCase{"TrimKeepsTrailingBlanksOfOpenLiteral", Crlf({"c = 'a  ", "s = \"a  "}),
+                   Lf({"c = 'a  ", "s = \"a  "}), kTrim},
+        // Blanks after the backslash of a literal's splice are no text of the literal.
+        FilterCase{"TrimTakesBlanksAfterSpliceInLiteral", Crlf({"s = \"a\\", "b\";"}),
+                   Lf({"s = \"a\\  ", "b\";"}), kTrim},
         FilterCase{"DeleteEmptyDropsBlankLineOnlyWithTrim", Crlf({"a", "b"}),
                    Lf({"a", "  ", "", "b"}), With({&F::trimBlanks, &F::deleteEmptyLines})},
         FilterCase{"DeleteEmptyWithoutTrimKeepsBlanks", Crlf({"a", "  ", "b"}),
@@ -138,6 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
                    Lf({"a", "#if DEBUG", "  #endif", "b", "c"}), Texts(kIf, "", "", "DEBUG")},
         FilterCase{"ConditionInsideIfWordCounts", Crlf({"a"}), Lf({"a", "#ifdef X", "b", "#endif"}),
                    Texts(kIf, "", "", "fd")},
+        FilterCase{"IncludeIsNoIf", Crlf({"#include <a.h>", "b"}), Lf({"#include <a.h>", "b"}),
+                   kIf},
         FilterCase{"EmptyConditionOpensEveryIf", Crlf({"a", "b"}),
                    Lf({"a", "#ifndef X", "q", "#endif", "b"}), kIf},
         FilterCase{
@@ -232,6 +244,28 @@ TEST(LineFilters, TrimTakesTabToCrAndSpaceAtEitherEnd) {
     }
 }
 
+// Only 81 40 is the full-width space, and only where a character starts: the lead bytes at
+// the edges of their two ranges take the 81 after them as their second byte, while the bytes
+// next to those ranges stand alone. 81 3F is a stray lead byte and a "?".
+TEST(LineFilters, FullWidthSpaceOnlyWhereACharacterStarts) {
+    const FormatOptions options = With({&F::fullWidthToHalfWidth});
+    struct Row {
+        std::string before; // the bytes before 81 40
+        bool pairs;         // whether the last of them takes the 81
+    };
+    const Row rows[] = {
+        {"\x80", false},     {"\x81", true},      {"\x9F", true},      {"\xA0", false},
+        {"\xDF", false},     {"\xE0", true},      {"\xFC", true},      {"\xFD", false},
+        {"\x81\x41", false}, {"\x81\x3F", false}, {"\x81\xFC", false}, {"a", false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::PrintToString(r.before));
+        const std::string input = "/* " + r.before + "\x81\x40 */";
+        EXPECT_EQ(Crlf({r.pairs ? input : "/* " + r.before + "   */"}),
+                  Convert(Lf({input}), options));
+    }
+}
+
 TEST(DefinitionComments, PrecedeFirstSurvivingIncludeOnce) {
     FormatOptions o = With({&F::insertDefinitionComments, &F::deleteMatchingLines});
     o.searchText = "#include <drop";
@@ -242,6 +276,13 @@ TEST(DefinitionComments, PrecedeFirstSurvivingIncludeOnce) {
                     sjis("/* 外部関数定義 */"), sjis("/* DEFINE定義 */"), sjis("/* 構造体定義 */"),
                     sjis("/* グローバル変数定義 */"), "#include <a.h>", "#include <b.h>"}),
               out);
+    // An "#include" inside a comment is none.
+    EXPECT_EQ(Crlf({"/*", "#include <c.h>", "*/", sjis("/* 標準インクルード */"),
+                    sjis("/* ユーザーインクルード */"), sjis("/* 外部関数定義 */"),
+                    sjis("/* DEFINE定義 */"), sjis("/* 構造体定義 */"),
+                    sjis("/* グローバル変数定義 */"), "#include <a.h>"}),
+              Convert(Lf({"/*", "#include <c.h>", "*/", "#include <a.h>"}),
+                      With({&F::insertDefinitionComments})));
 }
 
 TEST(DefinitionComments, NeverWrittenWithTemplateOn) {
