@@ -242,6 +242,8 @@ inline constexpr std::string_view kCliRenameKinds =
 inline constexpr std::string_view kCliUnknownOption = "unknown option %s";
 inline constexpr std::string_view kCliRenameAlone =
     "--rename renames only: no conversion option may stand beside it";
+inline constexpr std::string_view kCliRenameIgnores =
+    "%s does nothing beside --rename, which takes only --type and paths";
 inline constexpr std::string_view kCliConfigAndNoConfig =
     "--config and --no-config cannot be used together";
 inline constexpr std::string_view kCliQuietAndVerbose =
