@@ -335,7 +335,30 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ContinuedStringLosesBlanksAfterItsBackslash", "s = \"abc \\\ndef\";\n",
              "s = \"abc \\  \t\ndef\";\n", Mode(0)},
         Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
-             Mode(0)}),
+             Mode(0)},
+        Case{"UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", "c = 'ab  \nx;\n", Mode(0)},
+        // A CR is a blank after a backslash too: the string goes on, its next line untouched.
+        Case{"CarriageReturnAfterBackslashSplices", "s = \"a\\\n  b\";\n", "s = \"a\\\r \n  b\";\n",
+             Setup{0, true}},
+        // 0xE0 leads a character whose second byte is 0x5C: no escape, the string is closed.
+        Case{"LeadE0TakesTheBackslashAsItsSecondByte", "s = \"\xE0\\\";\n", "s = \"\xE0\\\";   \n",
+             Mode(0)},
+        // An escaping backslash right before a splice takes the next line's quote.
+        Case{"EscapeBeforeSpliceTakesTheNextLinesQuote", "s = \"a\\\\\n\"b  \";\n",
+             "s = \"a\\\\\n\"b  \";   \n", Mode(0)},
+        // A raw string's delimiter holds at most 16 characters; R must start its token.
+        Case{"RawStringDelimiterOfSixteen", "s = R\"0123456789abcdef(x\n   y)0123456789abcdef\";\n",
+             "s = R\"0123456789abcdef(x\n   y)0123456789abcdef\";\n",
+             Setup{0, true, false, false, false, "f.cpp"}},
+        Case{"DelimiterOfSeventeenIsNoRawString", "s = R\"0123456789abcdefg(x\ny;\n",
+             "s = R\"0123456789abcdefg(x\n   y;\n", Setup{0, true, false, false, false, "f.cpp"}},
+        Case{"IdentifierEndingIn8RIsNoRawPrefix", "s = a8R\"(x\ny;\n", "s = a8R\"(x\n   y;\n",
+             Setup{0, true, false, false, false, "f.cpp"}},
+        // Every C++ name takes digit separators, whatever the case of its extension.
+        Case{"CxxFileTakesDigitSeparators", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
+             Setup{1, false, false, false, false, "f.cxx"}},
+        Case{"UpperCaseHhFileTakesDigitSeparators", "x = 1'000; // c   \n", "x = 1'000; /* c */\n",
+             Setup{1, false, false, false, false, "f.HH"}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {

@@ -232,6 +232,7 @@ TEST(LineOutputPipeline, BraceCountsOnlyWhereACharacterBegins) {
         {"s = \"\x88\x7F{\";", true}, // DEL is no second byte
         {"\x83{", false},
         {"\x83{{", true},
+        {"{ s = \"\x81\x40\";", true},    // the first byte of the line
         {"s = \"\xE3\x81\x82{\";", true}, // UTF-8 "あ": its last byte leads in code page 932
         {"\xEF\xBB\xBF\xE3\x81\x82{", true},
     };
