@@ -111,17 +111,27 @@ TEST(CliBadInput, HugeLineAndMillionLinesInPlace) {
 // file: a line over it fails the input with its reason, and nothing is written.
 TEST(CliBadInput, StandardInputWithALineOverTheLimitFails) {
     const std::string input = "a;\n" + std::string(kMaxLineLength + 1, 'x') + "\n";
-    std::string reason = "-: " + CliText(FormatText(text::kLineTooLong, "-")) + "\n";
-    std::replace(reason.begin(), reason.end(), '\n', ' ');
-    reason.back() = '\n';
+    auto reasonFor = [](const std::string& name) {
+        std::string reason = name + ": " + CliText(FormatText(text::kLineTooLong, name)) + "\n";
+        std::replace(reason.begin(), reason.end(), '\n', ' ');
+        reason.back() = '\n';
+        return reason;
+    };
     const std::pair<std::vector<std::string>, int> runs[] = {{{"-"}, 1}, {{"--check", "-"}, 2}};
     for (const auto& [args, status] : runs) {
         SCOPED_TRACE(args[0]);
         const ProcessResult r = RunCli(args, input);
         EXPECT_EQ(status, r.status);
-        EXPECT_EQ(reason, r.err);
+        EXPECT_EQ(reasonFor("-"), r.err);
         EXPECT_EQ("", r.out);
     }
+    // The same from a file written to standard output: nothing of it is printed.
+    TempDir dir;
+    WriteFile(dir / "long.c", input);
+    const ProcessResult r = RunCli({"--stdout", dir / "long.c"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(reasonFor(dir / "long.c"), r.err);
+    EXPECT_EQ("", r.out);
 }
 
 // Names are bytes: a folder's odd names are converted like any other, and so are the same

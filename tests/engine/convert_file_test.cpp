@@ -228,6 +228,16 @@ TEST_F(ConvertFileTest, ReadOnlyInputIsRefusedInOverwriteMode) {
     EXPECT_EQ(kOutputFailed, convert("ro.c", true));
     EXPECT_EQ("  keep\n", ReadFile(dir / "ro.c"));
     EXPECT_EQ("ro.c", ListFolder(dir.path()));
+    // A write bit for the group or the others is no read-only file: whether this user may
+    // write it is the access check's to say, and root may.
+    if (::geteuid() != 0)
+        return;
+    for (mode_t mode : {0464, 0446}) {
+        WriteFile(dir / "rw.c", "  x\n");
+        ASSERT_EQ(0, ::chmod((dir / "rw.c").c_str(), mode));
+        EXPECT_EQ(kConverted, convert("rw.c", true)) << std::oct << mode;
+        EXPECT_EQ("x\r\n", ReadFile(dir / "rw.c"));
+    }
 }
 
 // Permission failures need an unprivileged process: root writes through missing bits.

@@ -60,6 +60,15 @@ TEST(LineEnds, AddedLinesTakeTheFirstLineEndWhenKept) {
     EXPECT_EQ(2u, crlf);
     EXPECT_NE(std::string::npos, out.find("// note\n"));
     EXPECT_NE(std::string::npos, out.find("x = 1;" + std::string(80, ' ') + "\r\n"));
+    // An input without any line end gives them CR LF.
+    out = Convert("#include <a.h>", o, LineEnds::Keep);
+    lf = crlf = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\n')
+            (i > 0 && out[i - 1] == '\r') ? ++crlf : ++lf;
+    }
+    EXPECT_EQ(0u, lf) << out;
+    EXPECT_EQ(6u, crlf) << out;
 }
 
 TEST(LineEnds, HeldModuleHeaderLinesKeepTheirOwnEnds) {
