@@ -2,6 +2,7 @@
 
 #include "batch/file_list.h"
 #include "batch/run_control.h"
+#include "batch/undo_store.h"
 #include "engine/format_options.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <filesystem>
 
 namespace srctdy {
 namespace {
@@ -65,14 +68,18 @@ TEST_F(BatchRun, ConvertsEveryListedFileInListOrderIntoTheSubFolder) {
     addFiles({"b.c", "A.c", "c.cpp"});
     ASSERT_EQ(0, ::mkdir((dir / "src.c").c_str(), 0755));
     RecordingPrompter prompter;
+    TempDir state;
+    UndoStore undo(state / "undo");
 
-    EXPECT_EQ(BatchOutcome::Converted, RunBatch(allFiles(), options, settings, prompter));
+    EXPECT_EQ(BatchOutcome::Converted,
+              RunBatch(allFiles(), options, settings, prompter, {}, nullptr, &undo));
 
     EXPECT_EQ(Box(text::kAllConverted), DescribeCalls(prompter.calls()));
     EXPECT_EQ("A.c b.c", output());
     EXPECT_EQ(kConverted, ReadFile(dir / "NewFolder/A.c"));
     EXPECT_EQ(kConverted, ReadFile(dir / "NewFolder/b.c"));
     EXPECT_EQ(kSource, ReadFile(dir / "b.c"));
+    EXPECT_EQ("", ListFolder(state.path())); // the sources are as they were: nothing to undo
 }
 
 TEST_F(BatchRun, WalksTheEntriesInListOrder) {
@@ -131,19 +138,24 @@ TEST_F(BatchRun, EndsAsEachSituationRequires) {
         BatchOutcome outcome;
         std::string messages;
         const char* converted; // names in the sub-folder afterwards ("-": no sub-folder)
+        const char* progress;  // "index/count name;" for each file reported
     };
     const std::string noFolder = Box(text::kNoFolder, PromptIcon::Stop);
     // clang-format off
     const Case cases[] = {
-        {"", "*.c", kAll, nullptr, BatchOutcome::NoFolder, noFolder, "-"},
-        {"", "*.c", 0, nullptr, BatchOutcome::NoFolder, noFolder, "-"},
-        {"@", "*.h", kAll, nullptr, BatchOutcome::NoFiles, Box(text::kNoFiles), "-"},
-        {"@", "*.c", -1, nullptr, BatchOutcome::NoSelection, Box(text::kNoSelection), "-"},
-        {"@", "*.c", 2, nullptr, BatchOutcome::NoSelection, Box(text::kNoSelection), "-"},
-        {"@", "*.c", 0, "", BatchOutcome::NoSelection, Box(text::kNoSelection), "-"},
-        {"@", "*.c", 1, nullptr, BatchOutcome::Converted, Box(text::kSelectedConverted), "b.c"},
+        {"", "*.c", kAll, nullptr, BatchOutcome::NoFolder, noFolder, "-", ""},
+        {"", "*.c", 0, nullptr, BatchOutcome::NoFolder, noFolder, "-", ""},
+        {"@", "*.h", kAll, nullptr, BatchOutcome::NoFiles, Box(text::kNoFiles), "-", ""},
+        {"@", "*.c", -1, nullptr, BatchOutcome::NoSelection, Box(text::kNoSelection), "-", ""},
+        {"@", "*.c", 2, nullptr, BatchOutcome::NoSelection, Box(text::kNoSelection), "-", ""},
+        {"@", "*.c", 0, "", BatchOutcome::NoSelection, Box(text::kNoSelection), "-", ""},
+        {"@", "*.c", 1, nullptr, BatchOutcome::Converted, Box(text::kSelectedConverted), "b.c",
+         "0/1 b.c;"},
+        {"@", "*.c", kAll, nullptr, BatchOutcome::Converted, Box(text::kAllConverted), "a.c b.c",
+         "0/2 a.c;1/2 b.c;"},
         // Listed, then removed behind the program's back.
-        {"@", "*.c", 0, "gone.c", BatchOutcome::Failed, Box(text::kInputOpenError), ""},
+        {"@", "*.c", 0, "gone.c", BatchOutcome::Failed, Box(text::kInputOpenError), "",
+         "0/1 gone.c;"},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -157,10 +169,16 @@ TEST_F(BatchRun, EndsAsEachSituationRequires) {
         if (*c.folder == 0)
             request.folderPath.clear();
         RecordingPrompter prompter;
+        std::string progress;
+        RunControl control;
+        control.progress = [&](size_t index, size_t count, const std::string& name) {
+            progress += std::to_string(index) + "/" + std::to_string(count) + " " + name + ";";
+        };
 
-        EXPECT_EQ(c.outcome, RunBatch(request, options, settings, prompter));
+        EXPECT_EQ(c.outcome, RunBatch(request, options, settings, prompter, {}, &control));
 
         EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
+        EXPECT_EQ(c.progress, progress);
         EXPECT_EQ(c.converted, FileExists(dir / "NewFolder") ? ListFolder(dir / "NewFolder") : "-");
         EXPECT_EQ(kSource, ReadFile(dir / "a.c"));
     }
@@ -252,6 +270,76 @@ TEST_F(BatchRun, StopsBetweenFilesWhenCancelled) {
     EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
     EXPECT_EQ(kSource, ReadFile(dir / "d.c"));
     EXPECT_EQ("a.c b.c c.c d.c", ListFolder(dir.path())); // no temporary file left
+}
+
+// A run stopped after a file that failed ends as stopped: the files after it are untouched,
+// which the user must hear of.
+TEST_F(BatchRun, StopAfterAFailedFileEndsAsCancelled) {
+    addFiles({"a.c", "b.c", "c.c"});
+    ASSERT_EQ(0, ::chmod((dir / "a.c").c_str(), 0444));
+    BatchRequest request = allFiles();
+    request.overwrite = true;
+    std::atomic<bool> cancel{false};
+    RunControl control;
+    control.cancel = &cancel;
+    control.progress = [&](size_t index, size_t, const std::string&) { cancel = index == 1; };
+    RecordingPrompter prompter;
+
+    EXPECT_EQ(BatchOutcome::Cancelled,
+              RunBatch(request, options, settings, prompter, {}, &control));
+
+    EXPECT_EQ(Box(FormatText(text::kReadOnlyInput, dir / "a.c")) + Box(text::kRunCancelled),
+              DescribeCalls(prompter.calls()));
+    EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
+    EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
+}
+
+// An undo store that goes away during an overwrite run cannot keep the file in hand: the
+// user is asked once whether to go on without it, and No stops before that file is touched.
+TEST_F(BatchRun, UndoStoreLostDuringTheRunAsksWhetherToGoOn) {
+    constexpr int kAll = -2;
+    const std::string question =
+        Box(text::kUndoUnavailable, PromptIcon::Question, PromptButtons::YesNo);
+    struct Case {
+        int selected; // kAll: all files
+        PromptAnswer answer;
+        BatchOutcome outcome;
+        std::string messages;
+        const char* converted; // the files that hold their conversion afterwards
+    };
+    const Case cases[] = {
+        {kAll, PromptAnswer::No, BatchOutcome::Cancelled, question + Box(text::kRunCancelled),
+         "a.c"},
+        {kAll, PromptAnswer::Yes, BatchOutcome::Converted, question + Box(text::kAllConverted),
+         "a.c b.c c.c"},
+        {1, PromptAnswer::No, BatchOutcome::Declined, question, ""},
+        {1, PromptAnswer::Yes, BatchOutcome::Converted, question + Box(text::kSelectedConverted),
+         "b.c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        addFiles({"a.c", "b.c", "c.c"});
+        BatchRequest request = c.selected == kAll ? allFiles() : selected(c.selected);
+        request.overwrite = true;
+        TempDir state;
+        UndoStore undo(state / "undo");
+        RunControl control;
+        control.progress = [&](size_t, size_t, const std::string& name) {
+            if (name == "b.c")
+                std::filesystem::remove_all(state / "undo");
+        };
+        RecordingPrompter prompter(c.answer);
+
+        EXPECT_EQ(c.outcome, RunBatch(request, options, settings, prompter, {}, &control, &undo));
+
+        EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
+        std::string converted;
+        for (const char* name : {"a.c", "b.c", "c.c"}) {
+            if (ReadFile(dir / name) == kConverted)
+                converted += (converted.empty() ? "" : " ") + std::string(name);
+        }
+        EXPECT_EQ(c.converted, converted);
+    }
 }
 
 } // namespace

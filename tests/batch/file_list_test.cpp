@@ -59,22 +59,22 @@ struct MatchCase {
 
 TEST(FileList, MatchesWildcardsLikeTheOriginalPlatform) {
     const MatchCase cases[] = {
-        {"main.c", "*.c", true},    {"MAIN.C", "*.c", true},   {"main.cpp", "*.c", false},
-        {"main.c", "*.cpp", false}, {"a.cpp", "*.CPP", true},  {"noext", "*.*", true},
-        {"a.b.c", "*.*", true},     {"a.c.bak", "*.c", false}, {"ab.h", "?b.h", true},
-        {"b.h", "?b.h", false},     {"foo", "foo.*", true},    {"x.c", "*", true},
-        {".c", "*.c", true},
+        {"main.c", "*.c", true},    {"MAIN.C", "*.c", true},     {"main.cpp", "*.c", false},
+        {"main.c", "*.cpp", false}, {"a.cpp", "*.CPP", true},    {"noext", "*.*", true},
+        {"a.b.c", "*.*", true},     {"a.c.bak", "*.c", false},   {"ab.h", "?b.h", true},
+        {"b.h", "?b.h", false},     {"foo", "foo.*", true},      {"x.c", "*", true},
+        {".c", "*.c", true},        {"main.c", "main.c*", true}, {"main.c", "*.c**", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.matches, MatchesFileType(c.name, c.pattern)) << c.name << " " << c.pattern;
 }
 
 TEST(FileList, OrderFoldsCaseAndBreaksTiesByBytes) {
-    std::vector<std::string> names = {"b.c", "B.c", "a_.c", "A.c", "a.c", "_z.c"};
+    std::vector<std::string> names = {"b.c", "Z.c", "B.c", "a_.c", "A.c", "a.c", "_z.c"};
     std::sort(names.begin(), names.end(),
               [](const auto& a, const auto& b) { return FileNameLess(a, b); });
-    // Letters compare as lower case, so "_" (0x5F) comes before every letter.
-    EXPECT_EQ("_z.c A.c a.c a_.c B.c b.c", Joined(names));
+    // Letters compare as lower case, so "_" (0x5F) comes before every letter, Z included.
+    EXPECT_EQ("_z.c A.c a.c a_.c B.c b.c Z.c", Joined(names));
 }
 
 } // namespace

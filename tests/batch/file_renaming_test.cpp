@@ -1,6 +1,7 @@
 #include "batch/file_renaming.h"
 
 #include "batch/file_list.h"
+#include "batch/run_control.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
@@ -41,9 +42,11 @@ TEST(FileRenaming, MapsAsciiLettersAndKeepsDoubleByteCharactersWhole) {
         // point past U+10FFFF makes it code page 932, whose "\x81a" is one character.
         {"\xE3\x81\x81\x61.c", true, "\xE3\x81\x81\x41.C"}, // UTF-8 "ぁa"
         {"\xE0\x80\x81\x61.c", true, "\xE0\x80\x81\x61.C"},
+        {"\xC1\x81\x61.c", true, "\xC1\x81\x61.C"}, // two bytes can be overlong too
         {"\xED\xA0\x81\x61.c", true, "\xED\xA0\x81\x61.C"},
         {"\xF0\x80\x80\x81\x61.c", true, "\xF0\x80\x80\x81\x61.C"},
         {"\xF4\x90\x80\x81\x61.c", true, "\xF4\x90\x80\x81\x61.C"},
+        {"\xF5\x80\x80\x81\x61.c", true, "\xF5\x80\x80\x81\x61.C"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.expected, MapNameCase(c.name, c.upper)) << c.name;
@@ -166,7 +169,8 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         const char* after; // "name=content" afterwards
         int selectedAfter;
         PromptAnswer answer = PromptAnswer::No;
-        bool caseBlind = false; // the folder ignores letter case
+        bool caseBlind = false;           // the folder ignores letter case
+        const char* firstEntry = nullptr; // replaces the first list entry when not null
     };
     // clang-format off
     const Case cases[] = {
@@ -206,6 +210,12 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         {"a.c b.cpp", Lower, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
         {"a.c b.cpp", CToCpp, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
         {"a.c b.cpp", CppToC, "*.*", -1, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+        // A selection just past the list, or on an empty entry, is none either.
+        {"a.c b.cpp", Upper, "*.*", 2, noSelection, "a.c=a.c b.cpp=b.cpp", -1},
+        {"a.c b.cpp", Upper, "*.*", 0, noSelection, "a.c=a.c b.cpp=b.cpp", 0, PromptAnswer::No,
+         false, ""},
+        {"a.c b.cpp", CToCpp, "*.*", 0, noSelection, "a.c=a.c b.cpp=b.cpp", -1, PromptAnswer::No,
+         false, ""},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -214,9 +224,11 @@ TEST(RenameListedFiles, RenamesAndReportsAsEachCommandRequires) {
         AddFiles(dir.path(), c.files);
         RecordingPrompter prompter(c.answer);
         CaseBlindFolder blind;
-        RenameResult result =
-            RenameListedFiles(c.kind, Request(dir.path(), c.fileType, c.selected), prompter,
-                              nullptr, c.caseBlind ? blind.calls() : RealRenameCalls());
+        RenameRequest request = Request(dir.path(), c.fileType, c.selected);
+        if (c.firstEntry)
+            request.entries[0] = c.firstEntry;
+        RenameResult result = RenameListedFiles(c.kind, request, prompter, nullptr,
+                                                c.caseBlind ? blind.calls() : RealRenameCalls());
 
         EXPECT_EQ(c.messages, DescribeCalls(prompter.calls()));
         EXPECT_EQ(c.after, Contents(dir.path()));
@@ -286,6 +298,31 @@ TEST(RenameListedFiles, SelectsNothingWhenTheOldPositionIsPastTheRefilledList) {
 
     EXPECT_EQ("B.C", Join(result.entries));
     EXPECT_EQ(-1, result.selectedIndex);
+    EXPECT_TRUE(prompter.calls().empty());
+}
+
+// A stop asked for during a rename lets that file finish and renames none after it.
+TEST(RenameListedFiles, StopsBetweenFilesWhenCancelled) {
+    TempDir dir;
+    AddFiles(dir.path(), "a.c b.c c.c d.c");
+    std::atomic<bool> cancel{false};
+    std::string seen;
+    RunControl control;
+    control.cancel = &cancel;
+    control.progress = [&](size_t index, size_t count, const std::string& name) {
+        seen += std::to_string(index) + "/" + std::to_string(count) + " " + name + ";";
+        if (index == 1)
+            cancel = true;
+    };
+    RecordingPrompter prompter;
+
+    RenameResult result =
+        RenameListedFiles(RenameKind::Upper, Request(dir.path(), "*.c", kAll), prompter, &control);
+
+    EXPECT_EQ("0/4 a.c;1/4 b.c;", seen);
+    EXPECT_EQ("A.C=a.c B.C=b.c c.c=c.c d.c=d.c", Contents(dir.path()));
+    EXPECT_TRUE(result.refreshed);
+    EXPECT_EQ("A.C B.C c.c d.c", Join(result.entries));
     EXPECT_TRUE(prompter.calls().empty());
 }
 

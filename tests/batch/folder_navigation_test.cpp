@@ -86,9 +86,12 @@ TEST_F(FolderDownTest, EntersAnExistingSubFolder) {
 
 TEST_F(FolderDownTest, MissingSubFolderIsReportedAndChangesNothing) {
     const std::pair<std::string, std::string> cases[] = {
-        {dir.path(), "Missing"},     {dir.path(), ""},
-        {dir.path(), "file.c"},                         // a file, not a folder
-        {dir / "gone", "NewFolder"}, {"", "NewFolder"}, // nothing chosen: nothing below it
+        {dir.path(), "Missing"},
+        {dir.path(), ""},
+        {dir.path(), "file.c"}, // a file, not a folder
+        {dir / "gone", "NewFolder"},
+        {"", "NewFolder"}, // nothing chosen: nothing below it,
+        {"", "."},         // not even the current directory
     };
     for (const auto& [folder, name] : cases) {
         ScriptedPrompter prompter(Fail());
