@@ -433,10 +433,8 @@ void MainDialog::onPreview() {
     // The name as the command line prints it when run in the folder on that file.
     std::optional<std::string> diff =
         ConversionDiff(JoinPath(folderPath, name), name, options_, convertSettings(), prompter_);
-    if (!diff) {
-        prompter_.tell(text::kInputOpenError);
+    if (!diff) // the reason was told
         return;
-    }
     if (diff->empty()) {
         prompter_.tell(FormatText(text::kPreviewUnchanged, name), PromptIcon::Information);
         return;

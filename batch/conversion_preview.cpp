@@ -3,7 +3,9 @@
 #include "batch/unified_diff.h"
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
-#include "engine/line_filters.h"
+#include "engine/utf8.h"
+#include "platform/prompter.h"
+#include "platform/string_table.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,41 +29,26 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return bytes;
 }
 
-bool IsUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80           ? 1
-                        : (c >> 5) == 0x6  ? 2
-                        : (c >> 4) == 0xE  ? 3
-                        : (c >> 3) == 0x1E ? 4
-                                           : 0;
-        if (length == 0 || (length == 2 && c < 0xC2) || i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<std::string> ConversionDiff(const std::string& path, std::string_view label,
                                           const FormatOptions& options,
                                           const ConvertSettings& settings, Prompter& prompter) {
     std::optional<std::string> input = ReadWhole(path);
-    if (!input)
+    if (!input) {
+        prompter.tell(text::kInputOpenError);
         return std::nullopt;
-    FileContext context{NameOnlyFor(path), TodayText()};
-    std::string converted = ConvertText(*input, options, settings, context, prompter);
+    }
+    // As the command line's --diff converts: in the file's own encoding, and only where the
+    // tokens stay.
+    std::string converted;
+    if (ConvertBytes(*input, path, converted, options, settings, prompter) != kConverted)
+        return std::nullopt;
     return UnifiedDiff(*input, converted, label);
 }
 
 std::string DisplayText(std::string_view text) {
-    if (IsUtf8(text))
+    if (utf8::IsValid(text))
         return std::string(text);
     std::string shown;
     size_t start = 0;

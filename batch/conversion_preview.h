@@ -12,7 +12,8 @@ struct ConvertSettings;
 
 // What converting the file at path would change, as the unified diff that `srctdy-cli --diff`
 // prints for it (headers naming label). Empty when the conversion changes nothing; nothing
-// when the file cannot be read. Converts in memory and writes nothing.
+// when the file cannot be read or the conversion is refused, the reason told to prompter.
+// Converts in memory and writes nothing.
 std::optional<std::string> ConversionDiff(const std::string& path, std::string_view label,
                                           const FormatOptions& options,
                                           const ConvertSettings& settings, Prompter& prompter);
