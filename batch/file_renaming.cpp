@@ -4,6 +4,7 @@
 #include "batch/folder_navigation.h"
 #include "batch/run_control.h"
 #include "engine/cp932.h"
+#include "engine/utf8.h"
 #include "platform/prompter.h"
 #include "platform/string_table.h"
 
@@ -30,45 +31,6 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (unlink(from.c_str()) != 0) {
         unlink(to.c_str());
         return false;
-    }
-    return true;
-}
-
-// Whether bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        size_t extra;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0)
-                low = 0xA0;
-            if (c == 0xED)
-                high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0)
-                low = 0x90;
-            if (c == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + extra >= bytes.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char t = static_cast<unsigned char>(bytes[i + k]);
-            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF))
-                return false;
-        }
-        i += extra + 1;
     }
     return true;
 }
@@ -130,9 +92,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 std::string MapNameCase(std::string_view name, bool upper) {
     std::string out(name);
-    const bool utf8 = IsUtf8(name);
+    const bool isUtf8 = utf8::IsValid(name);
     for (size_t i = 0; i < out.size(); ++i) {
-        if (!utf8 && cp932::IsLeadByte(static_cast<unsigned char>(out[i]))) {
+        if (!isUtf8 && cp932::IsLeadByte(static_cast<unsigned char>(out[i]))) {
             ++i; // the second byte belongs to the character
             continue;
         }
