@@ -40,8 +40,8 @@ const ConversionOptionSpec* FindCliConversion(std::string_view name, bool& negat
 
 bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::string& error) {
     bool sawSubfolder = false;
-    bool conversionOption = false;  // anything that --rename cannot stand beside
-    std::string renameIgnores; // the first option a rename would do nothing with
+    bool conversionOption = false; // anything that --rename cannot stand beside
+    std::string renameIgnores;     // the first option a rename would do nothing with
     bool optionsEnded = false;
     ConversionOptions checked; // each value is checked as it comes
 
