@@ -7,6 +7,7 @@
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
+#include "support/stopping_control.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@ using testing::DescribeCalls;
 using testing::FileExists;
 using testing::ListFolder;
 using testing::ReadFile;
+using testing::StoppingControl;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -249,21 +251,13 @@ TEST_F(BatchRun, StopsBetweenFilesWhenCancelled) {
     addFiles({"a.c", "b.c", "c.c", "d.c"});
     BatchRequest request = allFiles();
     request.overwrite = true;
-    std::atomic<bool> cancel{false};
-    std::string seen;
-    RunControl control;
-    control.cancel = &cancel;
-    control.progress = [&](size_t index, size_t count, const std::string& name) {
-        seen += std::to_string(index) + "/" + std::to_string(count) + " " + name + ";";
-        if (index == 1)
-            cancel = true;
-    };
+    StoppingControl stop(1);
     RecordingPrompter prompter;
 
     EXPECT_EQ(BatchOutcome::Cancelled,
-              RunBatch(request, options, settings, prompter, {}, &control));
+              RunBatch(request, options, settings, prompter, {}, &stop.control));
 
-    EXPECT_EQ("0/4 a.c;1/4 b.c;", seen);
+    EXPECT_EQ("0/4 a.c;1/4 b.c;", stop.seen);
     EXPECT_EQ(Box(text::kRunCancelled), DescribeCalls(prompter.calls()));
     EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
     EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
@@ -279,14 +273,11 @@ TEST_F(BatchRun, StopAfterAFailedFileEndsAsCancelled) {
     ASSERT_EQ(0, ::chmod((dir / "a.c").c_str(), 0444));
     BatchRequest request = allFiles();
     request.overwrite = true;
-    std::atomic<bool> cancel{false};
-    RunControl control;
-    control.cancel = &cancel;
-    control.progress = [&](size_t index, size_t, const std::string&) { cancel = index == 1; };
+    StoppingControl stop(1);
     RecordingPrompter prompter;
 
     EXPECT_EQ(BatchOutcome::Cancelled,
-              RunBatch(request, options, settings, prompter, {}, &control));
+              RunBatch(request, options, settings, prompter, {}, &stop.control));
 
     EXPECT_EQ(Box(FormatText(text::kReadOnlyInput, dir / "a.c")) + Box(text::kRunCancelled),
               DescribeCalls(prompter.calls()));

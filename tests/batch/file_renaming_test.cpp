@@ -5,6 +5,7 @@
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 #include "support/nobody_capture.h"
+#include "support/stopping_control.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@ using testing::Box;
 using testing::DescribeCalls;
 using testing::ListFolder;
 using testing::ReadFile;
+using testing::StoppingControl;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -305,21 +307,13 @@ TEST(RenameListedFiles, SelectsNothingWhenTheOldPositionIsPastTheRefilledList) {
 TEST(RenameListedFiles, StopsBetweenFilesWhenCancelled) {
     TempDir dir;
     AddFiles(dir.path(), "a.c b.c c.c d.c");
-    std::atomic<bool> cancel{false};
-    std::string seen;
-    RunControl control;
-    control.cancel = &cancel;
-    control.progress = [&](size_t index, size_t count, const std::string& name) {
-        seen += std::to_string(index) + "/" + std::to_string(count) + " " + name + ";";
-        if (index == 1)
-            cancel = true;
-    };
+    StoppingControl stop(1);
     RecordingPrompter prompter;
 
-    RenameResult result =
-        RenameListedFiles(RenameKind::Upper, Request(dir.path(), "*.c", kAll), prompter, &control);
+    RenameResult result = RenameListedFiles(RenameKind::Upper, Request(dir.path(), "*.c", kAll),
+                                            prompter, &stop.control);
 
-    EXPECT_EQ("0/4 a.c;1/4 b.c;", seen);
+    EXPECT_EQ("0/4 a.c;1/4 b.c;", stop.seen);
     EXPECT_EQ("A.C=a.c B.C=b.c c.c=c.c d.c=d.c", Contents(dir.path()));
     EXPECT_TRUE(result.refreshed);
     EXPECT_EQ("A.C B.C c.c d.c", Join(result.entries));
