@@ -246,43 +246,31 @@ TEST_F(BatchRun, BusyHookBracketsTheConversions) {
     }
 }
 
-// A stop asked for during a file lets that file finish and touches none after it.
+// A stop asked for during a file lets that file finish and touches none after it; a file that
+// failed before it does not change how the run ends, which the user must hear of.
 TEST_F(BatchRun, StopsBetweenFilesWhenCancelled) {
-    addFiles({"a.c", "b.c", "c.c", "d.c"});
-    BatchRequest request = allFiles();
-    request.overwrite = true;
-    StoppingControl stop(1);
-    RecordingPrompter prompter;
+    for (bool firstFails : {false, true}) {
+        SCOPED_TRACE(firstFails ? "first fails" : "all fine");
+        addFiles({"a.c", "b.c", "c.c", "d.c"});
+        ASSERT_EQ(0, ::chmod((dir / "a.c").c_str(), firstFails ? 0444 : 0644));
+        BatchRequest request = allFiles();
+        request.overwrite = true;
+        StoppingControl stop(1);
+        RecordingPrompter prompter;
 
-    EXPECT_EQ(BatchOutcome::Cancelled,
-              RunBatch(request, options, settings, prompter, {}, &stop.control));
+        EXPECT_EQ(BatchOutcome::Cancelled,
+                  RunBatch(request, options, settings, prompter, {}, &stop.control));
 
-    EXPECT_EQ("0/4 a.c;1/4 b.c;", stop.seen);
-    EXPECT_EQ(Box(text::kRunCancelled), DescribeCalls(prompter.calls()));
-    EXPECT_EQ(kConverted, ReadFile(dir / "a.c"));
-    EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
-    EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
-    EXPECT_EQ(kSource, ReadFile(dir / "d.c"));
-    EXPECT_EQ("a.c b.c c.c d.c", ListFolder(dir.path())); // no temporary file left
-}
-
-// A run stopped after a file that failed ends as stopped: the files after it are untouched,
-// which the user must hear of.
-TEST_F(BatchRun, StopAfterAFailedFileEndsAsCancelled) {
-    addFiles({"a.c", "b.c", "c.c"});
-    ASSERT_EQ(0, ::chmod((dir / "a.c").c_str(), 0444));
-    BatchRequest request = allFiles();
-    request.overwrite = true;
-    StoppingControl stop(1);
-    RecordingPrompter prompter;
-
-    EXPECT_EQ(BatchOutcome::Cancelled,
-              RunBatch(request, options, settings, prompter, {}, &stop.control));
-
-    EXPECT_EQ(Box(FormatText(text::kReadOnlyInput, dir / "a.c")) + Box(text::kRunCancelled),
-              DescribeCalls(prompter.calls()));
-    EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
-    EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
+        EXPECT_EQ("0/4 a.c;1/4 b.c;", stop.seen);
+        const std::string failed =
+            firstFails ? Box(FormatText(text::kReadOnlyInput, dir / "a.c")) : "";
+        EXPECT_EQ(failed + Box(text::kRunCancelled), DescribeCalls(prompter.calls()));
+        EXPECT_EQ(firstFails ? kSource : kConverted, ReadFile(dir / "a.c"));
+        EXPECT_EQ(kConverted, ReadFile(dir / "b.c"));
+        EXPECT_EQ(kSource, ReadFile(dir / "c.c"));
+        EXPECT_EQ(kSource, ReadFile(dir / "d.c"));
+        EXPECT_EQ("a.c b.c c.c d.c", ListFolder(dir.path())); // no temporary file left
+    }
 }
 
 // An undo store that goes away during an overwrite run cannot keep the file in hand: the
