@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -488,6 +489,18 @@ TEST(ChangedWhileConverting, AnEditSavedDuringTheConversionIsKept) {
              WriteFile(path, text);
          },
          "I" + std::string(kSource + 1)},
+        // Only the change time tells this one: size and modification time are put back.
+        {"rewritten in place, same size and modification time",
+         [&](const std::string& path) {
+             struct stat before {};
+             ::stat(path.c_str(), &before);
+             std::string text = kSource;
+             text[0] = 'J';
+             WriteFile(path, text);
+             const struct timespec times[2] = {before.st_atim, before.st_mtim};
+             ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+         },
+         "J" + std::string(kSource + 1)},
         {"truncated", [](const std::string& path) { ::truncate(path.c_str(), 3); }, "int"},
         {"appended to",
          [&](const std::string& path) { WriteFile(path, kSource + std::string("x;\n")); },

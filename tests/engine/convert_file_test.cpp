@@ -138,6 +138,30 @@ TEST_F(ConvertFileTest, OverwriteLeavesOnlyTheConvertedFile) {
     EXPECT_EQ(0640u, st.st_mode & 07777);
 }
 
+// Until it takes the file's mode, the copy being written in place of a file is the user's
+// alone: a private file is never readable by others, not even for a moment.
+TEST_F(ConvertFileTest, TheCopyWrittenInPlaceIsPrivateWhileWritten) {
+    static std::string folder;
+    static std::vector<mode_t> seen;
+    folder = dir.path();
+    seen.clear();
+    WriteFile(dir / "p.c", "  x;\n");
+    ::chmod((dir / "p.c").c_str(), 0600);
+    SetLineFaultForTesting([](std::string&) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            struct stat st;
+            if (entry.path().filename().string().starts_with("srctdy_temp.") &&
+                ::stat(entry.path().c_str(), &st) == 0)
+                seen.push_back(st.st_mode & 07777);
+        }
+    });
+    const int result = convert("p.c", true);
+    SetLineFaultForTesting(nullptr);
+    EXPECT_EQ(kConverted, result);
+    EXPECT_EQ(std::vector<mode_t>{0600}, seen);
+    EXPECT_EQ("x;\r\n", ReadFile(dir / "p.c"));
+}
+
 TEST_F(ConvertFileTest, OverwriteThroughLinkKeepsTheLink) {
     ::mkdir((dir / "real").c_str(), 0755);
     WriteFile(dir / "real/t.c", "  t;\n");

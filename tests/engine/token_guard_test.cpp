@@ -223,6 +223,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"\tstatic const char *name_of_the_thing = \"/*\";", "y;"}), kC, false, 2},
         GuardCase{"LineStringHidesCommentOpenInItsLast16", Lf({"abcdefghijklmnop = '/*';", "x;"}),
                   Lf({"abcdefghijklmnop = '/*';", "y;"}), kC, false, 2},
+        // Longer than 64 bytes: the walk over it starts at the literal's quote.
+        GuardCase{"LongLineOpeningWithACharLiteral",
+                  Lf({"'/*' + " + std::string(64, 'a') + ";", "b;"}),
+                  Lf({"  '/*' + " + std::string(64, 'a') + ";", "c;"}), kC, false, 2},
         GuardCase{"DefineTurnsFunctionLike", Lf({"#define F(x) x"}), Lf({"#define F/**/(x) x"}), kC,
                   false, 1},
         GuardCase{"DefineTurnsObjectLike", Lf({"", "#define F (x) x"}), Lf({"", "#define F(x) x"}),
