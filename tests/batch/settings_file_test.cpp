@@ -175,6 +175,12 @@ TEST(SettingsFile, SaveKeepsProtectionModeAndLinks) {
              ::chmod(path.c_str(), 0600);
          },
          false, true},
+        {"own file with the set-group-id bit",
+         [&] {
+             WriteFile(path, "/previous\r\n");
+             ::chmod(path.c_str(), 02640);
+         },
+         false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,16 +202,20 @@ TEST(SettingsFile, SaveKeepsProtectionModeAndLinks) {
         EXPECT_EQ("SRCTDY.INI", ListFolder(dir.path()));
     }
 
-    // A link is written through to the file it names, and stays a link.
+    // A link, here to a link, is written through to the file it names, and stays a link.
     ::unlink(path.c_str());
     ::mkdir((dir / "real").c_str(), 0755);
     WriteFile(dir / "real/settings", "/previous\r\n");
-    ASSERT_EQ(0, ::symlink("real/settings", path.c_str()));
+    ASSERT_EQ(0, ::symlink("real/settings", (dir / "hop").c_str()));
+    ASSERT_EQ(0, ::symlink("hop", path.c_str()));
     EXPECT_TRUE(SaveSettings(path, "/new"));
     EXPECT_EQ("/new\r\n", ReadFile(dir / "real/settings"));
-    char target[64] = {};
-    ASSERT_GT(::readlink(path.c_str(), target, sizeof target - 1), 0);
-    EXPECT_STREQ("real/settings", target);
+    for (const auto& [link, expected] :
+         {std::pair<std::string, std::string>{path, "hop"}, {dir / "hop", "real/settings"}}) {
+        char target[64] = {};
+        ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+        EXPECT_EQ(expected, target);
+    }
     EXPECT_EQ("settings", ListFolder(dir / "real"));
 
     // A folder or a pipe in the file's place is left as it is, with no temporary file beside.
