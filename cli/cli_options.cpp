@@ -36,6 +36,16 @@ const ConversionOptionSpec* FindCliConversion(std::string_view name, bool& negat
     return spec;
 }
 
+// Options that change nothing of a rename: it takes the files named and those of --type in
+// the folders named, nothing more.
+bool IgnoredByRename(std::string_view name) {
+    for (std::string_view ignored : {"-r", "--recursive", "--exclude", "--fast", "--follow-links",
+                                     "--verbose", "--config", "--no-config", "--jobs"})
+        if (name == ignored)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::string& error) {
@@ -80,7 +90,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         };
         bool ok = true;
         bool conversion = true;
-        bool ignoredByRename = false;
         bool negated = false;
         if (const ConversionOptionSpec* spec = FindCliConversion(a.name, negated)) {
             OptionValue value{OptionValue::Kind::Boolean, negated ? "false" : "true"};
@@ -149,23 +158,19 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             o.diff = o.diff || a.name == "--diff";
         } else if (a.name == "-r" || a.name == "--recursive") {
             ok = noValue();
-            ignoredByRename = true;
             o.recursive = true;
             conversion = false;
         } else if (a.name == "--exclude") {
             ok = needValue();
-            ignoredByRename = true;
             o.excludes.emplace_back(a.value);
             o.excludeGiven = true;
             conversion = false;
         } else if (a.name == "--fast") {
             ok = noValue();
-            ignoredByRename = true;
             o.settings.guard = false;
             conversion = false;
         } else if (a.name == "--follow-links") {
             ok = noValue();
-            ignoredByRename = true;
             o.followLinks = true;
             conversion = false;
         } else if (a.name == "--fsync" || a.name == "--no-fsync") {
@@ -173,12 +178,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             o.sync = a.name == "--fsync";
         } else if (a.name == "--quiet" || a.name == "--verbose") {
             ok = noValue();
-            ignoredByRename = a.name == "--verbose";
             (a.name == "--quiet" ? o.quiet : o.verbose) = true;
             conversion = false;
         } else if (a.name == "--config") {
             ok = needValue();
-            ignoredByRename = true;
             o.configPath = a.value;
             conversion = false;
             if (ok && o.configPath.empty()) {
@@ -187,7 +190,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             }
         } else if (a.name == "--no-config") {
             ok = noValue();
-            ignoredByRename = true;
             o.noConfig = true;
             conversion = false;
         } else if (a.name == "--print-config") {
@@ -205,7 +207,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
             o.assumeFilename = std::string(a.value);
         } else if (a.name == "--jobs") {
             ok = needValue();
-            ignoredByRename = true;
             conversion = false;
             unsigned long n = 0;
             bool digits = !a.value.empty() && a.value.size() < 6 &&
@@ -239,7 +240,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         if (!ok)
             return false;
         conversionOption = conversionOption || conversion;
-        if (ignoredByRename && renameIgnores.empty())
+        if (renameIgnores.empty() && IgnoredByRename(a.name))
             renameIgnores = a.name;
     }
 
@@ -249,8 +250,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& o, std::
         error = text::kCliRenameAlone;
         return false;
     }
-    // Renaming takes the files named and those of --type in the folders named, nothing more:
-    // an option it would pass over in silence is refused instead.
+    // An option a rename would pass over in silence is refused instead.
     if (o.rename && !renameIgnores.empty()) {
         error = FormatText(text::kCliRenameIgnores, renameIgnores);
         return false;

@@ -127,26 +127,15 @@ TEST_F(ConvertFileTest, TwoLevelSubFolderNameIsUsedWhenItExists) {
     EXPECT_EQ("a\r\n", ReadFile(dir / "out/sub/a.c"));
 }
 
+// The copy written in place of a file is the user's alone until it takes the file's mode: a
+// private file is never readable by others, not even for a moment.
 TEST_F(ConvertFileTest, OverwriteLeavesOnlyTheConvertedFile) {
-    WriteFile(dir / "main.c", "\tint a;  \n");
-    ::chmod((dir / "main.c").c_str(), 0640);
-    ASSERT_EQ(kConverted, convert("main.c", true));
-    EXPECT_EQ("int a;\r\n", ReadFile(dir / "main.c"));
-    EXPECT_EQ("main.c", ListFolder(dir.path()));
-    struct stat st;
-    ASSERT_EQ(0, ::stat((dir / "main.c").c_str(), &st));
-    EXPECT_EQ(0640u, st.st_mode & 07777);
-}
-
-// Until it takes the file's mode, the copy being written in place of a file is the user's
-// alone: a private file is never readable by others, not even for a moment.
-TEST_F(ConvertFileTest, TheCopyWrittenInPlaceIsPrivateWhileWritten) {
     static std::string folder;
     static std::vector<mode_t> seen;
     folder = dir.path();
     seen.clear();
-    WriteFile(dir / "p.c", "  x;\n");
-    ::chmod((dir / "p.c").c_str(), 0600);
+    WriteFile(dir / "main.c", "\tint a;  \n");
+    ::chmod((dir / "main.c").c_str(), 0640);
     SetLineFaultForTesting([](std::string&) {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             struct stat st;
@@ -155,11 +144,15 @@ TEST_F(ConvertFileTest, TheCopyWrittenInPlaceIsPrivateWhileWritten) {
                 seen.push_back(st.st_mode & 07777);
         }
     });
-    const int result = convert("p.c", true);
+    const int result = convert("main.c", true);
     SetLineFaultForTesting(nullptr);
-    EXPECT_EQ(kConverted, result);
+    ASSERT_EQ(kConverted, result);
     EXPECT_EQ(std::vector<mode_t>{0600}, seen);
-    EXPECT_EQ("x;\r\n", ReadFile(dir / "p.c"));
+    EXPECT_EQ("int a;\r\n", ReadFile(dir / "main.c"));
+    EXPECT_EQ("main.c", ListFolder(dir.path()));
+    struct stat st;
+    ASSERT_EQ(0, ::stat((dir / "main.c").c_str(), &st));
+    EXPECT_EQ(0640u, st.st_mode & 07777);
 }
 
 TEST_F(ConvertFileTest, OverwriteThroughLinkKeepsTheLink) {
