@@ -289,8 +289,8 @@ TEST(BadInput, TemplateThatIsNoSmallFileIsMissing) {
     }
 }
 
-// A line over 64 MiB fails its file with a message of its own; the batch goes on, and the file
-// is left as it was. A line of exactly 64 MiB is still converted, the last one too.
+// A line over 64 MiB fails its file with a message of its own, the last one too; the batch goes
+// on, and the file is left as it was. A line of exactly 64 MiB is still converted.
 TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
     TempDir dir;
     WriteFile(dir / "a.c", "  a;\n");
@@ -301,13 +301,16 @@ TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
         edge << std::string(kMaxLineLength, 'y') << "\r\n  after;\n";
         std::ofstream last(dir / "last.c", std::ios::binary); // its line end is the file's end
         last << std::string(kMaxLineLength, 'w');
+        std::ofstream longLast(dir / "long.c", std::ios::binary);
+        longLast << std::string(kMaxLineLength + 1, 'v');
     }
     WriteFile(dir / "z.c", "  z;\n");
     for (bool overwrite : {true, false}) {
         SCOPED_TRACE(overwrite ? "overwrite" : "sub-folder");
         struct stat before;
         ASSERT_EQ(0, ::stat((dir / "big.c").c_str(), &before));
-        EXPECT_EQ(Box(FormatText(text::kLineTooLong, dir / "big.c")),
+        EXPECT_EQ(Box(FormatText(text::kLineTooLong, dir / "big.c")) +
+                      Box(FormatText(text::kLineTooLong, dir / "long.c")),
                   RunAll(dir.path(), "*.c", overwrite));
         struct stat after;
         ASSERT_EQ(0, ::stat((dir / "big.c").c_str(), &after));
@@ -321,6 +324,7 @@ TEST(BadInput, LineOverTheLimitFailsItsFileAndTheBatchGoesOn) {
         EXPECT_EQ(static_cast<uintmax_t>(kMaxLineLength + 2),
                   std::filesystem::file_size(out + "/last.c"));
         EXPECT_FALSE(FileExists(dir / "NewFolder/big.c"));
+        EXPECT_FALSE(FileExists(dir / "NewFolder/long.c"));
         EXPECT_EQ(std::vector<std::string>{}, TemporaryFiles(dir.path()));
     }
 }

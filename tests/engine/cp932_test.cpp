@@ -1,4 +1,6 @@
+#include "engine/convert_file.h"
 #include "engine/cp932.h"
+#include "platform/scripted_prompter.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +34,9 @@ TEST(Cp932, FindMatchesOnlyOnCharacterBoundaries) {
         {"\xFC\x7B{", "{", 2}, // 0xFC leads: its "{" is a second byte
         {"\xFD{", "{", 1},     // 0xFD does not lead
         {"\x88\x81\x40", "\x81\x40", npos},
+        {"x//*", "/*", 2}, // a first byte that matches, then the whole mark one byte on
         {"abc", "", 0},
+        {"", "", 0},
         {"", "a", npos},
     };
     for (const auto& c : cases)
@@ -83,6 +87,14 @@ TEST(Cp932, ReplaceAllSkipsSecondBytes) {
     EXPECT_EQ("\x95\x5c/n/", text);
     EXPECT_FALSE(cp932::ReplaceAll(text, "zz", "y"));
     EXPECT_EQ("\x95\x5c/n/", text);
+    // The inserted text is never searched again, of the same length or not.
+    const char* const cases[][4] = {
+        {"abb", "ab", "ba", "bab"}, {"aa", "a", "bb", "bbbb"}, {"aaa", "aa", "b", "ba"}};
+    for (const auto& c : cases) {
+        text = c[0];
+        EXPECT_TRUE(cp932::ReplaceAll(text, c[1], c[2]));
+        EXPECT_EQ(c[3], text) << c[0] << " " << c[1] << " " << c[2];
+    }
 }
 
 TEST(Cp932, ConvertsBackslashAndTildeUnchanged) {
@@ -97,6 +109,31 @@ TEST(Cp932, RefusesWhatTheOtherSideCannotHold) {
     EXPECT_FALSE(cp932::FromUtf8("\xF0\x9F\x98\x80").has_value()); // an emoji
     EXPECT_FALSE(cp932::FromUtf8("\xFF").has_value());             // not UTF-8
     EXPECT_FALSE(cp932::ToUtf8("\x88").has_value());               // a lone lead byte
+}
+
+// The options' texts in UTF-8 are converted for a file in code page 932 whenever one changes;
+// one that code page 932 cannot hold fails the file when an option on uses it.
+TEST(Cp932, OptionTextsInUtf8AreConvertedForTheFile) {
+    FormatOptions o;
+    o.textEncoding = TextEncoding::Utf8;
+    o.deleteConditionalBlocks = 1;
+    ConvertSettings settings;
+    settings.indentOn = false;
+    const std::string input = "#if A\na\n#endif\n#if B\nb\n#endif\n";
+    std::string out;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    for (const char* condition : {"A", "B"}) {
+        o.conditionText = condition;
+        EXPECT_EQ(kConverted, ConvertBytes(input, "m.c", out, o, settings, prompter));
+        EXPECT_EQ(*condition == 'A' ? "#if B\r\nb\r\n#endif\r\n" : "#if A\r\na\r\n#endif\r\n", out);
+    }
+    o.deleteConditionalBlocks = 0;
+    o.deleteMatchingLines = 1;
+    o.searchText = "\xF0\x9F\x98\x80";
+    prompter.expectMessage("not converted: the text \"\xF0\x9F\x98\x80\" cannot be written in "
+                           "code page 932, this file's encoding");
+    EXPECT_EQ(kTextsUnwritable, ConvertBytes(input, "m.c", out, o, settings, prompter));
+    EXPECT_TRUE(prompter.allUsed());
 }
 
 } // namespace

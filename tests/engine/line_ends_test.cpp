@@ -100,18 +100,23 @@ TEST(LineEnds, NewlinesInsideInsertedTextsTakeTheFilesLineEnd) {
         {"keep, last line without end", LineEnds::Keep, "a\nb", "q\r\nX", "q\r\na\r\nb"},
         {"text is only a newline", LineEnds::CrLf, "\n", "X\n", "\r\n\r\n"},
         {"file name", LineEnds::CrLf, "%filename%", "X:\n", "m\r\n.c:\r\n"},
+        {"UTF-8 file, deleted", LineEnds::CrLf, "", "\xC3\xA9XX\n", "\xC3\xA9\r\n"},
     };
     for (const Case& c : cases) {
         FormatOptions o;
         o.replaceOrDelete = 1;
         o.searchText = "X";
         o.replaceText = c.with;
+        // Every other row with texts in UTF-8: converted for the file, each row's anew.
+        if ((&c - cases) % 2)
+            o.textEncoding = TextEncoding::Utf8;
         ConvertSettings settings;
         settings.indentOn = false;
         settings.lineEnds = c.ends;
         ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
-        EXPECT_EQ(c.expected, ConvertText(c.input, o, settings, {"m\n.c", "2026-12-07"}, prompter))
-            << c.name;
+        std::string out;
+        EXPECT_EQ(kConverted, ConvertBytes(c.input, "m\n.c", out, o, settings, prompter));
+        EXPECT_EQ(c.expected, out) << c.name;
     }
 }
 
@@ -129,25 +134,37 @@ protected:
     TempDir dir;
 };
 
+// Tidy lines, more than the writer hands on at once and the comparison reads at once.
+std::string LongTidyText() {
+    std::string text;
+    for (int i = 0; i < 30'000; ++i)
+        text += "int c" + std::to_string(i) + ";\r\n";
+    return text;
+}
+
 TEST_F(OverwriteTest, UnchangedFileIsLeftAloneWithItsTimestamp) {
-    WriteFile(dir / "tidy.c", "int a;\r\n");
-    timespec old{1000000000, 0};
-    timespec times[2] = {old, old};
-    ::utimensat(AT_FDCWD, (dir / "tidy.c").c_str(), times, 0);
-    ConvertExtras extras;
-    ASSERT_EQ(kConverted, convert(dir / "tidy.c", &extras));
-    EXPECT_TRUE(extras.unchanged);
-    EXPECT_EQ(old.tv_sec, Mtime(dir / "tidy.c").tv_sec);
-    EXPECT_EQ("tidy.c", testing::ListFolder(dir.path()));
+    for (const std::string& input : {std::string("int a;\r\n"), LongTidyText()}) {
+        WriteFile(dir / "tidy.c", input);
+        timespec old{1000000000, 0};
+        timespec times[2] = {old, old};
+        ::utimensat(AT_FDCWD, (dir / "tidy.c").c_str(), times, 0);
+        ConvertExtras extras;
+        ASSERT_EQ(kConverted, convert(dir / "tidy.c", &extras));
+        EXPECT_TRUE(extras.unchanged) << input.size();
+        EXPECT_EQ(old.tv_sec, Mtime(dir / "tidy.c").tv_sec);
+        EXPECT_EQ("tidy.c", testing::ListFolder(dir.path()));
+    }
 }
 
 TEST_F(OverwriteTest, FilesThatDifferAreRewritten) {
-    // Same bytes but for the last line end, a longer input, a shorter input.
-    for (std::string input : {"int a;\n", "int a;\r\n\r\n\r\n", "int a;"}) {
+    // Same bytes but for the last line end, a longer input, a shorter input, and a long input
+    // of the same length that differs only in its first lines.
+    for (const std::string& input : {std::string("int a;\n"), std::string("int a;\r\n\r\n\r\n"),
+                                     std::string("int a;"), "a;\nb; \r\n" + LongTidyText()}) {
         WriteFile(dir / "t.c", input);
         ConvertExtras extras;
         ASSERT_EQ(kConverted, convert(dir / "t.c", &extras));
-        EXPECT_FALSE(extras.unchanged) << input;
+        EXPECT_FALSE(extras.unchanged) << input.substr(0, 10);
         EXPECT_NE(input, ReadFile(dir / "t.c"));
     }
 }

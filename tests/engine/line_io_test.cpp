@@ -41,6 +41,12 @@ std::vector<Line> RandomLines(unsigned seed) {
             line.end.push_back('\r');
         line.end.push_back('\n');
     }
+    // Now and then an empty first line before one longer than any block the reader keeps: the
+    // unread bytes then move to the front from offset 1.
+    if (lines.size() > 2 && seed % 5 == 0) {
+        lines[0] = {"", "\n"};
+        lines[1].text.assign(1'100'000, 'b');
+    }
     if (!lines.empty() && random() % 2)
         lines.back().end = ""; // a last line without a line end
     if (!lines.empty() && lines.back().end.empty() && lines.back().text.empty())
@@ -135,6 +141,23 @@ TEST(LineReader, LooksAtNoByteAfterTheBytesInMemory) {
             EXPECT_FALSE(reader.next(line));
         }
     }
+}
+
+// The first failed write is sticky: nothing more goes to the sink, a line longer than the
+// buffer neither.
+TEST(LineWriter, AFailedWriteFailsTheOutputForGood) {
+    struct FailingOnce : ByteSink {
+        int writes = 0;
+        bool write(std::string_view) override { return ++writes > 1; }
+    } sink;
+    LineWriter writer(sink);
+    writer.writeLine("a");
+    EXPECT_FALSE(writer.flush());
+    writer.writeLine("b");
+    writer.writeLine(std::string(200'000, 'c'));
+    EXPECT_FALSE(writer.flush());
+    EXPECT_FALSE(writer.ok());
+    EXPECT_EQ(1, sink.writes);
 }
 
 // Heads, texts and line ends of every length up to past the buffer's short copies arrive
