@@ -1,5 +1,6 @@
 #include "engine/convert_file.h"
 #include "engine/cp932.h"
+#include "engine/line_writer.h"
 #include "platform/scripted_prompter.h"
 #include "platform/string_table.h"
 
@@ -42,7 +43,8 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
-std::string Convert(const std::string& input, const Setup& setup, ConvertReport* report) {
+std::string Convert(const std::string& input, const Setup& setup, ConvertReport* report,
+                    bool guardFires = false) {
     FormatOptions options; // the start-up defaults: trim, full-width spaces, collapse
     options.commentMode = setup.commentMode;
     options.insertFunctionNames = setup.functionNames;
@@ -57,7 +59,7 @@ std::string Convert(const std::string& input, const Setup& setup, ConvertReport*
     ConvertReport own;
     ConvertReport& checked = report ? *report : own;
     std::string output = ConvertText(input, options, settings, file, prompter, &checked);
-    EXPECT_FALSE(checked.guardFailed)
+    EXPECT_EQ(guardFires, checked.guardFailed)
         << "token check refused it at input line " << checked.partingLine;
     return output;
 }
@@ -146,6 +148,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A line of the comment that holds "//" would get no "//" in front and turn into code.
         Case{"UrlInsideComment", "/* see\n* https://host/x\n*/\n",
              "/* see\n * https://host/x\n */\n", Mode(1)},
+        Case{"UrlOnTheOpeningLine", "// see http://x\n//b   \n", "/* see http://x\nb */\n",
+             Mode(1)},
+        Case{"UrlOnTheClosingLine", "/* a\nb // c */\n", "/* a\nb // c */\n", Mode(1)},
         // A comment ending in a backslash, or in a character whose second byte is one, would
         // splice the next line into a line comment.
         Case{"BackslashAtCommentEnd", "/* C:\\ */\nx;\n", "/* C:\\ */\nx;\n", Mode(1)},
@@ -159,6 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
              Mode(1)},
         // A comment mark split by a splice stays as it is, and so does its comment.
         Case{"SplicedCloseOfBlockComment", "/* a *\\\n/\nx;\n", "/* a *\\\n/\nx;\n", Mode(1)},
+        Case{"SplicedCloseBeforeAComment", "/* a *\\\n/// b   \n", "/* a *\\\n//* b */\n", Mode(1)},
         Case{"SplicedOpenOfBlockComment", "x; /\\\n* a */\n", "x; /\\\n* a */\n", Mode(1)},
         Case{"SplicedOpenOfLongBlockComment", "x; /\\\n*a\nb */\n", "x; /\\\n*a\nb */\n", Mode(1)},
         Case{"ModuleHeaderStaysBlock",
@@ -167,6 +173,13 @@ INSTANTIATE_TEST_SUITE_P(
              "/" + kStars + "\n" + kNameMarker + "\n" + kSummaryMarker + "\n  Adds.\n" + kStars +
                  "/\nint add(int a, int b)\n{\n",
              Setup{1, false, true}},
+        Case{"MarkerLineClosesTheComment", "/* a\n" + kNameMarker + " */\nx;\n",
+             "/* a\n" + kNameMarker + " */\nx;\n", Setup{1, false, true}},
+        // A comment left as it is writes its held lines as they were: "#" lines inside it stay
+        // flush left with their tabs, and blanks that keep a spliced "*" from a "/" stay.
+        Case{"HeldLinesKeepWhatTheyWere",
+             "{\n    /* a\n#\tx\n#\n    */ y;\n    /* a *\\\n  / b\n    c */ x;\n}\n",
+             "{\n/* a\n#\tx\n#\n*/ y;\n/* a *\\\n  / b\nc */ x;\n}\n", Indented(1)},
         // A code line starting with the marker holds the lines after it, 250 at most, and
         // writes them as read: a comment that opens in the last held line stays whole.
         Case{"CommentAcrossModuleHeaderBound", kNameMarker + "\n" + kXLines249 + "/* a\nb */\ny;\n",
@@ -177,6 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A form feed between two comments is white space, as the compiler takes it.
         Case{"FormFeedBetweenCommentsIsBlank", "x = 1; // a   \f// b   \n",
              "x = 1; /* a */\f/* b */\n", Mode(1)},
+        Case{"TabAndCarriageReturnBetweenCommentsAreBlank", "x = 1; // a   \t\r// b   \n",
+             "x = 1; /* a */\t\r/* b */\n", Mode(1)},
         Case{"EverySlashPairInTheComment", "a(); /* b /* c */\n", "a(); // b // c\n", Mode(2)},
         Case{"SlashPairsInQuotesOfTheCommentStay", "a(); /* see \"x//y\" /* z */\n",
              "a(); // see \"x//y\" // z\n", Mode(2)},
@@ -186,6 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
              "/* see http://x */\n/*\n////////\n*/\n", Mode(2)},
         Case{"ContinuedLineComment", "// a \\\nb\n", "// a \\\nb\n", Mode(2)},
         Case{"SecondByteBackslashEndsLineComment", "// \x95\x5C\nb\n", "// \x95\x5C\nb\n", Mode(2)},
+        Case{"CommentAfterASecondByteSplice", "// \x95\x5C\nb; // c\n", "// \x95\x5C\nb; // c\n",
+             Mode(2)},
         // A backslash before a splice in a literal escapes the next line's first character:
         // that quote closes nothing, and the "//" after it stays in the literal.
         Case{"EscapeAcrossSplice", "c = '\\\\\n'// c\n", "c = '\\\\\n'// c\n", Mode(2)},
@@ -205,6 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"OpenerBeforeSpliceClosesNothing", "/*\\\n/ x; */ y;\n", "/*\\\n/ x; */ y;\n",
              Mode(1)},
         Case{"TripleSlash", "x; // a ///\n", "x; // a ///\n", Mode(2)},
+        // The "*/" of the "/*/" that "///" turns into overlaps its opening: it closes nothing.
+        Case{"TripleSlashOpeningTheComment", "x; /*/ d */\n", "x; /// d\n", Mode(2)},
 
         // Long lines split into comment and code.
         Case{"SplitBlockComment", "/* note */\n" + WithLength("a = ", "; ", 90) + "\n",
@@ -217,6 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
              "{\n" + WithLength("a = ", "; /* note */", 100) + "\n}\n", Indented(3)},
         Case{"NoSplitAt80", WithLength("x", "/* c */", 80) + "\n",
              WithLength("x", "/* c */", 80) + "\n", Mode(3)},
+        Case{"NoSplitAt80AfterTrimming", WithLength("x", "/* c */", 80) + "\n",
+             WithLength("x", "/* c */", 80) + "   \n", Mode(3)},
         Case{"SplitAt81", "/* c */\n" + std::string(74, 'x') + "\n",
              WithLength("x", "/* c */", 81) + "\n", Mode(3)},
         Case{"SplitAt255", "/* c */\n" + std::string(248, 'x') + "\n",
@@ -243,6 +264,18 @@ INSTANTIATE_TEST_SUITE_P(
              "/*\n" + WithLength("a // b ", "", 100) + "\n*/\n", Mode(3)},
         Case{"CutWouldGlue", WithLength("a/**/b", "", 100) + "\n",
              WithLength("a/**/b", "", 100) + "\n", Mode(3)},
+        Case{"CutWouldGlueDespiteALaterComment", WithLength("a/**/b /**/", "", 100) + "\n",
+             WithLength("a/**/b /**/", "", 100) + "\n", Mode(3)},
+        // A blank on either side of a cut comment keeps the code apart.
+        Case{"SplitWhereABlankSeparates", "/* c *//* e */\n" + WithLength("a b d f", "", 86) + "\n",
+             WithLength("a /* c */b d/* e */ f", "", 100) + "\n", Mode(3)},
+        Case{"NoSplitOfOnlyBlanksBetweenComments", WithLength("/* a */ /* ", " */", 100) + "\n",
+             WithLength("/* a */ /* ", " */", 100) + "\n", Mode(3)},
+        Case{"NoSplitBeforeAnOpenLiteral", WithLength("x = 1; /* c */ s = \"", "", 100) + "\n",
+             WithLength("x = 1; /* c */ s = \"", "", 100) + "\n", Mode(3)},
+        Case{"NoSplitOfALineBegunInAComment",
+             "/* a\n" + WithLength("b */ x = 1; /* c */ ", "", 100) + "\n",
+             "/* a\n" + WithLength("b */ x = 1; /* c */ ", "", 100) + "\n", Mode(3)},
         Case{"CutWouldMakeFunctionMacro", WithLength("#define F/**/(x) ", "", 100) + "\n",
              WithLength("#define F/**/(x) ", "", 100) + "\n", Mode(3)},
         // Cut before its comment, the code would end in a backslash and splice.
@@ -367,6 +400,12 @@ TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {
     EXPECT_EQ(2, report.commentsLeft);
     Convert("/* never closed\nx;\n", Mode(1), &report);
     EXPECT_EQ(1, report.commentsLeft);
+    // The first stays for the code after it, the next opens on a line already on its way.
+    Convert("/* a\nb */ x; /* c\nd */\n", Mode(1), &report);
+    EXPECT_EQ(2, report.commentsLeft);
+    // A long line that stays whole counts once, however many comments it holds.
+    Convert(WithLength("a/**/b/**/", "", 100) + "\n", Mode(3), &report);
+    EXPECT_EQ(1, report.commentsLeft);
 }
 
 // A comment is held while it is open: 1,000 lines or 256 KiB of them (the opening line and
@@ -378,23 +417,56 @@ TEST(CommentConversion, LeavesACommentTooLongToHold) {
         size_t lineBytes; // each of them, but the last
         size_t lastBytes;
         bool converted;
+        int comments = 1; // in a row: the bytes held for one do not count for the next
     };
     const Row rows[] = {
         {"999 lines", 998, 4, 4, true},
+        {"1,000 lines", 999, 4, 4, true},
         {"1,001 lines", 1000, 4, 4, false},
         {"256 KiB held", 256, 1024, 1020, true}, // 4 + 255 * 1024 + 1020 bytes
+        {"256 KiB held twice", 256, 1024, 1020, true, 2},
         {"a byte more", 256, 1024, 1021, false},
     };
     for (const Row& r : rows) {
-        std::string input = "/* a\n";
+        std::string comment = "/* a\n";
         for (size_t i = 0; i < r.lines; ++i)
-            input += std::string(i + 1 < r.lines ? r.lineBytes : r.lastBytes, 'x') + "\n";
-        input += "*/\n";
+            comment += std::string(i + 1 < r.lines ? r.lineBytes : r.lastBytes, 'x') + "\n";
+        comment += "*/\n";
+        std::string input;
+        for (int i = 0; i < r.comments; ++i)
+            input += comment;
         ConvertReport report;
         const std::string output = Convert(input, Mode(1), &report);
         EXPECT_EQ(r.converted, output != input) << r.name;
         EXPECT_EQ(r.converted ? 0 : 1, report.commentsLeft) << r.name;
     }
+}
+
+// A held line that changes a token is refused at the input line of the first token that differs
+// (in the comment, "y" after it): lines of a comment held until it closes, and of a second
+// module-header block in the slots of the first, keep their numbers.
+TEST(CommentConversion, HeldLinesKeepTheirInputLineNumbers) {
+    struct Row {
+        std::string input;
+        srctdy::Setup setup; // "Setup" alone names the fixture's member here
+        long partingLine;
+    };
+    const Row rows[] = {
+        {"x;\n/* a\nb\n*/ y;\n", Mode(1), 4},
+        {kNameMarker + "\n" + kSummaryMarker + "\n" + kStars + "/\nf;\n" + kNameMarker + "\nb\n" +
+             kStars + "/\ng;\n",
+         srctdy::Setup{0, false, true}, 6},
+    };
+    SetLineFaultForTesting([](std::string& line) {
+        if (line == "b")
+            line = "*/ b";
+    });
+    for (const Row& r : rows) {
+        ConvertReport report;
+        Convert(r.input, r.setup, &report, true);
+        EXPECT_EQ(r.partingLine, report.partingLine) << r.input;
+    }
+    SetLineFaultForTesting(nullptr);
 }
 
 } // namespace

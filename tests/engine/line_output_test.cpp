@@ -88,6 +88,9 @@ TEST(LineOutput, WritesCaseAndDefaultOneLevelOut) {
     // Only the first bytes are compared: no word boundary, no blanks skipped.
     VerifyOutput(Lines({"    caseCount = 0;", "    defaultValue = 1;", "         case 1:"}),
                  {"caseCount = 0;", "defaultValue = 1;", " case 1:"}, {.depth = 2});
+    // The word alone is enough; a line that goes on inside a literal is no label.
+    VerifyOutput(Lines({"    default", "        s = \"a\\", "case\";"}),
+                 {"default", "s = \"a\\", "case\";"}, {.depth = 2});
 }
 
 TEST(LineOutput, WritesPreprocessorLinesFlushLeftWithoutTabs) {
@@ -156,6 +159,8 @@ TEST(LineOutput, WritesConvertedBlockCommentsAsLineComments) {
     // A line that already holds "//" gets no second one.
     VerifyOutput(Lines({"    x = 1; // one   ", "    y;"}), {"x = 1; /* one */", "y;"},
                  {.depth = 1, .commentMode = 1});
+    VerifyOutput(Lines({"// a", "  // b", "//c   "}), {"/* a", "  // b", "c */"},
+                 {.commentMode = 1});
     // Inside an open comment braces do not count; on the closing line they do, but the line is
     // no case label.
     VerifyOutput(Lines({"// {", "//}", "//    case 1: {   ", "        x;"}),

@@ -136,6 +136,7 @@ TEST(ModuleHeader, WritesHeldLinesUnchangedAtANewMarkerOrTheEnd) {
     VerifyHeaders({kName, kSummary, kName, "int f(void)", kSummary, kClosing, "int f(void)"},
                   {kName, kSummary, kName, kSummary, kClosing, "int f(void)"});
     VerifyHeaders({kName, kSummary, "  text"}, {kName, kSummary, "  text"});
+    VerifyHeaders({kName, kSummary}, {kName, kSummary});
 }
 
 TEST(ModuleHeader, LeavesBracesOfHeldLinesUncounted) {
@@ -200,6 +201,20 @@ TEST(ModuleHeaderPipeline, CollapsesEmptyLinesAcrossTheWholeHeldBlock) {
     EXPECT_EQ(Lines({kName, "int f(void)", kSummary, "", "  text  ", kClosing, "int f(void)", "{",
                      "    ", "}"}),
               ConvertText(input, options, settings, FileContext{"f.c", "2024-01-02"}, prompter));
+}
+
+// A later block reuses the slots of the first: its lines keep their own ends.
+TEST(ModuleHeaderPipeline, HeldLinesOfALaterBlockKeepTheirOwnEnds) {
+    FormatOptions options;
+    options.insertFunctionNames = 1;
+    ConvertSettings settings;
+    settings.lineEnds = LineEnds::Keep;
+    ScriptedPrompter prompter([](const std::string& m) { ADD_FAILURE() << m; });
+    const std::string block = kName + "\r\n" + kSummary + "\r\n" + kClosing + "\r\nf\r\n";
+    EXPECT_EQ(kName + "\r\nf\r\n" + kSummary + "\r\n" + kClosing + "\r\nf\r\n" + kName + "\ng\r\n" +
+                  kSummary + "\n" + kClosing + "\ng\n",
+              ConvertText(block + kName + "\n" + kSummary + "\n" + kClosing + "\ng\n", options,
+                          settings, FileContext{"f.c", "2024-01-02"}, prompter));
 }
 
 // The markers in the file's encoding, and the name cut at a character boundary: in code page
