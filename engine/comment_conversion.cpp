@@ -267,14 +267,17 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
     std::string before;
     if (closesHeld)
         before = state.line;
+    const int leftBefore = state.commentsLeft;
     bool converted = convertBlockComments(state, lex, first, 0, closingConverted);
     if (closesHeld && closingConverted) {
         // The closing "*/" must have gone, and the line must stay comment up to any "//".
         const LexSpan& closing = lex.spans.front();
         const bool closed = converted && state.line[closing.end - 1] == ' ';
         if (!closed || !StaysComment(state.line)) {
+            // Tried again without the closing comment: what the first try counted goes too.
             closingConverted = false;
             state.line = before;
+            state.commentsLeft = leftBefore;
             converted = convertBlockComments(state, lex, first, 0, false);
         }
     }

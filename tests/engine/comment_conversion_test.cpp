@@ -406,6 +406,13 @@ TEST(CommentConversion, CountsTheCommentsLeftAsTheyWere) {
     // A long line that stays whole counts once, however many comments it holds.
     Convert(WithLength("a/**/b/**/", "", 100) + "\n", Mode(3), &report);
     EXPECT_EQ(1, report.commentsLeft);
+    // A close split by a splice leaves its comment, once, and one after it on its line too.
+    const std::pair<const char*, int> splitClose[] = {{"/* a *\\\n/\nx;\n", 1},
+                                                      {"/* a *\\\n/ /* b */ x;\n", 2}};
+    for (const auto& [input, left] : splitClose) {
+        Convert(input, Mode(1), &report);
+        EXPECT_EQ(left, report.commentsLeft) << input;
+    }
 }
 
 // A comment is held while it is open: 1,000 lines or 256 KiB of them (the opening line and
