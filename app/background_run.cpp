@@ -104,6 +104,12 @@ void ProgressDialog::closeEvent(QCloseEvent* event) {
     reject();
 }
 
+void BackgroundRun::cancel() {
+    cancel_ = true;
+    if (dialog_)
+        dialog_->cancelButton()->setEnabled(false);
+}
+
 // Hands each message box to the interface thread and waits there for the answer.
 class BackgroundRun::InterfacePrompter : public Prompter {
 public:

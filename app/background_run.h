@@ -62,8 +62,9 @@ public:
     // Returns when work has ended.
     void run(const Work& work);
     bool active() const { return active_; }
-    // Stops the run after the current file.
-    void cancel() { cancel_ = true; }
+    // Stops the run after the current file; the progress dialog's button goes grey, however
+    // the stop was asked for.
+    void cancel();
     // The progress dialog while it is shown; null otherwise.
     ProgressDialog* progressDialog() const { return dialog_; }
 

@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "app/manual_dialog.h"
 #include "app/preview_dialog.h"
+#include "batch/conversion_preview.h"
 #include "engine/format_options.h"
 #include "options/options_dialog.h"
 #include "platform/scripted_desktop.h"
@@ -12,7 +13,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -400,18 +404,27 @@ private slots:
         QCOMPARE(listed(), (QStringList{"a.c", "b.c"}));
     }
 
+    void startOverwritesWithTheChosenIndentation_data() {
+        QTest::addColumn<bool>("off");
+        QTest::addColumn<QByteArray>("converted");
+        QTest::newRow("2") << false << QByteArray("int x;\r\n\r\n{\r\n  return;\r\n}\r\n");
+        QTest::newRow("off") << true << QByteArray("int x;\r\n\r\n{\r\nreturn;\r\n}\r\n");
+    }
+
     void startOverwritesWithTheChosenIndentation() {
+        QFETCH(bool, off);
         openProject({"a.c"});
         click(kOverwrite);
         auto* size = control<QComboBox>(kIndentSize);
         size->setFocus();
         QTest::keyClick(size, Qt::Key_Up); // "2"
+        if (off)
+            click(kIndentOff);
         click(kSelectedOnly);
         QCOMPARE(selectedRow(), 0);
         prompter->expectMessage(text::kSelectedConverted);
         click(kStart);
-        QCOMPARE(Read(project->filePath("a.c")),
-                 QByteArray("int x;\r\n\r\n{\r\n  return;\r\n}\r\n"));
+        QTEST(Read(project->filePath("a.c")), "converted");
         QVERIFY(!QDir(project->filePath("NewFolder")).exists());
     }
 
@@ -420,11 +433,17 @@ private slots:
         QTest::addColumn<bool>("allFiles");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("icon");
-        QTest::newRow("no folder") << false << false << Q(text::kNoFolder) << int(PromptIcon::Stop);
+        QTest::addColumn<bool>("preview");
+        QTest::newRow("no folder")
+            << false << false << Q(text::kNoFolder) << int(PromptIcon::Stop) << false;
         QTest::newRow("no selection")
-            << true << false << Q(text::kNoSelection) << int(PromptIcon::Exclamation);
+            << true << false << Q(text::kNoSelection) << int(PromptIcon::Exclamation) << false;
         QTest::newRow("no files") << true << true << Q(text::kNoFiles)
-                                  << int(PromptIcon::Exclamation);
+                                  << int(PromptIcon::Exclamation) << false;
+        QTest::newRow("preview, no folder")
+            << false << false << Q(text::kNoFolder) << int(PromptIcon::Stop) << true;
+        QTest::newRow("preview, no selection")
+            << true << false << Q(text::kNoSelection) << int(PromptIcon::Exclamation) << true;
     }
 
     void startTellsWhatIsMissing() {
@@ -432,6 +451,7 @@ private slots:
         QFETCH(bool, allFiles);
         QFETCH(QString, message);
         QFETCH(int, icon);
+        QFETCH(bool, preview);
         if (folder)
             openProject({"a.h"});
         else
@@ -439,7 +459,10 @@ private slots:
         if (allFiles)
             click(kAllFiles);
         prompter->expectMessage(message.toStdString(), PromptIcon(icon));
-        click(kStart);
+        if (preview)
+            listAction(text::kPreviewItem)->trigger();
+        else
+            click(kStart);
         QVERIFY(!QDir(project->filePath("NewFolder")).exists());
     }
 
@@ -550,6 +573,11 @@ private slots:
                                 "/NewFolder/.srctdy.toml:2: indent must be 2, 4, 8, tab or off");
         click(kFolderDown);
         QCOMPARE(options.commentMode, 0);
+
+        Write(project->filePath("NewFolder/.srctdy.toml"), "indent = 8\n");
+        click(kFolderUp);
+        click(kFolderDown);
+        QCOMPARE(control<QComboBox>(kIndentSize)->currentText(), QString("8"));
     }
 
     void folderDownIntoAMissingFolderChangesNothing() {
@@ -664,6 +692,12 @@ private slots:
             QVERIFY(progress->isModal());
             QTRY_COMPARE(progress->labelText(),
                          QString("%1 / %2 ファイル\n%3").arg(stopAt).arg(files).arg(name(stopAt)));
+            QCOMPARE(progress->findChild<QProgressBar*>()->maximum(), files);
+            QCOMPARE(progress->findChild<QProgressBar*>()->value(), stopAt - 1);
+            QCOMPARE(dialog->cursor().shape(), Qt::BusyCursor);
+            click(kIndentOff); // the main window takes no input meanwhile
+            QVERIFY(control<QRadioButton>(kIndentOn)->isChecked());
+            Write(project->filePath("new.c"), kSource); // shown once the run is over
             if (how == "escape")
                 QTest::keyClick(progress, Qt::Key_Escape);
             else if (how == "cancel")
@@ -673,6 +707,7 @@ private slots:
             else
                 dialog->close();
             QVERIFY(progress->isVisible()); // until the file in hand is done
+            QVERIFY(!progress->cancelButton()->isEnabled());
         };
         openProject({}, &messages);
         options.insertHeaderTemplate = 1; // a missing template: one message per file
@@ -683,11 +718,17 @@ private slots:
         QCOMPARE(messages.templateMessages, stopAt);
         QCOMPARE(messages.others, QStringList{Q(text::kRunCancelled)});
         QVERIFY(!messages.offInterfaceThread);
-        QCOMPARE(projectFiles().size(), files);
+        QCOMPARE(projectFiles().size(), files + 1);
+        QCOMPARE(listed().size(), files + 1);
         for (int i = 1; i <= files; ++i)
             QCOMPARE(Read(project->filePath(name(i))), i <= stopAt ? kConverted : kSource);
         QCOMPARE(dialog->isVisible(), how != "close window");
         QCOMPARE(dialog->backgroundRun().progressDialog(), nullptr);
+        QCOMPARE(dialog->cursor().shape(), Qt::ArrowCursor);
+        if (how == "close window")
+            return;
+        click(kStart); // the stop was for that run only
+        QCOMPARE(Read(project->filePath(name(files))), kConverted);
     }
 
     void previewEqualsTheCommandLineDiff_data() {
@@ -706,21 +747,32 @@ private slots:
         options.commentMode = 2; // "//..." to "/* ... */"
         select(0);
         std::string diff;
-        QString shown;
-        QColor added, removed;
+        QString shown, title;
+        QColor added, removed, oldHeader, newHeader;
+        int caret = -1;
+        bool closedByButton = false;
         testing::ModalWatcher watcher([&](QWidget& modal) {
             auto* preview = qobject_cast<PreviewDialog*>(&modal);
             QVERIFY(preview != nullptr);
             diff = preview->diff();
             shown = preview->view()->toPlainText();
             QVERIFY(preview->view()->isReadOnly());
+            title = preview->windowTitle();
+            caret = preview->view()->textCursor().position();
             for (QTextBlock block = preview->view()->document()->begin(); block.isValid();
                  block = block.next()) {
                 if (block.text().startsWith("+/*"))
                     added = block.blockFormat().background().color();
                 if (block.text().startsWith("-//"))
                     removed = block.blockFormat().background().color();
+                if (block.text().startsWith("---"))
+                    oldHeader = block.blockFormat().background().color();
+                if (block.text().startsWith("+++"))
+                    newHeader = block.blockFormat().background().color();
             }
+            QTest::mouseClick(preview->findChild<QDialogButtonBox*>()->buttons().first(),
+                              Qt::LeftButton);
+            closedByButton = !preview->isVisible();
             preview->reject();
         });
         auto* list = control<QListWidget>(kFileList);
@@ -738,7 +790,18 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(diff), cli.readAllStandardOutput());
         QTEST(shown.split('\n').filter("日本語").last(), "shownLine");
         QVERIFY(added.isValid() && removed.isValid() && added != removed);
+        QVERIFY(oldHeader.isValid() && oldHeader == newHeader && oldHeader != removed);
+        QCOMPARE(shown + '\n', Q(DisplayText(diff)).remove('\r')); // one line a line, no CR
+        QVERIFY(closedByButton);
+        QCOMPARE(title, QString("変換結果のプレビュー - a.c"));
+        QCOMPARE(caret, 0);                               // opens at the top
         QCOMPARE(Read(project->filePath("a.c")), source); // nothing written
+
+        Write(project->filePath("b.c"), kConverted); // already tidy: nothing to show
+        select(1);
+        prompter->expectMessage(FormatText(text::kPreviewUnchanged, "b.c"),
+                                PromptIcon::Information);
+        listAction(text::kPreviewItem)->trigger();
     }
 
     void undoPutsBackTheLastOverwriteRun() {
@@ -770,6 +833,25 @@ private slots:
 
         prompter->expectMessage(text::kNothingToUndo);
         listAction(text::kUndoItem)->trigger();
+
+        // With the saved copies gone (named by number) nothing can be put back.
+        const std::string folder = projectPath() + "/";
+        prompter->expectMessage(text::kAllConverted);
+        click(kStart);
+        for (QDirIterator it(state->path(), QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString path = it.next();
+            if (it.fileName().front().isDigit())
+                QVERIFY(QFile::remove(path));
+        }
+        prompter->expect(FormatText(text::kUndoQuestion, "3"), PromptIcon::Question,
+                         PromptButtons::YesNo, PromptAnswer::Yes);
+        prompter->expectMessage(
+            FormatText(text::kUndoDone, "0") + "\n\n" +
+                FormatText(text::kUndoFailed, folder + "a.c\n" + folder + "b.c\n" + folder + "c.c"),
+            PromptIcon::Exclamation);
+        listAction(text::kUndoItem)->trigger();
+        QCOMPARE(Read(project->filePath("a.c")), kConverted);
     }
 
     void dropChoosesTheFolder_data() {

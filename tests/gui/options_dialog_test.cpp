@@ -86,6 +86,17 @@ private:
             states += CheckState(control<QAbstractButton>(id));
         return states;
     }
+    // The stored flags in the order of boxes().
+    QString stored() const {
+        QString flags;
+        for (int flag : {options.trimBlanks, options.fullWidthToHalfWidth, options.deleteEmptyLines,
+                         options.collapseEmptyLines, options.insertDefinitionComments,
+                         options.insertHeaderTemplate, options.replaceOrDelete,
+                         options.deleteConditionalBlocks, options.deleteMatchingLines,
+                         options.insertFunctionNames})
+            flags += QString::number(flag);
+        return flags;
+    }
     // Enabled state of 1000 1024 1029 1009 1031 1033.
     QString fields() {
         QString states;
@@ -365,6 +376,9 @@ private slots:
         QTest::newRow("template: UTF-8 bytes of a path")
             << int(kTemplate) << int(kTemplatePath) << QString(90, QChar(0x3042))
             << QString(85, QChar(0x3042));
+        // Outside code page 932 a character counts 2 bytes, and a surrogate pair goes whole.
+        QTest::newRow("search: an emoji counts 2 bytes")
+            << int(kReplace) << int(kSearchText) << a127 + QString::fromUcs4(U"\U0001F600") << a127;
     }
 
     void boxesStopTypingAtTheirByteLimit() {
@@ -375,6 +389,18 @@ private slots:
         click(flag);
         type(box, typed);
         QTEST(control<QLineEdit>(box)->text(), "kept");
+        QVERIFY(confirm()); // a text at its limit is not refused
+    }
+
+    // A text that came in longer than its box allows is cut at its end by the first edit.
+    void firstEditCutsAnOverlongTextAtItsEnd() {
+        options.replaceOrDelete = 1;
+        options.searchText = std::string(130, 'a');
+        open();
+        auto* box = control<QLineEdit>(kSearchText);
+        box->setCursorPosition(0);
+        typeAtCursor(box, "b");
+        QCOMPARE(box->text(), QString(128, 'a'));
     }
 
     void pasteStopsAtTheByteLimit() {
@@ -466,6 +492,31 @@ private slots:
         QVERIFY(confirm());
         QCOMPARE(options.trimBlanks, 0);
         QCOMPARE(options.insertFunctionNames, 0);
+    }
+
+    void storesEachClickedFlagInItsOwnField_data() {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QString>("flags");
+        QTest::newRow("trim") << QList<int>{kTrimBlanks} << "0101000000";
+        QTest::newRow("full width") << QList<int>{kFullWidth} << "1001000000";
+        QTest::newRow("collapse, then delete empty")
+            << QList<int>{kCollapseEmpty, kDeleteEmpty} << "1110000000";
+        QTest::newRow("definitions") << QList<int>{kDefinitions} << "1101100000";
+        QTest::newRow("template") << QList<int>{kTemplate} << "1101010000";
+        QTest::newRow("replace") << QList<int>{kReplace} << "1101001000";
+        QTest::newRow("conditional") << QList<int>{kConditional} << "1101000100";
+        QTest::newRow("delete lines") << QList<int>{kDeleteLines} << "1101000010";
+        QTest::newRow("function names") << QList<int>{kFunctionNames} << "1101000001";
+    }
+
+    void storesEachClickedFlagInItsOwnField() {
+        QFETCH(QList<int>, clicks);
+        options.searchText = "abc";
+        open();
+        for (int id : clicks)
+            click(id);
+        QVERIFY(confirm());
+        QTEST(stored(), "flags");
     }
 
     void textOfADisabledBoxIsStillStored() {
