@@ -16,6 +16,7 @@ TEST(FolderOptions, FolderConfigurationOverTheStartupDefaults) {
     TempDir dir;
     std::filesystem::create_directories(dir / "proj/src");
     WriteFile(dir / ".srctdy.toml", ""); // nothing above the temporary folder takes part
+    std::filesystem::create_directories(dir / "proj/src/.srctdy.toml"); // a folder: no file
     FormatOptions startup = StartupFormatOptions("/start");
     FormatOptions options;
     ConvertSettings settings;
@@ -41,6 +42,9 @@ TEST(FolderOptions, FolderConfigurationOverTheStartupDefaults) {
               options.templatePath);
     EXPECT_TRUE(settings.indentOn);
     EXPECT_EQ(3, settings.indentSizeIndex);
+    WriteFile(dir / "proj/.srctdy.toml", "indent = \"off\"\n");
+    EXPECT_EQ("", LoadFolderOptions(dir / "proj/src", startup, options, settings, from));
+    EXPECT_FALSE(settings.indentOn);
 
     // A broken file: the error, and the start-up defaults.
     WriteFile(dir / "proj/.srctdy.toml", "comments = \"line\"\nindent = 5\n");

@@ -157,6 +157,18 @@ TEST_F(ConfigTree, LayersFromWeakestToStrongest) {
          "indent",
          "\"tab\"  # (.editorconfig indent_style)"},
         {"[*.h]\nindent_style = tab\n", "", {}, "indent", "\"4\"  # default"},
+        // A size says nothing beside a style of spaces.
+        {"[*]\nindent_style = space\nindent_size = tab\n", "", {}, "indent", "\"4\"  # default"},
+        {"", "indent = \"off\"\n", {}, "indent", "\"off\"  # TOML:1"},
+        {"", "delete-if = false\n", {}, "delete-if", "false  # TOML:1"},
+        // Turning one of the pair off leaves the other standing, in the order of the lines.
+        {"",
+         "replace = false\ndelete-lines = \"// DEL\"\n",
+         {},
+         "delete-lines",
+         "\"// DEL\"  # TOML:2"},
+        {"", "delete-lines = \"// DEL\"\nreplace = false\n", {}, "replace", "false  # TOML:2"},
+        {"", "", {"--replace=OLD"}, "delete-lines", "false  # default"},
         // The command line replaces the file's option that excludes its own.
         {"", "replace = \"OLD\"\n", {"--delete-lines=// DEL"}, "replace", "false  # command line"},
         {"",
@@ -208,6 +220,11 @@ TEST_F(ConfigTree, NearestFileWinsAndRootEditorConfigStopsTheSearch) {
     EXPECT_EQ("false  # (.editorconfig trim_trailing_whitespace)",
               shown({}, "sub/deep/c.c", "trim"));
     EXPECT_EQ("\"lf\"  # (.editorconfig end_of_line)", shown({}, "sub/b.c", "eol"));
+    // charset takes an ASCII file as UTF-8: a new character comes out in UTF-8, not code page 932.
+    WriteFile(dir / "sub/ascii.c", "y = OLD;\n");
+    WriteFile(dir / "sub/.editorconfig", "[*]\ncharset = utf-8\n");
+    EXPECT_EQ("y = \xE6\x96\xB0;\r\n",
+              stdoutOf({"--replace=OLD", "--with=\xE6\x96\xB0"}, "sub/ascii.c"));
 }
 
 TEST_F(ConfigTree, TypeAndExcludeRuleTheWalksUnderTheirFolder) {
@@ -227,6 +244,7 @@ TEST_F(ConfigTree, TypeAndExcludeRuleTheWalksUnderTheirFolder) {
         {"type = \"*.h\"\nexclude = [\"deep/y.h\"]\n", {}, "a.c sub/x.h"},
         {"exclude = [\"deep/gen*\"]\n", {}, "a.c sub/b.c sub/deep/c.c"},
         {"exclude = [\"deep\"]\n", {}, "a.c sub/b.c"},
+        {"exclude = []\n", {}, "a.c sub/b.c sub/deep/c.c sub/deep/gen.c"},
         {"exclude = [\"**/*.c\"]\n", {}, "a.c"},
         // The command line's --type and --exclude replace the file's.
         {"type = \"*.h\"\n", {"--type=*.c"}, "a.c sub/b.c sub/deep/c.c sub/deep/gen.c"},
@@ -276,6 +294,14 @@ TEST_F(ConfigTree, ErrorsNameFileLineAndKeyAndConvertNothing) {
         {"replace = \"a\"\ndelete-lines = \"abc\"\n",
          "2: replace and delete-lines exclude each other"},
         {"with = \"x\"\n", "1: with needs replace"},
+        {"with = false\n", "1: with must be a text"},
+        {"replace = true\n", "1: replace must be a text"},
+        // An unused replacement text needs no code page 932 form: the missing replace comes first.
+        {"encoding = \"cp932\"\ndelete-lines = \"abc\"\nwith = \"\xF0\x9F\x98\x80\"\n",
+         "3: with needs replace"},
+        {"exclude = [\"\"]\n", "1: exclude must be a list of patterns"},
+        // A sibling whose name begins with the folder's is still outside.
+        {"template = \"../subx.txt\"\n", "1: template must name a file at or under"},
         {"type = []\n", "1: type must be a list of patterns"},
         {"exclude = [1]\n", "1: exclude must be a list of patterns"},
         {"template = \"../outside/secret.txt\"\n", "1: template must name a file at or under"},
