@@ -168,6 +168,11 @@ TEST_F(ConfigTree, LayersFromWeakestToStrongest) {
          "delete-lines",
          "\"// DEL\"  # TOML:2"},
         {"", "delete-lines = \"// DEL\"\nreplace = false\n", {}, "replace", "false  # TOML:2"},
+        {"",
+         "delete-lines = \"// DEL\"\nreplace = false\n",
+         {},
+         "delete-lines",
+         "\"// DEL\"  # TOML:1"},
         {"", "", {"--replace=OLD"}, "delete-lines", "false  # default"},
         // The command line replaces the file's option that excludes its own.
         {"", "replace = \"OLD\"\n", {"--delete-lines=// DEL"}, "replace", "false  # command line"},
