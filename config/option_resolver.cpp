@@ -33,7 +33,7 @@ void ApplyLayer(const std::vector<OptionSetting>& layer, ResolvedOptions& out) {
             out.sources["encoding"] = Source(s);
         // Setting one of two options that exclude each other turned the other off; turning one
         // off leaves the other as it stood, and where it came from.
-        if (s.value.kind == OptionValue::Kind::Boolean && s.value.text == "false")
+        if (s.value.turnsOff())
             continue;
         for (const auto& [a, b] : ExclusiveOptions()) {
             if (s.key == a && out.sources.count(b))

@@ -67,7 +67,7 @@ bool SetBoolean(const OptionValue& value, int& field, std::string& reason) {
 // false turns the option off (off = true).
 bool SetText(const OptionValue& value, std::string& field, bool& off, std::string& reason) {
     off = false;
-    if (value.kind == Kind::Boolean && value.text == "false") {
+    if (value.turnsOff()) {
         off = true;
         return true;
     }

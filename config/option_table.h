@@ -23,6 +23,9 @@ struct OptionValue {
     enum class Kind { Boolean, Number, Text };
     Kind kind = Kind::Text;
     std::string text; // "true" / "false", decimal digits, or the text itself (UTF-8)
+
+    // false: turns its option off ("replace = false", --no-replace).
+    bool turnsOff() const { return kind == Kind::Boolean && text == "false"; }
 };
 
 // How the command line spells a conversion option.

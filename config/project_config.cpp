@@ -75,7 +75,7 @@ std::string CheckExclusive(const std::vector<OptionSetting>& layer) {
         const OptionSetting* second = nullptr;
         for (const OptionSetting& s : layer) {
             // Turning one of them off ("replace = false") stands beside anything.
-            if (s.value.kind == OptionValue::Kind::Boolean && s.value.text == "false")
+            if (s.value.turnsOff())
                 continue;
             if (s.key == a)
                 first = &s;
@@ -164,8 +164,7 @@ std::string LoadProjectConfig(const std::string& path, ProjectConfig& config) {
         if (!FindConversionOption(name))
             return Where(path, line) + name + " " + std::string(text::kOptionUnknown);
         OptionSetting setting{name, ToOptionValue(node), path, line};
-        const bool off =
-            setting.value.kind == OptionValue::Kind::Boolean && setting.value.text == "false";
+        const bool off = setting.value.turnsOff();
         if (name == "template" && !off) {
             std::string resolved;
             const std::string given = setting.value.kind == OptionValue::Kind::Text
