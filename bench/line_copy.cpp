@@ -1,10 +1,11 @@
 // line_copy: the floor for the benchmarks. Reads lines and writes them with CR LF line ends,
 // nothing else, doing the same file work as srctdy-cli in sub-folder output:
 //
-//   line_copy [--subfolder=NAME] [--type=PATTERN] [--tidy] PATH...
+//   line_copy [--subfolder=NAME] [--type=PATTERN] [--tidy | --tidy-track] PATH...
 //
 // --tidy adds the least a tidy of every line does (see TidyCopier): what that costs beside the
-// floor is a floor of its own for srctdy-cli's defaults.
+// floor is a floor of its own for srctdy-cli's defaults. --tidy-track adds the least lexical
+// look a tidy that must not change the tokens needs: where comments and literals begin and end.
 //
 // A PATH is a file or a folder (its plain files matching PATTERN, default "*.c", no
 // recursion). Each output goes to NAME (default NewFolder) beside its input, written through
@@ -117,7 +118,13 @@ private:
 // trimmed but moves no level, as if its braces were in a comment. Each 64 bytes are classified
 // once, in one pass that finds the line ends, the blanks, the braces and those bytes together:
 // the cheapest way a tidy has to see its lines.
-class TidyCopier {
+//
+// With Track, the tidy knows where each line begins, lexically: in code, in a block comment,
+// or in a literal or line comment that a splice continued. Each line with a marked byte is
+// walked from mark to mark, mostly on bits the same pass finds. Braces then move the level as
+// the engine's indentation has them (every line but a directive, which stands at the margin),
+// and a line that goes on a literal is written as it stands.
+template <bool Track> class TidyCopier {
 public:
     TidyCopier() : in_(kReadSize + kSlack), out_(new char[kWriteAt + kLongest + kSlack]) {}
 
@@ -126,6 +133,8 @@ public:
         ok_ = true;
         size_ = 0;
         depth_ = 0;
+        state_ = kCode;
+        cur_ = prev_ = Marks{};
         size_t have = 0;
         for (bool end = false; !end;) {
             if (have + kSlack >= in_.size())
@@ -158,12 +167,14 @@ private:
         if (!last)
             return 0;
         const size_t limit = static_cast<size_t>(static_cast<const char*>(last) - p) + 1;
+        size_t start = 0;       // the open line's first byte
         size_t text = SIZE_MAX; // the open line's first byte that is no blank
         size_t textEnd = 0;     // one past its last
         bool look = false, open = false, close = false;
         size_t from = 0; // where the open line starts in the window
         for (size_t w = 0; w < limit; w += 64, from = 0) {
             uint64_t lf = 0, blank = 0, opens = 0, closes = 0, looks = 0;
+            Marks marks; // in locals while they are gathered: the buffer may alias the members
             for (int k = 0; k < 4; ++k) {
                 const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + w + 16 * k));
                 auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
@@ -174,9 +185,27 @@ private:
                 blank |= uint64_t{srctdy::blocks::Blanks(x)} << (16 * k);
                 opens |= bits(is('{'));
                 closes |= bits(is('}'));
-                looks |= bits(_mm_or_si128(
-                    _mm_or_si128(_mm_or_si128(is('/'), is('"')), _mm_or_si128(is('\''), is('\\'))),
-                    _mm_or_si128(is('#'), x)));
+                if constexpr (Track) {
+                    // The marks one by one too, for the walk from mark to mark.
+                    const __m128i slash = is('/'), quote = is('"'), apostrophe = is('\''),
+                                  backslash = is('\\');
+                    marks.slash |= bits(slash);
+                    marks.star |= bits(is('*'));
+                    marks.quote |= bits(quote);
+                    marks.apostrophe |= bits(apostrophe);
+                    marks.backslash |= bits(backslash);
+                    looks |= bits(_mm_or_si128(_mm_or_si128(_mm_or_si128(slash, quote),
+                                                            _mm_or_si128(apostrophe, backslash)),
+                                               _mm_or_si128(is('#'), x)));
+                } else {
+                    looks |= bits(_mm_or_si128(_mm_or_si128(_mm_or_si128(is('/'), is('"')),
+                                                            _mm_or_si128(is('\''), is('\\'))),
+                                               _mm_or_si128(is('#'), x)));
+                }
+            }
+            if constexpr (Track) {
+                prev_ = cur_;
+                cur_ = marks;
             }
             if (limit - w < 64)
                 lf &= (uint64_t{1} << (limit - w)) - 1;
@@ -194,7 +223,31 @@ private:
             for (uint64_t ends = lf; ends != 0; ends &= ends - 1) {
                 const size_t at = static_cast<size_t>(std::countr_zero(ends));
                 gather((~uint64_t{0} << from) & ((uint64_t{1} << at) - 1));
-                line(p, text, textEnd, look, open, close);
+                if constexpr (Track) {
+                    // As the engine indents: braces move the level on every line but a
+                    // directive, at the margin; a line that goes on a literal stands as it is.
+                    const size_t end = w + at;
+                    const size_t n = end - start - (end > start && p[end - 1] == '\r');
+                    const bool continued = state_ == kLiteral;
+                    if (look) {
+                        // From the marks' bits where the line lies in this window and the one
+                        // before and holds no backslash; else byte by byte.
+                        if (start + 64 < w || !walk(p + start, start + 64 - w, n))
+                            track(p + start, n);
+                    } else if (state_ != kBlock) {
+                        state_ = kCode; // a literal or line comment a splice continued ends
+                    }
+                    const bool directive = text != SIZE_MAX && p[text] == '#';
+                    look = continued || directive;
+                    if (continued) {
+                        text = n > 0 ? start : SIZE_MAX;
+                        textEnd = start + n;
+                    }
+                    line(p, text, textEnd, look, open, close, !look);
+                } else {
+                    line(p, text, textEnd, look, open, close);
+                }
+                start = w + at + 1;
                 text = SIZE_MAX;
                 look = open = close = false;
                 from = at + 1;
@@ -205,11 +258,144 @@ private:
         return limit;
     }
 
-    void line(const char* p, size_t text, size_t textEnd, bool look, bool open, bool close) {
+    // With Track: the least lexical look at a line with a marked byte, from the state the line
+    // before left, walked from stop to stop (comment marks and quotes). Backslash escapes in
+    // literals, "*/" and splices are seen; raw strings and double-byte characters are not.
+    void track(const char* p, size_t n) {
+        int s = state_;
+        size_t i = 0;
+        size_t closeFrom = 0; // where a "*/" may end the open comment: not in its own "/*"
+        while (i < n) {
+            if (s == kBlock) {
+                const void* slash = std::memchr(p + i, '/', n - i);
+                if (!slash)
+                    break;
+                const size_t at = static_cast<size_t>(static_cast<const char*>(slash) - p);
+                i = at + 1;
+                if (at > 0 && p[at - 1] == '*' && at >= closeFrom)
+                    s = kCode;
+            } else if (s == kLiteral) {
+                for (; i < n; ++i) {
+                    if (p[i] == '\\') {
+                        ++i;
+                    } else if (p[i] == quote_) {
+                        ++i;
+                        s = kCode;
+                        break;
+                    }
+                }
+            } else if (s == kLineComment) {
+                break;
+            } else if ((i = NextStop(p, n, i)) < n) {
+                const char b = p[i];
+                const char next = i + 1 < n ? p[i + 1] : '\0';
+                if (b == '/' && next == '*') {
+                    s = kBlock;
+                    i += 2;
+                    closeFrom = i + 1; // the "*" of "/*/" closes nothing
+                } else if (b == '/' && next == '/') {
+                    s = kLineComment;
+                } else if (b == '/') {
+                    ++i;
+                } else {
+                    s = kLiteral;
+                    quote_ = b;
+                    ++i;
+                }
+            }
+        }
+        const bool splice = n > 0 && p[n - 1] == '\\';
+        if (!splice && (s == kLiteral || s == kLineComment))
+            s = kCode;
+        state_ = s;
+    }
+
+    using Bits = unsigned __int128; // the window before and this one, from the one before's start
+    static size_t First(Bits b) {
+        const auto low = static_cast<uint64_t>(b);
+        return low ? static_cast<size_t>(std::countr_zero(low))
+                   : 64 + static_cast<size_t>(std::countr_zero(static_cast<uint64_t>(b >> 64)));
+    }
+    static Bits From(Bits b, size_t k) { return k >= 128 ? 0 : b & (~Bits{0} << k); }
+
+    // track() from the marks' bits: the line is p[0, n), at offset at of the two windows.
+    // False (nothing changed) where a backslash asks for the walk byte by byte.
+    bool walk(const char* p, size_t at, size_t n) {
+        const auto join = [](uint64_t before, uint64_t now) { return Bits{now} << 64 | before; };
+        const size_t end = at + n;
+        const Bits range = (end >= 128 ? ~Bits{0} : (Bits{1} << end) - 1) & (~Bits{0} << at);
+        if (join(prev_.backslash, cur_.backslash) & range)
+            return false;
+        const Bits slash = join(prev_.slash, cur_.slash) & range;
+        const Bits quote = join(prev_.quote, cur_.quote) & range;
+        const Bits apostrophe = join(prev_.apostrophe, cur_.apostrophe) & range;
+        const Bits stops = slash | quote | apostrophe;
+        const Bits commentEnds = slash & (join(prev_.star, cur_.star) << 1);
+        int s = state_;
+        size_t i = at;
+        for (;;) {
+            if (s == kBlock) {
+                const Bits close = From(commentEnds, i);
+                if (!close)
+                    break;
+                i = First(close) + 1;
+                s = kCode;
+            } else if (s == kLiteral) {
+                const Bits close = From(quote_ == '"' ? quote : apostrophe, i);
+                if (!close)
+                    break;
+                i = First(close) + 1;
+                s = kCode;
+            } else if (s == kLineComment) {
+                break;
+            } else {
+                const Bits stop = From(stops, i);
+                if (!stop)
+                    break;
+                const size_t j = First(stop);
+                const char b = p[j - at];
+                const char next = j + 1 < end ? p[j + 1 - at] : '\0';
+                if (b == '/' && next == '*') {
+                    s = kBlock;
+                    i = j + 3; // the "*" of "/*/" closes nothing
+                } else if (b == '/' && next == '/') {
+                    s = kLineComment;
+                } else if (b == '/') {
+                    i = j + 1;
+                } else {
+                    s = kLiteral;
+                    quote_ = b;
+                    i = j + 1;
+                }
+            }
+        }
+        // No backslash: no splice, and a literal or line comment ends with the line.
+        state_ = s == kBlock ? kBlock : kCode;
+        return true;
+    }
+
+    // The first of / " ' at i or after, or n: sixteen bytes at a time.
+    static size_t NextStop(const char* p, size_t n, size_t i) {
+        for (; i + 16 <= n; i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+            const unsigned hits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(is('/'), is('"')), is('\''))));
+            if (hits)
+                return i + static_cast<size_t>(std::countr_zero(hits));
+        }
+        for (; i < n; ++i)
+            if (p[i] == '/' || p[i] == '"' || p[i] == '\'')
+                return i;
+        return n;
+    }
+
+    void line(const char* p, size_t text, size_t textEnd, bool look, bool open, bool close,
+              bool indent = true) {
         const size_t length = text == SIZE_MAX ? 0 : textEnd - text;
         if (!look && close && depth_ > 0)
             --depth_;
-        const size_t levels = length == 0 ? 0 : static_cast<size_t>(depth_);
+        const size_t levels = length == 0 || !indent ? 0 : static_cast<size_t>(depth_);
         if (!look && open && depth_ < kMostLevels)
             ++depth_;
         if (levels + length + 2 > kLongest) {
@@ -237,9 +423,17 @@ private:
     int depth_ = 0;
     int fd_ = -1;
     bool ok_ = true;
+    // With Track: what the line before left open, and for a literal its quote.
+    enum { kCode, kBlock, kLiteral, kLineComment };
+    int state_ = kCode;
+    char quote_ = '"';
+    struct Marks {
+        uint64_t slash = 0, star = 0, quote = 0, apostrophe = 0, backslash = 0;
+    };
+    Marks cur_, prev_; // the marks of the window the lines are in, and of the one before
 };
 #else
-using TidyCopier = LineCopier;
+template <bool Track> using TidyCopier = LineCopier;
 #endif
 
 template <class Copier>
@@ -315,6 +509,7 @@ int main(int argc, char** argv) {
     std::string pattern = "*.c";
     std::vector<std::string> paths;
     bool tidy = false;
+    bool track = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg.rfind("--subfolder=", 0) == 0)
@@ -323,14 +518,19 @@ int main(int argc, char** argv) {
             pattern = arg.substr(7);
         else if (arg == "--tidy")
             tidy = true;
+        else if (arg == "--tidy-track")
+            tidy = track = true;
         else
             paths.emplace_back(arg);
     }
     if (paths.empty() || subFolder.empty()) {
         std::fprintf(stderr,
-                     "usage: line_copy [--subfolder=NAME] [--type=PATTERN] [--tidy] PATH...\n");
+                     "usage: line_copy [--subfolder=NAME] [--type=PATTERN] [--tidy|--tidy-track] "
+                     "PATH...\n");
         return 2;
     }
-    return tidy ? CopyAll<TidyCopier>(paths, pattern, subFolder)
+    if (track)
+        return CopyAll<TidyCopier<true>>(paths, pattern, subFolder);
+    return tidy ? CopyAll<TidyCopier<false>>(paths, pattern, subFolder)
                 : CopyAll<LineCopier>(paths, pattern, subFolder);
 }

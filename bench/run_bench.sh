@@ -319,6 +319,12 @@ for wl in single many real-single real-many; do
     add_row line_copy "tidy floor: trim + indent" "$wl" "fresh_outputs $wl" \
         "$floor" --tidy '--type=*.*' "$(input_of "$wl")"
 done
+# The same with the least lexical look a tidy that keeps the tokens needs (where comments and
+# literals begin and end): what is left of the floor's speed before any other work.
+for wl in real-single real-many; do
+    add_row line_copy "tidy + lexical walk" "$wl" "fresh_outputs $wl" \
+        "$floor" --tidy-track '--type=*.*' "$(input_of "$wl")"
+done
 if ((on_disk)); then
     add_row line_copy "floor, replacing" many "existing_outputs many" \
         "$floor" '--type=*.*' "$work/many"
@@ -438,6 +444,7 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
         key[i] = wl[i] (cond[i] ~ /replacing/ ? "/replacing" : "");
         if (prog[i] == "line_copy" && cond[i] ~ /^floor/) floor[key[i]] = mbs[i];
         if (cond[i] ~ /^tidy floor/) tidy[wl[i]] = mbs[i];
+        if (cond[i] ~ /^tidy \+ lexical walk/) tracked[wl[i]] = mbs[i];
     }
     END {
         np = split(peers, plist, ",");
@@ -497,6 +504,10 @@ awk -F'\t' -v peers="$(IFS=,; echo "${peers[*]:-}")" '
         if (tidy["real-single"])
             printf "  tidy floor vs floor: single file %.2f, tree %.2f (what is left for the rest)\n",
                    tidy["real-single"] / floor["real-single"], tidy["real-many"] / floor["real-many"];
+        if (tracked["real-single"])
+            printf "  tidy + lexical walk vs floor: single file %.2f, tree %.2f\n",
+                   tracked["real-single"] / floor["real-single"],
+                   tracked["real-many"] / floor["real-many"];
         printf "  defaults vs --fast: single file %.2f, tree %.2f (target >= 0.9)\n",
                d["real-single"] / q["real-single"], d["real-many"] / q["real-many"];
         if (d["real-many/j2"])
