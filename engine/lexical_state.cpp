@@ -189,6 +189,7 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
 }
 
 // Where the <...> name of an #include, #include_next or #import line stands; {0, 0} if none.
+// The line may begin with the digraph "%:" for "#".
 std::pair<size_t, size_t> HeaderName(std::string_view text) {
     size_t i = 0;
     const auto skipBlanks = [&] {
@@ -196,7 +197,9 @@ std::pair<size_t, size_t> HeaderName(std::string_view text) {
             ++i;
     };
     skipBlanks();
-    if (i >= text.size() || text[i] != '#')
+    if (text.substr(i, 2) == "%:")
+        ++i;
+    else if (i >= text.size() || text[i] != '#')
         return {0, 0};
     ++i;
     skipBlanks();

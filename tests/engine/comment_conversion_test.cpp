@@ -216,6 +216,11 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("CloseInsideLineComment", "x; // a */ b\n", Mode(2)),
         Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
              Mode(2)},
+        // "%:" is the digraph for "#": its include's name is one token too.
+        Case{"SlashesInIncludedNameAfterDigraph", "%: include_next <a//b.h> /* c */\n",
+             "  %: include_next <a//b.h> // c\n", Mode(2)},
+        Case{"OpeningInIncludedNameAfterDigraph", "%:import <x/*y.h>\nz; // c   \n",
+             "%:import <x/*y.h>\nz; /* c */\n", Mode(1)},
         // A splice between the two bytes of a comment mark still makes the mark.
         Stays("SplicedCommentOpening", "x; /\\\n* c *//y\n", Mode(2)),
         Case{"SplicedCommentClosing", "/* a *\\\n/ x; // b   \n", "/* a *\\\n/ x; /* b */\n",
