@@ -455,6 +455,9 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                                 last->opensHere && last->begin + 2 == backslash;
             const bool closer = c == '/' && last && last->closesHere && last->end == backslash;
             next_.beforeSplice = opener || closer ? 0 : c;
+        } else if (carry_.continued) {
+            // A line that is only a splice joins what stood before the one above.
+            next_.beforeSplice = carry_.beforeSplice;
         }
         next_.gapBeforeSplice = backslash == 0
                                     ? (carry_.gapBeforeSplice || !carry_.continued)

@@ -229,6 +229,10 @@ INSTANTIATE_TEST_SUITE_P(
              Mode(0)},
         Case{"OpenerBeforeSpliceClosesNothing", "/*\\\n/ x; */ y;\n", "/*\\\n/ x; */ y;\n",
              Mode(1)},
+        // A line that is only a splice joins the "*" above it to the "/" below it: the comment
+        // closes there, and that line's place stays as it is.
+        Case{"CloseSplitByTwoSplices", "f() {\n    /* a *\\\n\\\n/ x;\n}\n",
+             "f() {\n/* a *\\\n\\\n/ x;\n}\n", Indented(0)},
         Stays("TripleSlash", "x; // a ///\n", Mode(2)),
         // The "*/" of the "/*/" that "///" turns into overlaps its opening: it closes nothing.
         Case{"TripleSlashOpeningTheComment", "x; /*/ d */\n", "x; /// d\n", Mode(2)},
