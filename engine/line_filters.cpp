@@ -29,6 +29,12 @@ size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, 
     return begin;
 }
 
+// Whether the blanks at the end of raw hold a CR.
+bool CrInTrailingBlanks(std::string_view raw) {
+    const size_t end = TrimmedEnd(raw, 0);
+    return std::memchr(raw.data() + end, '\r', raw.size() - end) != nullptr;
+}
+
 // Each full-width space (81 40, or U+3000 in UTF-8) becomes two ASCII spaces, except inside a
 // string or character literal, where it is part of the program's text. Most lines hold no byte
 // that can begin one and are passed over by one memchr. shift: where line begins in rawLine.
@@ -154,9 +160,12 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     state.keepLeading =
         inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice) ||
         (lex.continued && lex.start == LexKind::BlockComment && lex.beforeSplice == '*');
-    // Trailing blanks of an unclosed literal, or inside a raw string, are its text.
+    // Trailing blanks of an unclosed literal, or inside a raw string, are its text. After a
+    // splice's backslash a CR is where the compiler splices (it ends a line as an LF does):
+    // taking it away would splice at the LF instead, onto the next line.
     const bool keepTrailing =
-        lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice);
+        lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice) ||
+        ((lex.endsInSplice || lex.endsInByteSplice) && CrInTrailingBlanks(state.rawLine));
     // An empty line that a splice joins to the line before, or inside a raw string, is part
     // of it: dropping it would pull the next line in.
     const bool droppable = !lex.continued && !lex.byteContinued && !inLiteral;

@@ -32,6 +32,20 @@ private:
 
 constexpr size_t kMostWaiting = 256;
 
+// Calls take(part) for each part of a line that a CR not followed by its LF ends: the compiler
+// takes such a CR for a line end, as it takes an LF (old Mac files end every line so).
+template <class Take> void ForEachCompilerLine(std::string_view line, Take take) {
+    if (!guard::HasCr(line)) [[likely]] {
+        take(line);
+        return;
+    }
+    for (size_t cr; (cr = line.find('\r')) != std::string_view::npos;) {
+        take(line.substr(0, cr));
+        line.remove_prefix(cr + 1);
+    }
+    take(line);
+}
+
 } // namespace
 
 TokenGuard::TokenGuard(GuardOptions options)
@@ -40,6 +54,30 @@ TokenGuard::TokenGuard(GuardOptions options)
 
 void TokenGuard::outputLine(std::string_view head, std::string_view text) {
     leaveStep();
+    if (failed_ || finished_)
+        return;
+    std::string_view line = text;
+    if (!head.empty()) {
+        joined_.assign(head);
+        joined_.append(text);
+        line = joined_;
+    }
+    ForEachCompilerLine(line, [&](std::string_view part) { arrive(kOutput, part, 0); });
+}
+
+void TokenGuard::referenceLine(std::string_view text, long inputLine) {
+    leaveStep();
+    if (failed_ || finished_)
+        return;
+    ForEachCompilerLine(text, [&](std::string_view part) { arrive(kReference, part, inputLine); });
+}
+
+void TokenGuard::linesApart(std::string_view head, std::string_view text,
+                            std::string_view reference, long inputLine) {
+    leaveStep();
+    if (failed_ || finished_)
+        return;
+    arrive(kReference, reference, inputLine);
     if (failed_ || finished_)
         return;
     if (head.empty()) {
@@ -51,15 +89,13 @@ void TokenGuard::outputLine(std::string_view head, std::string_view text) {
     }
 }
 
-void TokenGuard::referenceLine(std::string_view text, long inputLine) {
-    leaveStep();
-    if (failed_ || finished_)
-        return;
-    arrive(kReference, text, inputLine);
-}
-
 void TokenGuard::pairApart(std::string_view head, std::string_view text, std::string_view reference,
                            long inputLine) {
+    if (guard::HasCr(head)) [[unlikely]] { // the steps below take the head for blanks
+        referenceLine(reference, inputLine);
+        outputLine(head, text);
+        return;
+    }
     if (inStep_) {
         if (guard::AllBlank(head.data(), head.size())) {
             if (int skipped = reference_.stepAlike(text, reference)) {
@@ -80,8 +116,7 @@ void TokenGuard::pairApart(std::string_view head, std::string_view text, std::st
         inStep_ = true;
         return;
     }
-    referenceLine(reference, inputLine);
-    outputLine(head, text);
+    linesApart(head, text, reference, inputLine); // linePair found no CR in them
 }
 
 // While in step only the reference's tokenizer follows the pairs skipped: the output's stands

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/guard_chars.h"
 #include "engine/guard_tokenizer.h"
 #include "engine/text_encoding.h"
 
@@ -38,6 +39,15 @@ public:
     // outputLine, but cheaper where the two are alike as above.
     void linePair(std::string_view head, std::string_view text, std::string_view reference,
                   long inputLine) {
+        // A CR inside a line ends a line for the compiler: the line is taken apart there. The
+        // text is most often a part of its reference, which is then all there is to look at.
+        const bool inReference = text.data() >= reference.data() &&
+                                 text.data() + text.size() <= reference.data() + reference.size();
+        if (guard::HasCr(reference) || (!inReference && guard::HasCr(text))) [[unlikely]] {
+            referenceLine(reference, inputLine);
+            outputLine(head, text);
+            return;
+        }
         if (inStep_ && GuardTokenizer::mayStep(text, reference)) {
             if (int skipped = reference_.stepLine(head, text, reference)) {
                 if (skipped == 2)
@@ -66,6 +76,9 @@ private:
 
     void pairApart(std::string_view head, std::string_view text, std::string_view reference,
                    long inputLine);
+    // referenceLine then outputLine, for texts that hold no CR.
+    void linesApart(std::string_view head, std::string_view text, std::string_view reference,
+                    long inputLine);
     void arrive(int side, std::string_view text, long inputLine);
     void lex(int side, std::string_view text, long inputLine);
     bool skipPair(std::string_view a, std::string_view b, long inputLine, bool referenceOnly);

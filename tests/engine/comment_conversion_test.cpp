@@ -371,9 +371,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
              Mode(0)},
         Stays("UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", Mode(0)),
-        // A CR is a blank after a backslash too: the string goes on, its next line untouched.
-        Case{"CarriageReturnAfterBackslashSplices", "s = \"a\\\n  b\";\n", "s = \"a\\\r \n  b\";\n",
-             Setup{0, true}},
+        // A CR inside a line is the compiler's line end: after a backslash it is where the
+        // splice is, so the blanks there stay, and so does the line after it.
+        Stays("CarriageReturnAfterBackslashSplices", "s = \"a\\\r \n  b\";\n", Setup{0, true}),
+        Case{"CarriageReturnAfterBackslashAndBlankSplices", "#define A \\ \r \n1\n",
+             "#define A \\ \r \n  1\n", Setup{0, true}},
         // 0xE0 leads a character whose second byte is 0x5C: no escape, the string is closed.
         Case{"LeadE0TakesTheBackslashAsItsSecondByte", "s = \"\xE0\\\";\n", "s = \"\xE0\\\";   \n",
              Mode(0)},

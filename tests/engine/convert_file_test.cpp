@@ -622,6 +622,12 @@ const PlantedFault kPlantedFaults[] = {
              line.clear();
      },
      5},
+    {"CodeAfterACrInALineComment", // the compiler ends the line, and the comment, at the CR
+     [](std::string& line) {
+         if (line == "int x;")
+             line = "int x; // c\rint y;";
+     },
+     3},
     {"OnlyBlanks",
      [](std::string& line) {
          if (line == "int x;")

@@ -209,6 +209,15 @@ INSTANTIATE_TEST_SUITE_P(
     Differ, TokenGuardRows,
     ::testing::Values(
         GuardCase{"CommentGlues", Lf({"ab"}), Lf({"a/**/b"}), kC, false, 1},
+        // A CR inside a line ends a line for the compiler, as an LF does (old Mac files).
+        GuardCase{"CrEndsTheLineComment", Lf({"int a; /* x\rint b; */"}),
+                  Lf({"int a; // x\rint b;"}), kC, false, 1},
+        GuardCase{"CrEndsTheLineOfAComment", Lf({"a; // x\ry;"}), Lf({"a; /* x\ry; */"}), kC, false,
+                  1},
+        GuardCase{"CrOnlyFileLiteralAfterLineComment", "// don't\rs = \"a  b\";\r",
+                  "// don't\rs = \"a\x81\x40"
+                  "b\";\r",
+                  kC, false, 1},
         // Comment marks inside literals open nothing: what follows is still code. The long
         // lines put the literal past the first sixteen bytes.
         // Lines of 8 to 31 bytes that differ only past their first 8 or 16.

@@ -43,8 +43,8 @@ private:
         if (k >= units_.size())
             return kEnd;
         const Unit& u = units_[k];
-        if (u.len == 1)
-            return static_cast<unsigned char>(text_[u.off]);
+        if (u.len == 1) // a CR alone ends a line as an LF does, as gcc reads it
+            return text_[u.off] == '\r' ? '\n' : static_cast<unsigned char>(text_[u.off]);
         const std::string_view bytes = text_.substr(u.off, u.len);
         if (bytes == "\r\n")
             return '\n';
@@ -89,9 +89,9 @@ void Lexer::Split(CharReading reading) {
         else if (reading == CharReading::Utf8 && text_.substr(i, 3) == "\xE3\x80\x80")
             len = 3;
         units_.push_back({i, len, line});
-        if (b(i) == '\n' || (len == 2 && b(i) == '\r')) {
+        if (b(i) == '\n' || b(i) == '\r') {
             size_t j = i;
-            while (j > 0 && IsBlankByte(b(j - 1)))
+            while (j > 0 && b(j - 1) != '\r' && IsBlankByte(b(j - 1)))
                 --j;
             breaks_.push_back({i, j > 0 && b(j - 1) == 0x5C});
             ++line;

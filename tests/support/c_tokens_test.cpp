@@ -42,6 +42,10 @@ TEST(CTokens, ReadsWhatTheCompilerSees) {
         // CR LF is one line end: it closes an open quote and ends a splice.
         {"\"a {n}b {s}", "\"a\r\nb\\\r\n", false},
         {"ab {s}", "a\\\r\nb", false},
+        // A CR alone is a line end too (old Mac files): it ends a line comment, a directive and
+        // an open quote, and a backslash before it splices.
+        {"a {n}b {n}\"cd {s}", "a // x\rb\r\"c\\\rd", false},
+        {"^# define A 1 {n}^B", "#define A 1\rB", false},
         // Plain breaks: none before the first token or after the last, runs count once.
         {"a {n}b {sn}c", "\n\na\n\n\nb\\\n\nc\n\n", false},
         // The full-width space is white space outside literals only.
