@@ -178,8 +178,11 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     const size_t trimmedLength = state.line.size();
     // Trimming takes only blanks: what the line as read holds, the trimmed line holds too.
     const std::string_view raw = state.rawLine;
+    // A CR inside what is left of the line ends a line for the compiler, where the tracker
+    // sees none: which full-width spaces stand in literals is not known there, and they stay.
     if (options.fullWidthToHalfWidth &&
-        std::memchr(raw.data(), encoded::FullWidthSpace(file.encoding)[0], raw.size())) {
+        std::memchr(raw.data(), encoded::FullWidthSpace(file.encoding)[0], raw.size()) &&
+        !std::memchr(state.line.data(), '\r', state.line.size())) {
         // A full-width space after a backslash at the line's end would turn it into a splice.
         thread_local std::string before;
         const bool mayMakeSplice =

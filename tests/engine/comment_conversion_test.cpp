@@ -374,6 +374,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A CR inside a line is the compiler's line end: after a backslash it is where the
         // splice is, so the blanks there stay, and so does the line after it.
         Stays("CarriageReturnAfterBackslashSplices", "s = \"a\\\r \n  b\";\n", Setup{0, true}),
+        // Old Mac files end lines with a CR alone: which full-width spaces stand in literals is
+        // not known on such a line, and they all stay.
+        Stays("FullWidthSpacesStayOnALineWithACr",
+              "// don't\rs = \"a\x81\x40"
+              "b\";\rt\x81\x40u;\n",
+              Mode(0)),
         Case{"CarriageReturnAfterBackslashAndBlankSplices", "#define A \\ \r \n1\n",
              "#define A \\ \r \n  1\n", Setup{0, true}},
         // 0xE0 leads a character whose second byte is 0x5C: no escape, the string is closed.
