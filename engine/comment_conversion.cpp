@@ -3,6 +3,8 @@
 #include "engine/cp932.h"
 #include "engine/lexical_state.h"
 
+#include <cstring>
+
 namespace srctdy {
 namespace {
 
@@ -44,6 +46,12 @@ bool StaysComment(std::string_view text) {
     return at == std::string_view::npos || AllBlank(text, 0, at);
 }
 
+// Whether text holds a CR. The compiler ends a line there, where the lexical tracker sees
+// none: a comment on such a line may end or go on otherwise than it sees, and stays as it is.
+bool HoldsCr(std::string_view text) {
+    return std::memchr(text.data(), '\r', text.size()) != nullptr;
+}
+
 bool EndsInAnySplice(std::string_view text, TextEncoding encoding) {
     return EndsInSplice(text, encoding, true) || EndsInSplice(text, encoding, false);
 }
@@ -61,7 +69,8 @@ bool LineToBlockComment(ConversionState& state, const LineLex& lex) {
     // A continued line may finish a directive begun above, "#include <\\" then "//>": the
     // "//" may be part of a header name there.
     if (lex.continued || lex.byteContinued || lex.endsInSplice || lex.endsInByteSplice ||
-        line.find("*/", at + 2) != std::string::npos) {
+        line.find("*/", at + 2) != std::string::npos ||
+        HoldsCr(std::string_view(line).substr(at))) {
         ++state.commentsLeft;
         return false;
     }
@@ -99,7 +108,8 @@ bool SplitCommentLine(std::string_view text, const LineLex& lex, std::string& co
     code.clear();
     comment.clear();
     if (lex.continued || lex.byteContinued || lex.endsInSplice || lex.endsInByteSplice ||
-        lex.start != LexKind::Code || lex.end != LexKind::Code || lex.endsInOpenLiteral)
+        lex.start != LexKind::Code || lex.end != LexKind::Code || lex.endsInOpenLiteral ||
+        HoldsCr(text))
         return false;
     size_t at = 0;
     for (const LexSpan& span : lex.spans) {
@@ -142,9 +152,12 @@ bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& l
         const bool whole = span.opensHere;
         if (k == closingSpan && !whole && !closingConverted)
             continue;
-        // A mark split by a splice ("*\\" then "/") has a byte on another line: left as is.
-        const bool marksHere = span.end >= 2 && line.compare(span.end - 2, 2, "*/") == 0 &&
-                               (!whole || line.compare(span.begin, 2, "/*") == 0);
+        // A mark split by a splice ("*\\" then "/") has a byte on another line, and a CR in
+        // the comment ends the compiler's line inside it: left as is.
+        const bool marksHere =
+            span.end >= 2 && line.compare(span.end - 2, 2, "*/") == 0 &&
+            (!whole || line.compare(span.begin, 2, "/*") == 0) &&
+            !HoldsCr(std::string_view(line).substr(span.begin, span.end - span.begin));
         if (!marksHere || !OnlyCommentsAfter(line, lex, k)) {
             if (whole || !marksHere)
                 ++state.commentsLeft;
@@ -247,8 +260,11 @@ CommentStage::Action CommentStage::process(ConversionState& state, LexicalTracke
     if (closesHeld) {
         // The closing line decides for the whole comment.
         closingConverted = OnlyCommentsAfter(state.line, lex, 0);
+        // Where a CR stands in it, the compiler's lines part otherwise than the tracker's.
+        if (HoldsCr(std::string_view(state.line).substr(0, lex.spans.front().end)))
+            closingConverted = false;
         for (size_t i = 0; closingConverted && i < heldCount_; ++i) {
-            if (i > 0 && !StaysComment(held_[i].line))
+            if ((i > 0 && !StaysComment(held_[i].line)) || HoldsCr(held_[i].raw))
                 closingConverted = false;
             // A module-header block is filled in and written as read: it stays a block comment.
             if (functionNames_ && std::string_view(held_[i].raw).starts_with(nameMarker_))

@@ -374,6 +374,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A CR inside a line is the compiler's line end: after a backslash it is where the
         // splice is, so the blanks there stay, and so does the line after it.
         Stays("CarriageReturnAfterBackslashSplices", "s = \"a\\\r \n  b\";\n", Setup{0, true}),
+        // A CR inside a line ends it for the compiler: comments on such a line, and a comment
+        // held over one, stay as they are.
+        Stays("LineCommentACrEnds", "a; // x\rb;\n", Mode(2)),
+        Case{"LineCommentAfterACr", "a;\rb; /* x */\n", "a;\rb; // x\n", Mode(2)},
+        Case{"BlockCommentOverACr", "a; /* x\ry */ // z   \n", "a; /* x\ry */ /* z */\n", Mode(1)},
+        Stays("HeldCommentOverACr", "/* a\nb\rc\nd */\n", Mode(1)),
+        Stays("HeldCommentClosingAfterACr", "/* a\nb\rc */\n", Mode(1)),
+        Stays("LongLineWithACrNotSplit", WithLength("x = 1;\r", "; /* c */\n", 90), Mode(3)),
         // Old Mac files end lines with a CR alone: which full-width spaces stand in literals is
         // not known on such a line, and they all stay.
         Stays("FullWidthSpacesStayOnALineWithACr",
