@@ -18,6 +18,7 @@ namespace srctdy {
 struct GuardTokenizer::LineBits {
     uint64_t stops = 0; // slashes, quotes and backslashes
     uint64_t high = 0;  // bytes 0x80 and above
+    uint64_t crs = 0;   // CRs, where the compiler ends a line: no quick way takes one
 };
 
 namespace {
@@ -163,6 +164,7 @@ inline void AddBits(LineBits& bits, __m128i v, size_t shift) {
     bits.stops |=
         bits16(_mm_or_si128(_mm_or_si128(slash, quotes), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
     bits.high |= bits16(v);
+    bits.crs |= bits16(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
 }
 
 // The masks of the n bytes at p, 1 <= n <= 64.
@@ -171,7 +173,7 @@ inline LineBits BitsOf(const char* p, size_t n) {
     if (n < 16) {
         AddBits(bits, blocks::LoadShort(p, n), 0);
         const uint64_t valid = (uint64_t{1} << n) - 1; // what follows p + n is none of the line
-        return {bits.stops & valid, bits.high & valid};
+        return {bits.stops & valid, bits.high & valid, bits.crs & valid};
     }
     for (size_t i = 0; i + 16 <= n; i += 16)
         AddBits(bits, Load16(p, i), i);
@@ -560,7 +562,8 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
     Skip skip;
     if (n == 0) {
         // An empty line stands for a reference of blanks.
-        if (!AllBlank(r, size) || !endSkip(false, false, 0, false, state_, r, size, &skip))
+        if (!AllBlank(r, size) || HasCr(reference) ||
+            !endSkip(false, false, 0, false, state_, r, size, &skip))
             return 0;
         skipLine(skip);
         return 1;
@@ -579,6 +582,8 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
         if (!OnlySpacesOrTabs(r, b))
             return 0;
         const LineBits bits = BitsOf(r + b, n);
+        if (bits.crs != 0)
+            return 0;
         if (state_ == State::Code && bits.stops == 0) {
             // One run of tokens whose first is the text's first byte.
             FirstTokenSeen first;
@@ -592,7 +597,7 @@ bool GuardTokenizer::scanAlike(std::string_view a, Skip* skip) const {
         return skip.tokens ? 2 : 1;
     }
 #endif
-    if (!OnlySpacesOrTabs(r, b) || !scanAlike(text, &skip))
+    if (!OnlySpacesOrTabs(r, b) || HasCr(text) || !scanAlike(text, &skip))
         return 0;
     skipLine(skip);
     return skip.tokens ? 2 : 1;

@@ -1,5 +1,6 @@
 #include "engine/lexical_state.h"
 
+#include "engine/byte_blocks.h"
 #include "engine/utf8.h"
 
 #include <algorithm>
@@ -85,6 +86,41 @@ const CodeStops kCodeStops;
 
 // Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
 // in a comment than the "*" (rulers of stars).
+// Whether text holds a backslash or a CR: lines of up to 64 bytes in one pass, without a call.
+bool HoldsBackslashOrCr(std::string_view text) {
+    const char* p = text.data();
+    const size_t n = text.size();
+#if defined(__SSE2__)
+    const auto hits = [](__m128i v) {
+        return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                                              _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+    };
+    if (n < 16)
+        return n > 0 && (hits(blocks::LoadShort(p, n)) & ((1 << n) - 1)) != 0;
+    if (n <= 64) {
+        // Sixteen bytes at a time, the last sixteen read where they overlap the block before.
+        int found = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
+        for (size_t i = 0; i + 16 < n; i += 16)
+            found |= hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        return found != 0;
+    }
+#endif
+    return std::memchr(p, '\\', n) || std::memchr(p, '\r', n);
+}
+
+// Where a line comment going on at from ends: at a CR inside the line (the compiler ends its
+// line there) that no backslash before it splices, else at the line's end.
+size_t LineCommentEnd(std::string_view text, size_t from) {
+    for (size_t at = from; (at = text.find('\r', at)) != std::string_view::npos; ++at) {
+        size_t before = at;
+        while (before > from && IsBlank(static_cast<unsigned char>(text[before - 1])))
+            --before;
+        if (before == from || text[before - 1] != '\\')
+            return at;
+    }
+    return text.size();
+}
+
 size_t CommentEnd(std::string_view text, size_t from) {
     for (size_t at = text.find('/', from + 1); at != std::string_view::npos;
          at = text.find('/', at + 1))
@@ -335,10 +371,11 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     kind = LexKind::BlockComment;
                     i += 2;
                 } else if (next == '/') {
-                    lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(n),
+                    const size_t end = LineCommentEnd(text, i + 2);
+                    lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end),
                                          LexKind::LineComment, true, true});
-                    kind = LexKind::LineComment;
-                    i = n;
+                    kind = end < n ? LexKind::Code : LexKind::LineComment;
+                    i = end < n ? end + 1 : n;
                 } else {
                     ++i;
                 }
@@ -383,9 +420,16 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             }
             break;
         }
-        case LexKind::LineComment:
-            i = n;
+        case LexKind::LineComment: { // goes on from the line before
+            const size_t end = LineCommentEnd(text, i);
+            if (end < n) {
+                open->end = static_cast<uint32_t>(end);
+                open->closesHere = true;
+                kind = LexKind::Code;
+            }
+            i = end < n ? end + 1 : n;
             break;
+        }
         case LexKind::String:
         case LexKind::Char: {
             const char quote = kind == LexKind::String ? '"' : '\'';
@@ -394,6 +438,11 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 const char c = text[i];
                 if (c == quote) {
                     ++i;
+                    closed = true;
+                    break;
+                }
+                if (c == '\r') {
+                    // The compiler's line ends here: so does the open literal.
                     closed = true;
                     break;
                 }
@@ -482,7 +531,8 @@ bool LexicalTracker::staysInComment(std::string_view text) const {
 }
 
 bool LexicalTracker::closesEverything(std::string_view text) const {
-    if (!atPlainCode() || std::memchr(text.data(), '\\', text.size()))
+    // A CR inside the line ends the compiler's line: only the analysis follows that.
+    if (!atPlainCode() || HoldsBackslashOrCr(text))
         return false;
     const size_t n = text.size();
     for (size_t i = NextCodeStop(text, 0); i < n; i = NextCodeStop(text, i)) {

@@ -91,7 +91,12 @@ void TokenGuard::linesApart(std::string_view head, std::string_view text,
 
 void TokenGuard::pairApart(std::string_view head, std::string_view text, std::string_view reference,
                            long inputLine) {
-    if (guard::HasCr(head)) [[unlikely]] { // the steps below take the head for blanks
+    // A CR inside a line ends a line for the compiler: the lines are taken apart there (the
+    // quick step takes none). The text is most often a part of its reference.
+    const bool inReference = text.data() >= reference.data() &&
+                             text.data() + text.size() <= reference.data() + reference.size();
+    if (guard::HasCr(reference) || (!inReference && guard::HasCr(text)) || guard::HasCr(head))
+        [[unlikely]] {
         referenceLine(reference, inputLine);
         outputLine(head, text);
         return;

@@ -39,15 +39,6 @@ public:
     // outputLine, but cheaper where the two are alike as above.
     void linePair(std::string_view head, std::string_view text, std::string_view reference,
                   long inputLine) {
-        // A CR inside a line ends a line for the compiler: the line is taken apart there. The
-        // text is most often a part of its reference, which is then all there is to look at.
-        const bool inReference = text.data() >= reference.data() &&
-                                 text.data() + text.size() <= reference.data() + reference.size();
-        if (guard::HasCr(reference) || (!inReference && guard::HasCr(text))) [[unlikely]] {
-            referenceLine(reference, inputLine);
-            outputLine(head, text);
-            return;
-        }
         if (inStep_ && GuardTokenizer::mayStep(text, reference)) {
             if (int skipped = reference_.stepLine(head, text, reference)) {
                 if (skipped == 2)

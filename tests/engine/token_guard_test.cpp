@@ -214,6 +214,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"int a; // x\rint b;"}), kC, false, 1},
         GuardCase{"CrEndsTheLineOfAComment", Lf({"a; // x\ry;"}), Lf({"a; /* x\ry; */"}), kC, false,
                   1},
+        // After the CR the comment opens: the next line is in it, and a "*/" there closes it.
+        GuardCase{"CrOpensACommentAfterALineComment",
+                  Lf({"x;", "int a; // x\r/* open", "b; /* y */", "c */ d;"}),
+                  Lf({"x;", "int a; // x\r/* open", "b; // y", "c */ d;"}), kC, false, 4},
         GuardCase{"CrOnlyFileLiteralAfterLineComment", "// don't\rs = \"a  b\";\r",
                   "// don't\rs = \"a\x81\x40"
                   "b\";\r",
