@@ -377,6 +377,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A CR inside a line ends it for the compiler: comments on such a line, and a comment
         // held over one, stay as they are.
         Stays("LineCommentACrEnds", "a; // x\rb;\n", Mode(2)),
+        // After the CR a comment opens, past a line comment or an open literal: the next line
+        // is in it.
+        Stays("CommentOpenedAfterALineCommentAndACr", "a; // x\r/* open\nb // y\nc */ d;\n",
+              Mode(2)),
+        Stays("CommentOpenedAfterALiteralAndACr", "s = \"a\r/* open\nb // y\nc */ d;\n", Mode(2)),
         Case{"LineCommentAfterACr", "a;\rb; /* x */\n", "a;\rb; // x\n", Mode(2)},
         Case{"BlockCommentOverACr", "a; /* x\ry */ // z   \n", "a; /* x\ry */ /* z */\n", Mode(1)},
         Stays("HeldCommentOverACr", "/* a\nb\rc\nd */\n", Mode(1)),
