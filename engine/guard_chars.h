@@ -38,25 +38,13 @@ inline constexpr std::array<unsigned char, 256> kClass = MakeClasses();
 enum HighKind { kHighIdent, kHighSpace, kHighOther };
 
 // Whether text holds a CR. Inside a line the compiler takes one for a line end, as it takes an
-// LF (old Mac files end every line so). Lines of up to 64 bytes without a call.
-[[gnu::always_inline]] inline bool HasCr(std::string_view text) {
-    const char* p = text.data();
-    const size_t n = text.size();
+// LF (old Mac files end every line so).
+inline bool HasCr(std::string_view text) {
 #if defined(__SSE2__)
-    const auto crs = [](__m128i v) {
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-    };
-    if (n <= 16)
-        return n > 0 && (crs(blocks::LoadShort(p, n)) & ((1u << n) - 1)) != 0;
-    if (n <= 64) {
-        // Sixteen bytes at a time, the last sixteen read where they overlap the block before.
-        unsigned found = crs(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
-        for (size_t i = 0; i + 16 < n; i += 16)
-            found |= crs(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        return found != 0;
-    }
+    return blocks::HoldsAnyOf<'\r'>(text);
+#else
+    return std::memchr(text.data(), '\r', text.size()) != nullptr;
 #endif
-    return std::memchr(p, '\r', n) != nullptr;
 }
 
 inline unsigned char At(const char* p, size_t i) {

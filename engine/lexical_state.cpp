@@ -84,28 +84,13 @@ const CodeStops kCodeStops;
     return i;
 }
 
-// Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
-// in a comment than the "*" (rulers of stars).
-// Whether text holds a backslash or a CR: lines of up to 64 bytes in one pass, without a call.
+// Whether text holds a backslash or a CR.
 bool HoldsBackslashOrCr(std::string_view text) {
-    const char* p = text.data();
-    const size_t n = text.size();
 #if defined(__SSE2__)
-    const auto hits = [](__m128i v) {
-        return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
-                                              _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-    };
-    if (n < 16)
-        return n > 0 && (hits(blocks::LoadShort(p, n)) & ((1 << n) - 1)) != 0;
-    if (n <= 64) {
-        // Sixteen bytes at a time, the last sixteen read where they overlap the block before.
-        int found = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
-        for (size_t i = 0; i + 16 < n; i += 16)
-            found |= hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        return found != 0;
-    }
+    return blocks::HoldsAnyOf<'\\', '\r'>(text);
+#else
+    return text.find_first_of("\\\r") != std::string_view::npos;
 #endif
-    return std::memchr(p, '\\', n) || std::memchr(p, '\r', n);
 }
 
 // Where a line comment going on at from ends: at a CR inside the line (the compiler ends its
@@ -121,6 +106,8 @@ size_t LineCommentEnd(std::string_view text, size_t from) {
     return text.size();
 }
 
+// Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
+// in a comment than the "*" (rulers of stars).
 size_t CommentEnd(std::string_view text, size_t from) {
     for (size_t at = text.find('/', from + 1); at != std::string_view::npos;
          at = text.find('/', at + 1))
