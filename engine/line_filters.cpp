@@ -29,6 +29,11 @@ size_t AssignTrimmed(std::string& line, std::string_view raw, bool keepLeading, 
     return begin;
 }
 
+// Whether the blanks at the start of raw hold a CR.
+bool CrInLeadingBlanks(std::string_view raw) {
+    return std::memchr(raw.data(), '\r', LeadingBlanks(raw, raw.size())) != nullptr;
+}
+
 // Whether the blanks at the end of raw hold a CR.
 bool CrInTrailingBlanks(std::string_view raw) {
     const size_t end = TrimmedEnd(raw, 0);
@@ -157,9 +162,12 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                            lex.start == LexKind::RawString;
     // A continued line's leading blanks may be all that keeps two tokens apart.
     // In a comment, a "*" before the splice would meet a "/" and close it.
+    // A CR among them ends the line the splice joined them to (the compiler ends a line there):
+    // without it, what follows would join that line.
     state.keepLeading =
         inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice) ||
-        (lex.continued && lex.start == LexKind::BlockComment && lex.beforeSplice == '*');
+        (lex.continued && lex.start == LexKind::BlockComment && lex.beforeSplice == '*') ||
+        ((lex.continued || lex.byteContinued) && CrInLeadingBlanks(state.rawLine));
     // Trailing blanks of an unclosed literal, or inside a raw string, are its text. After a
     // splice's backslash a CR is where the compiler splices (it ends a line as an LF does):
     // taking it away would splice at the LF instead, onto the next line.

@@ -393,6 +393,8 @@ INSTANTIATE_TEST_SUITE_P(
               "// don't\rs = \"a\x81\x40"
               "b\";\rt\x81\x40u;\n",
               Mode(0)),
+        // A CR at the start of a line a splice continues ends the compiler's line there.
+        Stays("CarriageReturnStartingAContinuedLine", "x; // c\\\n\ry;\n", Mode(0)),
         Case{"CarriageReturnAfterBackslashAndBlankSplices", "#define A \\ \r \n1\n",
              "#define A \\ \r \n  1\n", Setup{0, true}},
         // 0xE0 leads a character whose second byte is 0x5C: no escape, the string is closed.
