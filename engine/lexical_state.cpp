@@ -212,12 +212,23 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
 }
 
 // Where the <...> name of an #include, #include_next or #import line stands; {0, 0} if none.
-// The line may begin with the digraph "%:" for "#".
+// The line may begin with the digraph "%:" for "#". Comments before the name are left to
+// the stages as they are: they are not converted.
 std::pair<size_t, size_t> HeaderName(std::string_view text) {
     size_t i = 0;
+    // Blanks, and block comments that close on the line: a comment is white space to the
+    // compiler, "/* c */ #include <a.h>" is a directive too.
     const auto skipBlanks = [&] {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-            ++i;
+        for (;;) {
+            while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+                ++i;
+            if (text.compare(i, 2, "/*") != 0)
+                return;
+            const size_t close = CommentEnd(text, i + 2);
+            if (close == std::string_view::npos)
+                return;
+            i = close + 2;
+        }
     };
     skipBlanks();
     if (text.substr(i, 2) == "%:")

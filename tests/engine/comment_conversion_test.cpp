@@ -216,6 +216,12 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("CloseInsideLineComment", "x; // a */ b\n", Mode(2)),
         Case{"SlashesInIncludedName", "#include <a//b.h> /* c */\n", "#include <a//b.h> // c\n",
              Mode(2)},
+        // A comment before the "#" is white space: the line is an include all the same.
+        Stays("SlashesInIncludedNameAfterAComment", "/* a */ #include <a//b.h>\n", Mode(2)),
+        Stays("FullWidthSpaceInIncludedNameAfterAComment",
+              "/* a */ # /* b */ include <a\x81\x40"
+              "b.h>\n",
+              Mode(0)),
         // "%:" is the digraph for "#": its include's name is one token too.
         Case{"SlashesInIncludedNameAfterDigraph", "%: include_next <a//b.h> /* c */\n",
              "  %: include_next <a//b.h> // c\n", Mode(2)},
