@@ -222,7 +222,7 @@ std::pair<size_t, size_t> HeaderName(std::string_view text) {
         for (;;) {
             while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
                 ++i;
-            if (text.compare(i, 2, "/*") != 0)
+            if (i + 1 >= text.size() || text[i] != '/' || text[i + 1] != '*')
                 return;
             const size_t close = CommentEnd(text, i + 2);
             if (close == std::string_view::npos)
