@@ -216,11 +216,12 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
 // the stages as they are: they are not converted.
 std::pair<size_t, size_t> HeaderName(std::string_view text) {
     size_t i = 0;
-    // Blanks, and block comments that close on the line: a comment is white space to the
-    // compiler, "/* c */ #include <a.h>" is a directive too.
+    // Blanks (\v and \f too, as gcc takes them), and block comments that close on the line:
+    // a comment is white space to the compiler, "/* c */ #include <a.h>" is a directive too.
     const auto skipBlanks = [&] {
         for (;;) {
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i])) &&
+                   text[i] != '\r')
                 ++i;
             if (i + 1 >= text.size() || text[i] != '/' || text[i + 1] != '*')
                 return;

@@ -218,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
              Mode(2)},
         // A comment before the "#" is white space: the line is an include all the same.
         Stays("SlashesInIncludedNameAfterAComment", "/* a */ #include <a//b.h>\n", Mode(2)),
+        Case{"SlashesInIncludedNameAfterFormFeeds", "#\v include <a//b.h>\n",
+             "\v\f#\v include <a//b.h>\n", Mode(2)},
         Stays("FullWidthSpaceInIncludedNameAfterAComment",
               "/* a */ # /* b */ include <a\x81\x40"
               "b.h>\n",
