@@ -293,7 +293,9 @@ private:
             } else if (scan.high || scan.hash || !tracker_.closesEverything(state_.rawLine)) {
                 const LineLex& lex = tracker_.analyse(state_.rawLine);
                 analysed = &lex;
-                if (!OnlyTrimmed(lex))
+                // A CR inside the line ends the compiler's line: trimming must mind it.
+                if (!OnlyTrimmed(lex) ||
+                    std::memchr(state_.rawLine.data(), '\r', state_.rawLine.size()))
                     return false;
                 start = lex.start;
             }

@@ -13,8 +13,10 @@
 namespace srctdy {
 namespace {
 
+// A CR inside a line is no blank: the compiler ends a line there, and a backslash before it
+// splices at it, not at the line's LF.
 bool IsBlank(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
 // Where text ends without its trailing blanks.
 size_t EndWithoutBlanks(std::string_view text) {
@@ -220,8 +222,7 @@ std::pair<size_t, size_t> HeaderName(std::string_view text) {
     // a comment is white space to the compiler, "/* c */ #include <a.h>" is a directive too.
     const auto skipBlanks = [&] {
         for (;;) {
-            while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i])) &&
-                   text[i] != '\r')
+            while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i])))
                 ++i;
             if (i + 1 >= text.size() || text[i] != '/' || text[i + 1] != '*')
                 return;
@@ -520,6 +521,9 @@ bool LexicalTracker::staysInComment(std::string_view text) const {
         return false;
     const size_t last = EndWithoutBlanks(text);
     if (last > 0 && text[last - 1] == '\\')
+        return false;
+    // A CR inside the line ends the compiler's line: the stages must mind it.
+    if (std::memchr(text.data(), '\r', text.size()))
         return false;
     // Neither "*" nor "/" can be the second byte of a double-byte character: a byte search
     // finds every "*/" of both readings.

@@ -34,10 +34,12 @@ bool CrInLeadingBlanks(std::string_view raw) {
     return std::memchr(raw.data(), '\r', LeadingBlanks(raw, raw.size())) != nullptr;
 }
 
-// Whether the blanks at the end of raw hold a CR.
-bool CrInTrailingBlanks(std::string_view raw) {
+// Whether raw ends in a backslash (a byte 0x5C, for the byte reading too) and blanks that hold
+// a CR.
+bool BackslashBeforeCrInTrailingBlanks(std::string_view raw) {
     const size_t end = TrimmedEnd(raw, 0);
-    return std::memchr(raw.data() + end, '\r', raw.size() - end) != nullptr;
+    return end > 0 && raw[end - 1] == '\\' &&
+           std::memchr(raw.data() + end, '\r', raw.size() - end) != nullptr;
 }
 
 // Each full-width space (81 40, or U+3000 in UTF-8) becomes two ASCII spaces, except inside a
@@ -171,9 +173,9 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     // Trailing blanks of an unclosed literal, or inside a raw string, are its text. After a
     // splice's backslash a CR is where the compiler splices (it ends a line as an LF does):
     // taking it away would splice at the LF instead, onto the next line.
-    const bool keepTrailing =
-        lex.end == LexKind::RawString || (lex.endsInOpenLiteral && !lex.endsInSplice) ||
-        ((lex.endsInSplice || lex.endsInByteSplice) && CrInTrailingBlanks(state.rawLine));
+    const bool keepTrailing = lex.end == LexKind::RawString ||
+                              (lex.endsInOpenLiteral && !lex.endsInSplice) ||
+                              BackslashBeforeCrInTrailingBlanks(state.rawLine);
     // An empty line that a splice joins to the line before, or inside a raw string, is part
     // of it: dropping it would pull the next line in.
     const bool droppable = !lex.continued && !lex.byteContinued && !inLiteral;

@@ -381,7 +381,10 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", Mode(0)),
         // A CR inside a line is the compiler's line end: after a backslash it is where the
         // splice is, so the blanks there stay, and so does the line after it.
-        Stays("CarriageReturnAfterBackslashSplices", "s = \"a\\\r \n  b\";\n", Setup{0, true}),
+        Case{"CarriageReturnAfterBackslashSplices", "s = \"a\\\r \nb\";\n",
+             "s = \"a\\\r \n  b\";\n", Setup{0, true}},
+        // In a comment too: without the CR, the "*" and the next line's "/" would close it.
+        Stays("CarriageReturnAfterBackslashInAComment", "/* a\n*\\\r \n/ b */\n", Mode(0)),
         // A CR inside a line ends it for the compiler: comments on such a line, and a comment
         // held over one, stay as they are.
         Stays("LineCommentACrEnds", "a; // x\rb;\n", Mode(2)),
