@@ -1,6 +1,7 @@
 #include "engine/lexical_state.h"
 
 #include "engine/byte_blocks.h"
+#include "engine/encoded_text.h"
 #include "engine/utf8.h"
 
 #include <algorithm>
@@ -215,8 +216,9 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
 
 // Where the <...> name of an #include, #include_next or #import line stands; {0, 0} if none.
 // The line may begin with the digraph "%:" for "#". Comments before the name are left to
-// the stages as they are: they are not converted.
-std::pair<size_t, size_t> HeaderName(std::string_view text) {
+// the stages as they are: they are not converted. space: the full-width space of the file's
+// encoding, white space there too.
+std::pair<size_t, size_t> HeaderName(std::string_view text, std::string_view space) {
     size_t i = 0;
     // Blanks (\v and \f too, as gcc takes them), and block comments that close on the line:
     // a comment is white space to the compiler, "/* c */ #include <a.h>" is a directive too.
@@ -224,6 +226,10 @@ std::pair<size_t, size_t> HeaderName(std::string_view text) {
         for (;;) {
             while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i])))
                 ++i;
+            if (i < text.size() && text[i] == space[0] && text.substr(i, space.size()) == space) {
+                i += space.size();
+                continue;
+            }
             if (i + 1 >= text.size() || text[i] != '/' || text[i + 1] != '*')
                 return;
             const size_t close = CommentEnd(text, i + 2);
@@ -348,7 +354,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
     // literal.
     if (kind == LexKind::Code && !carry_.continued && i == 0) {
-        const auto [begin, end] = HeaderName(text);
+        const auto [begin, end] = HeaderName(text, encoded::FullWidthSpace(encoding));
         if (end > begin) {
             lex.spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(end),
                                  LexKind::String, true, true});

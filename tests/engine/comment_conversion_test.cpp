@@ -218,6 +218,19 @@ INSTANTIATE_TEST_SUITE_P(
              Mode(2)},
         // A comment before the "#" is white space: the line is an include all the same.
         Stays("SlashesInIncludedNameAfterAComment", "/* a */ #include <a//b.h>\n", Mode(2)),
+        // The full-width space is white space before the "#" too; in the name it stays.
+        Case{"FullWidthSpaceInIncludedNameAfterOne",
+             "  #  include <a\x81\x40"
+             "b.h>\n",
+             "\x81\x40#\x81\x40include <a\x81\x40"
+             "b.h>\n",
+             Mode(0)},
+        Case{"FullWidthSpaceInIncludedNameAfterOneInUtf8",
+             "  #include <a\xE3\x80\x80"
+             "b.h>\n",
+             "\xE3\x80\x80#include <a\xE3\x80\x80"
+             "b.h>\n",
+             Setup{0, false, false, false, false, "f.c", TextEncoding::Utf8}},
         Case{"SlashesInIncludedNameAfterFormFeeds", "#\v include <a//b.h>\n",
              "\v\f#\v include <a//b.h>\n", Mode(2)},
         Stays("FullWidthSpaceInIncludedNameAfterAComment",
