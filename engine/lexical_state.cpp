@@ -214,50 +214,66 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
     return std::string_view::npos;
 }
 
-// Where the <...> name of an #include, #include_next or #import line stands; {0, 0} if none.
-// The line may begin with the digraph "%:" for "#". Comments before the name are left to
-// the stages as they are: they are not converted. space: the full-width space of the file's
-// encoding, white space there too.
-std::pair<size_t, size_t> HeaderName(std::string_view text, std::string_view space) {
-    size_t i = 0;
-    // Blanks (\v and \f too, as gcc takes them), and block comments that close on the line:
-    // a comment is white space to the compiler, "/* c */ #include <a.h>" is a directive too.
-    const auto skipBlanks = [&] {
+// The start of an #include, #include_next or #import line, from step on at from: text is
+// the line without its splice. The line may begin with the digraph "%:" for "#"; blanks
+// (\v and \f too, as gcc takes them), full-width spaces (space: the file's one) and
+// comments are white space, so "/* c */ #include <a.h>" is a directive too. The directive
+// goes on over splices and comments that span lines; its <name> goes on over splices.
+struct IncludeScan {
+    size_t next = 0;                           // where the walk goes on: after a name, else from
+    IncludeStep step = IncludeStep::None;      // what the directive awaits there
+    size_t nameBegin = std::string_view::npos; // the "<" of a name that ends at next
+};
+IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
+                        std::string_view space, bool spliced) {
+    const size_t n = text.size();
+    size_t i = from;
+    for (;;) {
         for (;;) {
-            while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i])))
+            while (i < n && IsBlank(static_cast<unsigned char>(text[i])))
                 ++i;
-            if (i < text.size() && text[i] == space[0] && text.substr(i, space.size()) == space) {
+            if (i < n && text[i] == space[0] && text.substr(i, space.size()) == space) {
                 i += space.size();
                 continue;
             }
-            if (i + 1 >= text.size() || text[i] != '/' || text[i + 1] != '*')
-                return;
+            if (i + 1 >= n || text[i] != '/' || text[i + 1] != '*')
+                break;
             const size_t close = CommentEnd(text, i + 2);
+            // The walk takes the comments from from on; the directive goes on after them.
             if (close == std::string_view::npos)
-                return;
+                return {from, step};
             i = close + 2;
         }
-    };
-    skipBlanks();
-    if (text.substr(i, 2) == "%:")
-        ++i;
-    else if (i >= text.size() || text[i] != '#')
-        return {0, 0};
-    ++i;
-    skipBlanks();
-    for (std::string_view word : {"include_next", "include", "import"}) {
-        if (text.substr(i, word.size()) != word)
+        if (i == n)
+            return {from, step};
+        if (step == IncludeStep::Start && (text[i] == '#' || text.substr(i, 2) == "%:")) {
+            i += text[i] == '#' ? 1 : 2;
+            step = IncludeStep::Hash;
             continue;
-        i += word.size();
-        skipBlanks();
-        if (i < text.size() && text[i] == '<') {
-            const size_t close = text.find('>', i);
-            if (close != std::string_view::npos)
-                return {i, close + 1};
         }
-        break;
+        if (step == IncludeStep::Hash) {
+            // "#includes <" fails at the "s": only white space may follow the word.
+            for (std::string_view word : {"include_next", "include", "import"}) {
+                if (text.substr(i, word.size()) == word) {
+                    i += word.size();
+                    step = IncludeStep::Keyword;
+                    break;
+                }
+            }
+            if (step == IncludeStep::Keyword)
+                continue;
+        }
+        if (step == IncludeStep::Keyword && text[i] == '<') {
+            // A CR ends the compiler's line: a name is what closes before it.
+            const size_t cr = text.find('\r', i + 1);
+            const size_t close = text.substr(0, cr).find('>', i + 1);
+            if (close != std::string_view::npos)
+                return {close + 1, IncludeStep::None, i};
+            if (cr == std::string_view::npos && spliced)
+                return {n, IncludeStep::Name, i};
+        }
+        return {from, IncludeStep::None};
     }
-    return {0, 0};
 }
 
 } // namespace
@@ -335,6 +351,31 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             next_.escapePending = true; // this line is the splice alone: the escape goes on
         i = spliceAt == 0 ? n : CharWidth(text, 0, encoding);
     }
+    // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
+    // literal. Where the directive goes on from the line before, so does the look for it.
+    IncludeStep include = carry_.includeStep;
+    if (kind == LexKind::Code && !carry_.continued)
+        include = IncludeStep::Start;
+    bool headerName = include == IncludeStep::Name && kind == LexKind::String;
+    const std::string_view space = encoded::FullWidthSpace(encoding);
+    const auto findInclude = [&] {
+        const IncludeScan scan =
+            ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include, space, lex.endsInSplice);
+        include = scan.step;
+        if (include == IncludeStep::Name) {
+            lex.spans.push_back(
+                {static_cast<uint32_t>(scan.nameBegin), 0, LexKind::String, true, false});
+            kind = LexKind::String;
+            headerName = true;
+            i = n;
+        } else if (scan.nameBegin != std::string_view::npos) {
+            lex.spans.push_back({static_cast<uint32_t>(scan.nameBegin),
+                                 static_cast<uint32_t>(scan.next), LexKind::String, true, true});
+            i = scan.next;
+        } else {
+            i = scan.next;
+        }
+    };
     // A splice may join the two bytes of a comment mark: "*" then "/" closes the comment,
     // "/" then "*" or "/" opens one, at this line's first byte.
     if (n > 0 && kind == LexKind::BlockComment && carry_.beforeSplice == '*' && text[0] == '/') {
@@ -351,16 +392,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         i = block ? 1 : n;
     }
 
-    // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
-    // literal.
-    if (kind == LexKind::Code && !carry_.continued && i == 0) {
-        const auto [begin, end] = HeaderName(text, encoded::FullWidthSpace(encoding));
-        if (end > begin) {
-            lex.spans.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(end),
-                                 LexKind::String, true, true});
-            i = end;
-        }
-    }
+    if (kind == LexKind::Code && include != IncludeStep::None)
+        findInclude();
     while (i < n) {
         LexSpan* open = lex.spans.empty() ? nullptr : &lex.spans.back();
         switch (kind) {
@@ -423,6 +456,9 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 open->end = static_cast<uint32_t>(i);
                 open->closesHere = true;
                 kind = LexKind::Code;
+                // One that opened here was passed over by the look before it.
+                if (include != IncludeStep::None && !open->opensHere)
+                    findInclude();
             }
             break;
         }
@@ -438,7 +474,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         }
         case LexKind::String:
         case LexKind::Char: {
-            const char quote = kind == LexKind::String ? '"' : '\'';
+            // A header name ends at ">" and knows no escapes.
+            const char quote = kind == LexKind::Char ? '\'' : headerName ? '>' : '"';
             bool closed = false;
             while (i < n) {
                 const char c = text[i];
@@ -452,7 +489,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     closed = true;
                     break;
                 }
-                if (c == '\\') {
+                if (c == '\\' && !headerName) {
                     if (i + 1 == spliceAt) {
                         next_.escapePending = true;
                         i = n;
@@ -467,6 +504,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 open->end = static_cast<uint32_t>(i);
                 open->closesHere = true;
                 kind = LexKind::Code;
+                headerName = false;
+                include = IncludeStep::None;
             }
             break;
         }
@@ -498,6 +537,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     next_.kind = after;
     next_.continued = lex.endsInSplice && kind != LexKind::RawString;
     next_.byteContinued = lex.endsInByteSplice && kind != LexKind::RawString;
+    // The directive goes on over a splice, and over a comment that spans lines.
+    next_.includeStep = IncludeStep::None;
+    if (include == IncludeStep::Name
+            ? kind == LexKind::String && lex.endsInSplice
+            : include != IncludeStep::None &&
+                  (kind == LexKind::BlockComment || (kind == LexKind::Code && lex.endsInSplice)))
+        next_.includeStep = include;
     next_.gapBeforeSplice = false;
     next_.beforeSplice = 0;
     if (lex.endsInSplice) {
@@ -579,6 +625,7 @@ void LexicalTracker::accept() {
     carry_.gapBeforeSplice = next_.gapBeforeSplice;
     carry_.beforeSplice = next_.beforeSplice;
     carry_.escapePending = next_.escapePending;
+    carry_.includeStep = next_.includeStep;
     if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
         carry_.rawDelimiter = next_.rawDelimiter;
 }

@@ -42,6 +42,10 @@ struct LineLex {
     bool anyLiteral() const;
 };
 
+// How far an #include, #include_next or #import line has come before its <name> ends: the
+// directive goes on over splices and over comments that span lines, the name over splices.
+enum class IncludeStep : uint8_t { None, Start, Hash, Keyword, Name };
+
 struct LexOptions {
     TextEncoding encoding = TextEncoding::Cp932;
     bool cpp = false; // raw strings and digit separators
@@ -98,7 +102,8 @@ private:
         bool gapBeforeSplice = false;
         char beforeSplice = 0;      // the byte before the splice: a "/" or "*" that it joins on
         bool escapePending = false; // a literal's backslash before the splice escapes what follows
-        std::string rawDelimiter;   // of an open raw string: ")delim\""
+        IncludeStep includeStep = IncludeStep::None;
+        std::string rawDelimiter; // of an open raw string: ")delim\""
     };
 
     LexOptions options_;

@@ -237,6 +237,23 @@ INSTANTIATE_TEST_SUITE_P(
               "/* a */ # /* b */ include <a\x81\x40"
               "b.h>\n",
               Mode(0)),
+        // The directive goes on over splices and over comments that span lines, and so
+        // does its <name>: what stands in the name is no comment, and its blanks stay.
+        Stays("FullWidthSpaceInIncludedNameOverASplice",
+              "#include <a.\x81\x40"
+              "h\\\n>\n",
+              Mode(0)),
+        Stays("BlanksInIncludedNameAfterASplice", "#include <a \\\n  b.h>\n", Mode(0)),
+        Case{"OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\nx; /* c */\n",
+             "#include \\\n<a/*b.h>\nx; // c\n", Mode(2)},
+        Case{"OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\nx; /* c */\n",
+             "%:\\\ninclude <a/*b.h>\nx; // c\n", Mode(2)},
+        Case{"OpeningInIncludedNameAfterALongComment", "#include /* a\nb */ <a/*b.h>\nx; /* c */\n",
+             "#include /* a\nb */ <a/*b.h>\nx; // c\n", Mode(2)},
+        Stays("FullWidthSpaceInIncludedNameAfterTwoLongComments",
+              "/* a\nb */ # /* c\nd */ include <a\x81\x40"
+              "b.h>\n",
+              Mode(0)),
         // "%:" is the digraph for "#": its include's name is one token too.
         Case{"SlashesInIncludedNameAfterDigraph", "%: include_next <a//b.h> /* c */\n",
              "  %: include_next <a//b.h> // c\n", Mode(2)},
