@@ -97,15 +97,13 @@ bool HoldsBackslashOrCr(std::string_view text) {
 }
 
 // Where a line comment going on at from ends: at a CR inside the line (the compiler ends its
-// line there) that no backslash before it splices, else at the line's end.
-size_t LineCommentEnd(std::string_view text, size_t from) {
-    for (size_t at = from; (at = text.find('\r', at)) != std::string_view::npos; ++at) {
-        size_t before = at;
-        while (before > from && IsBlank(static_cast<unsigned char>(text[before - 1])))
-            --before;
-        if (before == from || text[before - 1] != '\\')
+// line there) that no backslash before it splices, else at the line's end. The backslash is
+// one as the file's encoding reads it: a second byte 0x5C of code page 932 splices only in
+// a byte-wise reading, and the stages leave a line with a CR to that reading as it is.
+size_t LineCommentEnd(std::string_view text, size_t from, TextEncoding encoding) {
+    for (size_t at = from; (at = text.find('\r', at)) != std::string_view::npos; ++at)
+        if (!EndsInSplice(text.substr(0, at), encoding, false))
             return at;
-    }
     return text.size();
 }
 
@@ -385,11 +383,16 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         i = 1;
     } else if (n > 0 && kind == LexKind::Code && carry_.beforeSplice == '/' &&
                (text[0] == '*' || text[0] == '/')) {
-        const bool block = text[0] == '*';
-        lex.spans.push_back({0, block ? 0u : static_cast<uint32_t>(n),
-                             block ? LexKind::BlockComment : LexKind::LineComment, true, !block});
-        kind = block ? LexKind::BlockComment : LexKind::LineComment;
-        i = block ? 1 : n;
+        if (text[0] == '*') {
+            lex.spans.push_back({0, 0, LexKind::BlockComment, true, false});
+            kind = LexKind::BlockComment;
+            i = 1;
+        } else { // a line comment, to a CR inside the line as in code
+            const size_t end = LineCommentEnd(text, 1, encoding);
+            lex.spans.push_back({0, static_cast<uint32_t>(end), LexKind::LineComment, true, true});
+            kind = end < n ? LexKind::Code : LexKind::LineComment;
+            i = end < n ? end + 1 : n;
+        }
     }
 
     if (kind == LexKind::Code && include != IncludeStep::None)
@@ -410,7 +413,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     kind = LexKind::BlockComment;
                     i += 2;
                 } else if (next == '/') {
-                    const size_t end = LineCommentEnd(text, i + 2);
+                    const size_t end = LineCommentEnd(text, i + 2, encoding);
                     lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end),
                                          LexKind::LineComment, true, true});
                     kind = end < n ? LexKind::Code : LexKind::LineComment;
@@ -463,7 +466,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             break;
         }
         case LexKind::LineComment: { // goes on from the line before
-            const size_t end = LineCommentEnd(text, i);
+            const size_t end = LineCommentEnd(text, i, encoding);
             if (end < n) {
                 open->end = static_cast<uint32_t>(end);
                 open->closesHere = true;
@@ -547,22 +550,35 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     next_.gapBeforeSplice = false;
     next_.beforeSplice = 0;
     if (lex.endsInSplice) {
-        const size_t backslash = last - 1;
-        if (backslash > 0) {
+        // What the splice joins on ends before its backslash, or before the backslash of a
+        // CR right before it: the compiler splices at that CR too. A CR it does not splice
+        // ends the compiler's line, and the splice stands alone on the next one.
+        size_t end = last - 1;
+        bool alone = false;
+        while (end > 0 && text[end - 1] == '\r') {
+            const std::string_view before = text.substr(0, end - 1);
+            alone = !EndsInSplice(before, encoding, false);
+            if (alone)
+                break;
+            end = EndWithoutBlanks(before) - 1;
+        }
+        if (alone) {
+            next_.gapBeforeSplice = true;
+        } else if (end > 0) {
             // Not the "*" of this line's own "/*", nor the "/" of a "*/".
-            const char c = text[backslash - 1];
+            const char c = text[end - 1];
             const LexSpan* last = lex.spans.empty() ? nullptr : &lex.spans.back();
             const bool opener = c == '*' && last && last->kind == LexKind::BlockComment &&
-                                last->opensHere && last->begin + 2 == backslash;
-            const bool closer = c == '/' && last && last->closesHere && last->end == backslash;
+                                last->opensHere && last->begin + 2 == end;
+            const bool closer = c == '/' && last && last->closesHere && last->end == end;
             next_.beforeSplice = opener || closer ? 0 : c;
-        } else if (carry_.continued) {
+            next_.gapBeforeSplice = IsBlank(static_cast<unsigned char>(c));
+        } else {
             // A line that is only a splice joins what stood before the one above.
-            next_.beforeSplice = carry_.beforeSplice;
+            if (carry_.continued)
+                next_.beforeSplice = carry_.beforeSplice;
+            next_.gapBeforeSplice = carry_.gapBeforeSplice || !carry_.continued;
         }
-        next_.gapBeforeSplice = backslash == 0
-                                    ? (carry_.gapBeforeSplice || !carry_.continued)
-                                    : IsBlank(static_cast<unsigned char>(text[backslash - 1]));
     }
     return lex;
 }

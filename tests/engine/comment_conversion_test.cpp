@@ -208,6 +208,13 @@ INSTANTIATE_TEST_SUITE_P(
              Mode(2)},
         // A backslash before a splice in a literal escapes the next line's first character:
         // that quote closes nothing, and the "//" after it stays in the literal.
+        // Before a CR inside the line, a second byte 0x5C splices only in the byte-wise
+        // reading: as the file reads, the line comment ends there, and "/*" opens a comment.
+        // A backslash before a CR splices there: the splice after it joins the "*" before
+        // that backslash with the next line's "/".
+        Stays("SplicedLineCommentEndsAtACr", "x = a /\\\n/ c\ry; /* d\n// e\n*/\n", Mode(2)),
+        Stays("CloseSplicedOverACr", "/* a *\\\r\\\n/ x;\ns = \"\x81\x40\";\n", Mode(0)),
+        Stays("SecondByteBackslashBeforeACr", "x; // \x95\x5C\ry; /* a\n// b\n*/\n", Mode(2)),
         Stays("EscapeAcrossSplice", "c = '\\\\\n'// c\n", Mode(2)),
         Case{"EscapeAcrossSpliceOnlyLine", "c = '\\\\\n\\\n'// c\n", "c = '\\\\\n\\\n'// c\n",
              Mode(2)},
