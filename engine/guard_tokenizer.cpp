@@ -243,6 +243,13 @@ void GuardTokenizer::lexLogical(const char* p, size_t n, char finalBreak) {
             i = scanNumber(p, i + 1, n);
             break;
         case kQuote:
+            // An include's "name" knows no escapes: "dir\" ends at its second quote.
+            if (c == '"' && step_ == Step::HeaderName) {
+                if (const void* close = std::memchr(p + i + 1, '"', n - i - 1)) {
+                    i = static_cast<const char*>(close) - p + 1;
+                    break;
+                }
+            }
             i = scanQuoted(p, i, n);
             break;
         case kHigh: {

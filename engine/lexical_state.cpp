@@ -261,13 +261,16 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             if (step == IncludeStep::Keyword)
                 continue;
         }
-        if (step == IncludeStep::Keyword && text[i] == '<') {
-            // A CR ends the compiler's line: a name is what closes before it.
+        if (step == IncludeStep::Keyword && (text[i] == '<' || text[i] == '"')) {
+            // A CR ends the compiler's line: a name is what closes before it. A "name" knows
+            // no escapes, so "dir\" ends at its second quote; one that goes on over a splice
+            // is left to the walk, as a string.
+            const bool angled = text[i] == '<';
             const size_t cr = text.find('\r', i + 1);
-            const size_t close = text.substr(0, cr).find('>', i + 1);
+            const size_t close = text.substr(0, cr).find(angled ? '>' : '"', i + 1);
             if (close != std::string_view::npos)
                 return {close + 1, IncludeStep::None, i};
-            if (cr == std::string_view::npos && spliced)
+            if (angled && cr == std::string_view::npos && spliced)
                 return {n, IncludeStep::Name, i};
         }
         return {from, IncludeStep::None};

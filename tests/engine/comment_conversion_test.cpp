@@ -261,6 +261,8 @@ INSTANTIATE_TEST_SUITE_P(
               "/* a\nb */ # /* c\nd */ include <a\x81\x40"
               "b.h>\n",
               Mode(0)),
+        Case{"CommentAfterQuotedIncludedNameEndingInBackslash", "#include \"a\\\" /* b */\n",
+             "#include \"a\\\" // b\n", Mode(2)},
         // "%:" is the digraph for "#": its include's name is one token too.
         Case{"SlashesInIncludedNameAfterDigraph", "%: include_next <a//b.h> /* c */\n",
              "  %: include_next <a//b.h> // c\n", Mode(2)},
