@@ -352,6 +352,15 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             next_.escapePending = true; // this line is the splice alone: the escape goes on
         i = spliceAt == 0 ? n : CharWidth(text, 0, encoding);
     }
+    // A <name> that went on over a splice and ends on this line neither at a ">" nor in
+    // another splice was no name: the compiler read its text as code.
+    if (carry_.includeStep == IncludeStep::Name) {
+        const size_t cr = text.find('\r');
+        if (text.substr(0, cr).find('>') == std::string_view::npos &&
+            (cr != std::string_view::npos || !lex.endsInSplice ||
+             carry_.heldName.size() > kLongestHeldName))
+            return rereadAsCode(text);
+    }
     // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
     // literal. Where the directive goes on from the line before, so does the look for it.
     IncludeStep include = carry_.includeStep;
@@ -543,6 +552,17 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     next_.kind = after;
     next_.continued = lex.endsInSplice && kind != LexKind::RawString;
     next_.byteContinued = lex.endsInByteSplice && kind != LexKind::RawString;
+    // A name's text is held until the name closes, in case it does not.
+    if (include == IncludeStep::Name && kind == LexKind::String && lex.endsInSplice) {
+        const size_t from = lex.spans.back().begin;
+        if (!lex.spans.back().opensHere)
+            next_.heldName = carry_.heldName;
+        else
+            next_.heldName.clear();
+        next_.heldName.append(text.substr(from, spliceAt - from));
+    } else if (!next_.heldName.empty()) {
+        next_.heldName.clear();
+    }
     // The directive goes on over a splice, and over a comment that spans lines.
     next_.includeStep = IncludeStep::None;
     if (include == IncludeStep::Name
@@ -583,6 +603,25 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             next_.gapBeforeSplice = carry_.gapBeforeSplice || !carry_.continued;
         }
     }
+    return lex;
+}
+
+const LineLex& LexicalTracker::rereadAsCode(std::string_view text) {
+    // The name's lines so far were left as they were; so is this one. What follows it
+    // begins in the state the code reading of them all leaves.
+    thread_local std::string joined;
+    joined.assign(carry_.heldName);
+    joined.append(text);
+    LexicalTracker code(options_);
+    const LineLex& read = code.analyse(joined);
+    LineLex& lex = lex_;
+    lex.spans.assign(1, {0, static_cast<uint32_t>(text.size()), LexKind::String, false, true});
+    lex.start = LexKind::String;
+    lex.end = read.end;
+    lex.endsInSplice = read.endsInSplice;
+    lex.endsInByteSplice = read.endsInByteSplice;
+    lex.endsInOpenLiteral = true;
+    next_ = code.next_;
     return lex;
 }
 
@@ -645,6 +684,8 @@ void LexicalTracker::accept() {
     carry_.beforeSplice = next_.beforeSplice;
     carry_.escapePending = next_.escapePending;
     carry_.includeStep = next_.includeStep;
+    if (!next_.heldName.empty() || !carry_.heldName.empty())
+        carry_.heldName = next_.heldName;
     if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
         carry_.rawDelimiter = next_.rawDelimiter;
 }

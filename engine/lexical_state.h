@@ -103,8 +103,15 @@ private:
         char beforeSplice = 0;      // the byte before the splice: a "/" or "*" that it joins on
         bool escapePending = false; // a literal's backslash before the splice escapes what follows
         IncludeStep includeStep = IncludeStep::None;
+        std::string heldName;     // of a <name> over splices: its text so far, without them
         std::string rawDelimiter; // of an open raw string: ")delim\""
     };
+
+    // The longest <name> text held over splices: past it, the name is taken for none.
+    static constexpr size_t kLongestHeldName = 64 * 1024;
+
+    // For a line that shows a <name> going on from the lines before to be none.
+    const LineLex& rereadAsCode(std::string_view text);
 
     LexOptions options_;
     Carry carry_;

@@ -251,6 +251,11 @@ INSTANTIATE_TEST_SUITE_P(
               "h\\\n>\n",
               Mode(0)),
         Stays("BlanksInIncludedNameAfterASplice", "#include <a \\\n  b.h>\n", Mode(0)),
+        // A "<" whose ">" does not come before the directive ends makes no name: the
+        // compiler reads what follows it as code, a comment opening there too.
+        Stays("OpeningAfterAnUnclosedNameOverASplice",
+              "#include \\\n<a \\\n  /*b.h // c\n// d\n*/\n", Mode(2)),
+        Stays("OpeningAfterANameACrEnds", "#include <a \\\n/* b\r c\n// d\n*/\n", Mode(2)),
         Case{"OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\nx; /* c */\n",
              "#include \\\n<a/*b.h>\nx; // c\n", Mode(2)},
         Case{"OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\nx; /* c */\n",
