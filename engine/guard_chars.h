@@ -20,7 +20,8 @@ enum : unsigned char { kOther, kBlank, kIdent, kDigit, kHigh, kQuote };
 constexpr std::array<unsigned char, 256> MakeClasses() {
     std::array<unsigned char, 256> t{};
     for (int c = 0; c < 256; ++c) {
-        if (c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r')
+        // gcc takes a NUL for white space, and splices at a backslash before NULs.
+        if (c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\0')
             t[c] = kBlank;
         else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$')
             t[c] = kIdent;

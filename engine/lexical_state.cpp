@@ -15,9 +15,10 @@ namespace srctdy {
 namespace {
 
 // A CR inside a line is no blank: the compiler ends a line there, and a backslash before it
-// splices at it, not at the line's LF.
+// splices at it, not at the line's LF. A NUL is one: gcc takes it for white space, and a
+// backslash before NULs splices.
 bool IsBlank(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\0';
 }
 // Where text ends without its trailing blanks.
 size_t EndWithoutBlanks(std::string_view text) {
@@ -204,8 +205,8 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
             closing.push_back('"');
             return begin;
         }
-        if (c == ' ' || c == ')' || c == '\\' || c == '\t' || c == '\v' || c == '\f' || c == '\r' ||
-            c == '"')
+        if (c == ' ' || c == ')' || c == '\\' || IsBlank(static_cast<unsigned char>(c)) ||
+            c == '\r' || c == '"')
             break;
         ++paren;
     }

@@ -215,6 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("SplicedLineCommentEndsAtACr", "x = a /\\\n/ c\ry; /* d\n// e\n*/\n", Mode(2)),
         Stays("CloseSplicedOverACr", "/* a *\\\r\\\n/ x;\ns = \"\x81\x40\";\n", Mode(0)),
         Stays("SecondByteBackslashBeforeACr", "x; // \x95\x5C\ry; /* a\n// b\n*/\n", Mode(2)),
+        // gcc takes a NUL for a blank: a backslash before one splices all the same.
+        Stays("LineCommentSplicedOverANul", std::string("x; // c \\\0\ny;\n", 14), Mode(2)),
         Stays("EscapeAcrossSplice", "c = '\\\\\n'// c\n", Mode(2)),
         Case{"EscapeAcrossSpliceOnlyLine", "c = '\\\\\n\\\n'// c\n", "c = '\\\\\n\\\n'// c\n",
              Mode(2)},

@@ -289,6 +289,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"#define F\\", "(x) x"}), kC, false, 2},
         GuardCase{"DigraphStartsDirective", Lf({"%:define A 1 x"}), Lf({"%:define A 1", "x"}), kC,
                   false, 2},
+        GuardCase{"NulBetweenSpliceAndLineEnd", Lf({std::string("x; /* c \\\0 */", 14), "y;"}),
+                  Lf({std::string("x; // c \\\0", 11), "y;"}), kC, false, 1},
         GuardCase{"HeaderNameIsOneToken", Lf({"#include <a  b.h>"}), Lf({"#include <a b.h>"}), kC,
                   false, 1},
         // Letters of an identifier or a number that a blank must not part.

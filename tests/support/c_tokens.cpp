@@ -18,7 +18,7 @@ constexpr int kWideSpace = 256; // the full-width space
 constexpr int kWide = 257;      // any other character of more than one byte
 
 bool IsBlankByte(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\0';
 }
 
 // A physical line break and whether gcc's byte reading splices there.
