@@ -33,6 +33,10 @@ bool IsLead932(unsigned char c) {
 bool IsTrail932(unsigned char c) {
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
+bool IsAsciiWordByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+           c == '$';
+}
 bool IsWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
            c >= 0x80;
@@ -224,11 +228,12 @@ struct IncludeScan {
     size_t nameBegin = std::string_view::npos; // the "<" of a name that ends at next
 };
 IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
-                        std::string_view space, bool spliced) {
+                        std::string_view space, bool spliced, std::string& word) {
     const size_t n = text.size();
     size_t i = from;
     for (;;) {
-        for (;;) {
+        // A word a splice cut goes on right where the line begins.
+        for (; word.empty();) {
             while (i < n && IsBlank(static_cast<unsigned char>(text[i])))
                 ++i;
             if (i < n && text[i] == space[0] && text.substr(i, space.size()) == space) {
@@ -243,7 +248,7 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
                 return {from, step};
             i = close + 2;
         }
-        if (i == n)
+        if (i == n && word.empty())
             return {from, step};
         if (step == IncludeStep::Start && (text[i] == '#' || text.substr(i, 2) == "%:")) {
             i += text[i] == '#' ? 1 : 2;
@@ -251,16 +256,21 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             continue;
         }
         if (step == IncludeStep::Hash) {
-            // "#includes <" fails at the "s": only white space may follow the word.
-            for (std::string_view word : {"include_next", "include", "import"}) {
-                if (text.substr(i, word.size()) == word) {
-                    i += word.size();
-                    step = IncludeStep::Keyword;
-                    break;
-                }
-            }
-            if (step == IncludeStep::Keyword)
+            // The directive's word, which a splice may cut: "#inclu\" then "de <a.h>". Held
+            // as far as it goes; it is never longer than "include_next".
+            size_t end = i;
+            while (end < n && (IsAsciiWordByte(static_cast<unsigned char>(text[end]))))
+                ++end;
+            word.append(text.substr(i, end - i));
+            if (end == n && spliced && word.size() <= 12)
+                return {from, step};
+            const bool keyword = word == "include" || word == "include_next" || word == "import";
+            word.clear();
+            if (keyword) {
+                i = end;
+                step = IncludeStep::Keyword;
                 continue;
+            }
         }
         if (step == IncludeStep::Keyword && (text[i] == '<' || text[i] == '"')) {
             // A CR ends the compiler's line: a name is what closes before it. A "name" knows
@@ -367,11 +377,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     IncludeStep include = carry_.includeStep;
     if (kind == LexKind::Code && !carry_.continued)
         include = IncludeStep::Start;
+    if (!carry_.includeWord.empty() || !next_.includeWord.empty())
+        next_.includeWord = include == IncludeStep::Hash ? carry_.includeWord : std::string();
     bool headerName = include == IncludeStep::Name && kind == LexKind::String;
     const std::string_view space = encoded::FullWidthSpace(encoding);
     const auto findInclude = [&] {
-        const IncludeScan scan =
-            ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include, space, lex.endsInSplice);
+        const IncludeScan scan = ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include,
+                                             space, lex.endsInSplice, next_.includeWord);
         include = scan.step;
         if (include == IncludeStep::Name) {
             lex.spans.push_back(
@@ -687,6 +699,8 @@ void LexicalTracker::accept() {
     carry_.includeStep = next_.includeStep;
     if (!next_.heldName.empty() || !carry_.heldName.empty())
         carry_.heldName = next_.heldName;
+    if (!next_.includeWord.empty() || !carry_.includeWord.empty())
+        carry_.includeWord = next_.includeWord;
     if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
         carry_.rawDelimiter = next_.rawDelimiter;
 }

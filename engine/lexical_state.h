@@ -104,6 +104,7 @@ private:
         bool escapePending = false; // a literal's backslash before the splice escapes what follows
         IncludeStep includeStep = IncludeStep::None;
         std::string heldName;     // of a <name> over splices: its text so far, without them
+        std::string includeWord;  // the start of a directive's word that a splice cut
         std::string rawDelimiter; // of an open raw string: ")delim\""
     };
 
