@@ -231,6 +231,16 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
                         std::string_view space, bool spliced, std::string& word) {
     const size_t n = text.size();
     size_t i = from;
+    // A "/" before the splice above made no comment with this line's first byte (the walk
+    // takes those): it was an operator. A "%" there makes "%:" with a ":" here.
+    if (word == "/" || word == "%") {
+        const bool digraph = word == "%" && i < n && text[i] == ':';
+        word.clear();
+        if (!digraph)
+            return {from, IncludeStep::None};
+        ++i;
+        step = IncludeStep::Hash;
+    }
     for (;;) {
         // A word a splice cut goes on right where the line begins.
         for (; word.empty();) {
@@ -239,6 +249,10 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             if (i < n && text[i] == space[0] && text.substr(i, space.size()) == space) {
                 i += space.size();
                 continue;
+            }
+            if (i + 1 == n && text[i] == '/' && spliced) {
+                word = "/"; // it may open a comment with the next line's "*"
+                return {from, step};
             }
             if (i + 1 >= n || text[i] != '/' || text[i + 1] != '*')
                 break;
@@ -250,6 +264,10 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
         }
         if (i == n && word.empty())
             return {from, step};
+        if (step == IncludeStep::Start && i + 1 == n && text[i] == '%' && spliced) {
+            word = "%";
+            return {from, step};
+        }
         if (step == IncludeStep::Start && (text[i] == '#' || text.substr(i, 2) == "%:")) {
             i += text[i] == '#' ? 1 : 2;
             step = IncludeStep::Hash;
@@ -374,14 +392,15 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     }
     // The <file name> of an #include is one token: a "//" or a quote in it is no comment or
     // literal. Where the directive goes on from the line before, so does the look for it.
-    IncludeStep include = carry_.includeStep;
-    if (kind == LexKind::Code && !carry_.continued)
-        include = IncludeStep::Start;
+    const bool lineStart = kind == LexKind::Code && !carry_.continued;
+    IncludeStep include = lineStart ? IncludeStep::Start : carry_.includeStep;
     if (!carry_.includeWord.empty() || !next_.includeWord.empty())
-        next_.includeWord = include == IncludeStep::Hash ? carry_.includeWord : std::string();
+        next_.includeWord = lineStart ? std::string() : carry_.includeWord;
     bool headerName = include == IncludeStep::Name && kind == LexKind::String;
     const std::string_view space = encoded::FullWidthSpace(encoding);
+    bool looked = false; // whether the look for an include has run on this line
     const auto findInclude = [&] {
+        looked = true;
         const IncludeScan scan = ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include,
                                              space, lex.endsInSplice, next_.includeWord);
         include = scan.step;
@@ -408,11 +427,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         i = 1;
     } else if (n > 0 && kind == LexKind::Code && carry_.beforeSplice == '/' &&
                (text[0] == '*' || text[0] == '/')) {
+        next_.includeWord.clear(); // a "/" the look above held, now part of the comment
         if (text[0] == '*') {
             lex.spans.push_back({0, 0, LexKind::BlockComment, true, false});
             kind = LexKind::BlockComment;
             i = 1;
-        } else { // a line comment, to a CR inside the line as in code
+        } else { // a line comment, to a CR inside the line as in code: it ends the directive
+            include = IncludeStep::None;
             const size_t end = LineCommentEnd(text, 1, encoding);
             lex.spans.push_back({0, static_cast<uint32_t>(end), LexKind::LineComment, true, true});
             kind = end < n ? LexKind::Code : LexKind::LineComment;
@@ -484,8 +505,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 open->end = static_cast<uint32_t>(i);
                 open->closesHere = true;
                 kind = LexKind::Code;
-                // One that opened here was passed over by the look before it.
-                if (include != IncludeStep::None && !open->opensHere)
+                // One that opened here after the look began was passed over by it.
+                if (include != IncludeStep::None && (!open->opensHere || !looked))
                     findInclude();
             }
             break;

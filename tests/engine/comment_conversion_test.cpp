@@ -265,6 +265,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"OpeningInIncludedNameAfterACutWord", "#inc\\\nlu\\\nde <a/*b.h>\nx; /* c */\n",
              "#inc\\\nlu\\\nde <a/*b.h>\nx; // c\n", Mode(2)},
         Stays("OpeningAfterAWordCutByABlank", "#inc\\\n lude <a/*b.h>\nx; // c\n", Mode(2)),
+        // A splice may cut the "/*" of a comment before the name, or the digraph "%:".
+        Case{"OpeningInIncludedNameAfterACutComment", "#include /\\\n* c */ <a/*b.h>\nx; /* d */\n",
+             "#include /\\\n* c */ <a/*b.h>\nx; // d\n", Mode(2)},
+        Stays("OpeningAfterASlashBeforeTheName", "#include /\\\n<a/*b.h>\nx; // d\n*/\n", Mode(2)),
+        Case{"OpeningInIncludedNameAfterACutDigraph", "%\\\n:include <a/*b.h>\nx; /* d */\n",
+             "%\\\n:include <a/*b.h>\nx; // d\n", Mode(2)},
         Case{"OpeningInIncludedNameAfterALongComment", "#include /* a\nb */ <a/*b.h>\nx; /* c */\n",
              "#include /* a\nb */ <a/*b.h>\nx; // c\n", Mode(2)},
         Stays("FullWidthSpaceInIncludedNameAfterTwoLongComments",
