@@ -294,8 +294,7 @@ private:
                 const LineLex& lex = tracker_.analyse(state_.rawLine);
                 analysed = &lex;
                 // A CR inside the line ends the compiler's line: trimming must mind it.
-                if (!OnlyTrimmed(lex) ||
-                    std::memchr(state_.rawLine.data(), '\r', state_.rawLine.size()))
+                if (!OnlyTrimmed(lex) || lex.holdsCr)
                     return false;
                 start = lex.start;
             }

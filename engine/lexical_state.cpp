@@ -112,6 +112,14 @@ size_t LineCommentEnd(std::string_view text, size_t from, TextEncoding encoding)
     return text.size();
 }
 
+// Whether a CR in text[from, to) ends a compiler line: no backslash before it splices it.
+bool UnsplicedCr(std::string_view text, size_t from, size_t to, TextEncoding encoding) {
+    for (size_t at = from; (at = text.find('\r', at)) < to; ++at)
+        if (!EndsInSplice(text.substr(0, at), encoding, false))
+            return true;
+    return false;
+}
+
 // Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
 // in a comment than the "*" (rulers of stars).
 size_t CommentEnd(std::string_view text, size_t from) {
@@ -226,6 +234,7 @@ struct IncludeScan {
     size_t next = 0;                           // where the walk goes on: after a name, else from
     IncludeStep step = IncludeStep::None;      // what the directive awaits there
     size_t nameBegin = std::string_view::npos; // the "<" of a name that ends at next
+    size_t looked = 0;                         // how far the look went
 };
 IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
                         std::string_view space, bool spliced, std::string& word) {
@@ -237,7 +246,7 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
         const bool digraph = word == "%" && i < n && text[i] == ':';
         word.clear();
         if (!digraph)
-            return {from, IncludeStep::None};
+            return {from, IncludeStep::None, std::string_view::npos, i};
         ++i;
         step = IncludeStep::Hash;
     }
@@ -252,21 +261,21 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             }
             if (i + 1 == n && text[i] == '/' && spliced) {
                 word = "/"; // it may open a comment with the next line's "*"
-                return {from, step};
+                return {from, step, std::string_view::npos, i};
             }
             if (i + 1 >= n || text[i] != '/' || text[i + 1] != '*')
                 break;
             const size_t close = CommentEnd(text, i + 2);
             // The walk takes the comments from from on; the directive goes on after them.
             if (close == std::string_view::npos)
-                return {from, step};
+                return {from, step, std::string_view::npos, i};
             i = close + 2;
         }
         if (i == n && word.empty())
-            return {from, step};
+            return {from, step, std::string_view::npos, i};
         if (step == IncludeStep::Start && i + 1 == n && text[i] == '%' && spliced) {
             word = "%";
-            return {from, step};
+            return {from, step, std::string_view::npos, i};
         }
         if (step == IncludeStep::Start && (text[i] == '#' || text.substr(i, 2) == "%:")) {
             i += text[i] == '#' ? 1 : 2;
@@ -281,7 +290,7 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
                 ++end;
             word.append(text.substr(i, end - i));
             if (end == n && spliced && word.size() <= 12)
-                return {from, step};
+                return {from, step, std::string_view::npos, i};
             const bool keyword = word == "include" || word == "include_next" || word == "import";
             word.clear();
             if (keyword) {
@@ -298,11 +307,11 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             const size_t cr = text.find('\r', i + 1);
             const size_t close = text.substr(0, cr).find(angled ? '>' : '"', i + 1);
             if (close != std::string_view::npos)
-                return {close + 1, IncludeStep::None, i};
+                return {close + 1, IncludeStep::None, i, close + 1};
             if (angled && cr == std::string_view::npos && spliced)
-                return {n, IncludeStep::Name, i};
+                return {n, IncludeStep::Name, i, n};
         }
-        return {from, IncludeStep::None};
+        return {from, IncludeStep::None, std::string_view::npos, i};
     }
 }
 
@@ -358,6 +367,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     lex.gapBeforeSplice = carry_.gapBeforeSplice;
     lex.beforeSplice = carry_.beforeSplice;
     lex.endsInOpenLiteral = false;
+    lex.holdsCr = std::memchr(text.data(), '\r', text.size()) != nullptr;
     // Copied only when a raw string is or was open: most lines have none.
     if (!carry_.rawDelimiter.empty() || !next_.rawDelimiter.empty())
         next_.rawDelimiter = carry_.rawDelimiter;
@@ -398,11 +408,13 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         next_.includeWord = lineStart ? std::string() : carry_.includeWord;
     bool headerName = include == IncludeStep::Name && kind == LexKind::String;
     const std::string_view space = encoded::FullWidthSpace(encoding);
-    bool looked = false; // whether the look for an include has run on this line
+    size_t looked = 0; // how far the look for an include went on this line
+    // The next CR in the line, where the compiler's line ends.
+    size_t nextCr = lex.holdsCr ? text.find('\r') : std::string_view::npos;
     const auto findInclude = [&] {
-        looked = true;
         const IncludeScan scan = ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include,
                                              space, lex.endsInSplice, next_.includeWord);
+        looked = scan.looked;
         include = scan.step;
         if (include == IncludeStep::Name) {
             lex.spans.push_back(
@@ -437,7 +449,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             const size_t end = LineCommentEnd(text, 1, encoding);
             lex.spans.push_back({0, static_cast<uint32_t>(end), LexKind::LineComment, true, true});
             kind = end < n ? LexKind::Code : LexKind::LineComment;
-            i = end < n ? end + 1 : n;
+            i = end;
         }
     }
 
@@ -447,7 +459,21 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         LexSpan* open = lex.spans.empty() ? nullptr : &lex.spans.back();
         switch (kind) {
         case LexKind::Code: {
-            i = NextCodeStop(text, i);
+            const size_t stop = NextCodeStop(text, i);
+            if (nextCr < i)
+                nextCr = text.find('\r', i);
+            if (nextCr < stop) {
+                // The compiler's line ends here unless a backslash splices it: the next one
+                // may be a directive.
+                i = nextCr + 1;
+                if (!EndsInSplice(text.substr(0, nextCr), encoding, false)) {
+                    include = IncludeStep::Start;
+                    next_.includeWord.clear();
+                    findInclude();
+                }
+                break;
+            }
+            i = stop;
             if (i >= n)
                 break;
             const char c = text[i];
@@ -463,7 +489,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end),
                                          LexKind::LineComment, true, true});
                     kind = end < n ? LexKind::Code : LexKind::LineComment;
-                    i = end < n ? end + 1 : n;
+                    i = end; // a CR that ends it is the code's to see
                 } else {
                     ++i;
                 }
@@ -498,6 +524,11 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         case LexKind::BlockComment: {
             // "*" and "/" are never second bytes: a byte search is safe in both encodings.
             size_t close = CommentEnd(text, i);
+            // A CR in the comment begins a compiler line: a directive may follow the comment.
+            if (lex.holdsCr && UnsplicedCr(text, i, std::min(close, n), encoding)) {
+                include = IncludeStep::Start;
+                next_.includeWord.clear();
+            }
             if (close == std::string_view::npos) {
                 i = n;
             } else {
@@ -505,8 +536,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 open->end = static_cast<uint32_t>(i);
                 open->closesHere = true;
                 kind = LexKind::Code;
-                // One that opened here after the look began was passed over by it.
-                if (include != IncludeStep::None && (!open->opensHere || !looked))
+                // The look passed over the comments it met on its way.
+                if (include != IncludeStep::None && i > looked)
                     findInclude();
             }
             break;
@@ -518,7 +549,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 open->closesHere = true;
                 kind = LexKind::Code;
             }
-            i = end < n ? end + 1 : n;
+            i = end;
             break;
         }
         case LexKind::String:

@@ -35,6 +35,7 @@ struct LineLex {
     bool endsInSplice = false;
     bool endsInByteSplice = false;
     bool endsInOpenLiteral = false; // a literal runs to the line's end (unclosed or continued)
+    bool holdsCr = false;           // a CR inside the line: the compiler ends a line there
     std::vector<LexSpan> spans;     // comments and literals in order; code lies between them
 
     // Whether the byte at offset is inside a string, character or raw-string literal.
