@@ -242,7 +242,7 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
     size_t i = from;
     // A "/" before the splice above made no comment with this line's first byte (the walk
     // takes those): it was an operator. A "%" there makes "%:" with a ":" here.
-    if (word == "/" || word == "%") {
+    if (word.size() == 1 && (word[0] == '/' || word[0] == '%')) {
         const bool digraph = word == "%" && i < n && text[i] == ':';
         word.clear();
         if (!digraph)
@@ -288,10 +288,17 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
             size_t end = i;
             while (end < n && (IsAsciiWordByte(static_cast<unsigned char>(text[end]))))
                 ++end;
-            word.append(text.substr(i, end - i));
-            if (end == n && spliced && word.size() <= 12)
+            std::string_view name = text.substr(i, end - i);
+            if (!word.empty()) {
+                word.append(name);
+                name = word;
+            }
+            if (end == n && spliced && name.size() <= 12) {
+                if (word.empty())
+                    word.assign(name);
                 return {from, step, std::string_view::npos, i};
-            const bool keyword = word == "include" || word == "include_next" || word == "import";
+            }
+            const bool keyword = name == "include" || name == "include_next" || name == "import";
             word.clear();
             if (keyword) {
                 i = end;
@@ -367,7 +374,11 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     lex.gapBeforeSplice = carry_.gapBeforeSplice;
     lex.beforeSplice = carry_.beforeSplice;
     lex.endsInOpenLiteral = false;
+#if defined(__SSE2__)
+    lex.holdsCr = blocks::HoldsAnyOf<'\r'>(text);
+#else
     lex.holdsCr = std::memchr(text.data(), '\r', text.size()) != nullptr;
+#endif
     // Copied only when a raw string is or was open: most lines have none.
     if (!carry_.rawDelimiter.empty() || !next_.rawDelimiter.empty())
         next_.rawDelimiter = carry_.rawDelimiter;
@@ -412,6 +423,25 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     // The next CR in the line, where the compiler's line ends.
     size_t nextCr = lex.holdsCr ? text.find('\r') : std::string_view::npos;
     const auto findInclude = [&] {
+        // Most lines begin with something no directive begins with: one look tells.
+        if (include == IncludeStep::Start && next_.includeWord.empty()) {
+            size_t at = i;
+            while (at < n && (text[at] == ' ' || text[at] == '\t'))
+                ++at;
+            char c = at < n ? text[at] : '#';
+            if (c == '#') { // a directive: only a word in "i" may be an include
+                do
+                    ++at;
+                while (at < n && (text[at] == ' ' || text[at] == '\t'));
+                c = at < n && text[at] >= 'a' && text[at] <= 'z' && text[at] != 'i' ? 'a' : '#';
+            }
+            if (c != '#' && c != '%' && c != '/' && c != space[0] &&
+                !IsBlank(static_cast<unsigned char>(c)) && c != '\r') {
+                include = IncludeStep::None;
+                looked = at;
+                return;
+            }
+        }
         const IncludeScan scan = ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include,
                                              space, lex.endsInSplice, next_.includeWord);
         looked = scan.looked;
