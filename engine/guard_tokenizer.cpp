@@ -244,7 +244,7 @@ void GuardTokenizer::lexLogical(const char* p, size_t n, char finalBreak) {
             break;
         case kQuote:
             // An include's "name" knows no escapes: "dir\" ends at its second quote.
-            if (c == '"' && step_ == Step::HeaderName) {
+            if (c == '"' && step_ == Step::HeaderName && !newline_) {
                 if (const void* close = std::memchr(p + i + 1, '"', n - i - 1)) {
                     i = static_cast<const char*>(close) - p + 1;
                     break;
@@ -278,7 +278,8 @@ void GuardTokenizer::lexLogical(const char* p, size_t n, char finalBreak) {
                 i = scanNumber(p, i + 2, n);
                 break;
             }
-            if (c == '<' && step_ == Step::HeaderName) {
+            // The name must stand on the directive's line: on the next one, "<" is an operator.
+            if (c == '<' && step_ == Step::HeaderName && !newline_) {
                 const void* close = std::memchr(p + i + 1, '>', n - i - 1);
                 if (close) {
                     i = static_cast<const char*>(close) - p + 1;

@@ -150,6 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"s = \"abc   ", "c = 'd\t"}), kC, true, 0},
         GuardCase{"RawStringLinesKept", Lf({"  s = R\"x(a", "  )\" b)x\";"}),
                   Lf({"s = R\"x(a", "  )\" b)x\";   "}), kCpp, true, 0},
+        GuardCase{"NoHeaderNameAfterTheDirectiveEnds", Lf({"#include", "<a  b.h>"}),
+                  Lf({"#include", "<a b.h>"}), kC, true, 0},
         GuardCase{"QuotedHeaderNameKnowsNoEscape", Lf({"#include \"a\\\" /* b */"}),
                   Lf({"#include \"a\\\" // b"}), kC, true, 0},
         GuardCase{"HeaderNameIndented", Lf({"  #  include <a b.h>"}), Lf({"#include <a b.h>"}), kC,
