@@ -87,6 +87,16 @@ LineWriter::~LineWriter() {
     }
 }
 
+namespace {
+// A CR that ends a line's text would make one line end with a bare LF after it (a compiler
+// reads CR LF as one, and a backslash before the CR would then splice the next line on):
+// such a line ends in CR LF.
+[[gnu::always_inline]] inline std::string_view EndAfter(std::string_view text,
+                                                        std::string_view end) {
+    return end.size() == 1 && !text.empty() && text.back() == '\r' ? kCrLf : end;
+}
+} // namespace
+
 void LineWriter::writeLine(std::string_view head, std::string_view text) {
     if (guard_)
         guard_->outputLine(head, text);
@@ -121,7 +131,7 @@ void LineWriter::writeInputLine(std::string_view head, std::string_view text,
 [[gnu::noinline]] void LineWriter::writeIndentedLine(std::string_view head, char fill,
                                                      std::string_view text,
                                                      std::string_view inputEnd) {
-    const std::string_view end = keep_ ? inputEnd : addedEnd_;
+    const std::string_view end = EndAfter(text, keep_ ? inputEnd : addedEnd_);
     const size_t length = head.size() + text.size() + end.size();
     if (length > kQuickLength) [[unlikely]] {
         append(head, text, end);
@@ -160,6 +170,7 @@ void LineWriter::append(std::string_view head, std::string_view text, std::strin
 
 [[gnu::always_inline]] inline void
 LineWriter::appendBytes(std::string_view head, std::string_view text, std::string_view end) {
+    end = EndAfter(text, end);
     const size_t length = head.size() + text.size() + end.size();
     if (length > kFlushAt) {
         // A line longer than the buffer goes to the sink as it is: copying it would double

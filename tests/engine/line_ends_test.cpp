@@ -38,6 +38,12 @@ TEST(LineEnds, WritesTheChosenLineEnds) {
         {"keep mixed", LineEnds::Keep, "a\nb\r\nc", "a\nb\r\nc"},
         {"keep crlf", LineEnds::Keep, "a\r\n\r\n\r\nb\r\n", "a\r\n\r\nb\r\n"},
         {"keep empty", LineEnds::Keep, "", ""},
+        // A backslash before a CR splices there, and the line ends after it: a bare LF after
+        // that CR would make one line end of the two, and splice the next line on.
+        {"lf after a spliced cr", LineEnds::Lf, "#define A 1 \\\r\r\ny;\n",
+         "#define A 1 \\\r\r\ny;\n"},
+        {"lf after nuls and a spliced cr", LineEnds::Lf, std::string("x \\\0\r\r\ny\n", 9),
+         std::string("x \\\0\r\r\ny\n", 9)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Convert(c.input, plain, c.ends)) << c.name;
