@@ -103,7 +103,8 @@ Run DecodeOptions(Bytes& in) {
 }
 
 // The input in text mode with the given line ends: every LF, with the CR right before it,
-// is one line end; a lone CR is text; a last line without a line end gets one.
+// is one line end; a lone CR is text; a last line without a line end gets one. A text that
+// ends in a CR keeps CR LF where LF is asked for (a compiler would read CR LF as one).
 std::string WithLineEnds(std::string_view input, std::string_view end) {
     std::string out;
     size_t start = 0;
@@ -114,7 +115,7 @@ std::string WithLineEnds(std::string_view input, std::string_view end) {
                              ? stop - 1
                              : stop;
         out.append(input.substr(start, textEnd - start));
-        out.append(end);
+        out.append(end == "\n" && textEnd > start && input[textEnd - 1] == '\r' ? "\r\n" : end);
         start = stop + 1;
     }
     return out;
