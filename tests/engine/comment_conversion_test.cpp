@@ -44,6 +44,12 @@ Case Stays(const char* name, const std::string& text, Setup setup) {
     return Case{name, text, text, setup};
 }
 
+// A case whose head leaves the file in code: the line comment after it becomes a block
+// comment.
+Case CodeAfter(const char* name, const std::string& head) {
+    return Case{name, head + "x; /* c */\n", head + "x; // c\n", Setup{2}};
+}
+
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
@@ -258,29 +264,20 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("OpeningAfterAnUnclosedNameOverASplice",
               "#include \\\n<a \\\n  /*b.h // c\n// d\n*/\n", Mode(2)),
         Stays("OpeningAfterANameACrEnds", "#include <a \\\n/* b\r c\n// d\n*/\n", Mode(2)),
-        Case{"OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\nx; /* c */\n",
-             "#include \\\n<a/*b.h>\nx; // c\n", Mode(2)},
-        Case{"OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\nx; /* c */\n",
-             "%:\\\ninclude <a/*b.h>\nx; // c\n", Mode(2)},
-        Case{"OpeningInIncludedNameAfterACutWord", "#inc\\\nlu\\\nde <a/*b.h>\nx; /* c */\n",
-             "#inc\\\nlu\\\nde <a/*b.h>\nx; // c\n", Mode(2)},
+        CodeAfter("OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterACutWord", "#inc\\\nlu\\\nde <a/*b.h>\n"),
         Stays("OpeningAfterAWordCutByABlank", "#inc\\\n lude <a/*b.h>\nx; // c\n", Mode(2)),
         // A splice may cut the "/*" of a comment before the name, or the digraph "%:".
-        Case{"OpeningInIncludedNameAfterACutComment", "#include /\\\n* c */ <a/*b.h>\nx; /* d */\n",
-             "#include /\\\n* c */ <a/*b.h>\nx; // d\n", Mode(2)},
+        CodeAfter("OpeningInIncludedNameAfterACutComment", "#include /\\\n* c */ <a/*b.h>\n"),
         Stays("OpeningAfterASlashBeforeTheName", "#include /\\\n<a/*b.h>\nx; // d\n*/\n", Mode(2)),
-        Case{"OpeningInIncludedNameAfterACutDigraph", "%\\\n:include <a/*b.h>\nx; /* d */\n",
-             "%\\\n:include <a/*b.h>\nx; // d\n", Mode(2)},
+        CodeAfter("OpeningInIncludedNameAfterACutDigraph", "%\\\n:include <a/*b.h>\n"),
         // A CR ends the compiler's line, in code or in a comment: an include may follow it.
         Case{"FullWidthSpaceInIncludedNameAfterACr", "#include <a.\x81\x40h>\n",
              "\r#include <a.\x81\x40h>\n", Mode(0)},
-        Case{"OpeningInIncludedNameAfterACr", "x;\r#include <a/*b.h>\ny; /* c */\n",
-             "x;\r#include <a/*b.h>\ny; // c\n", Mode(2)},
-        Case{"OpeningInIncludedNameAfterACrInAComment",
-             "x; /* a\r */ #include <a/*b.h>\ny; /* c */\n",
-             "x; /* a\r */ #include <a/*b.h>\ny; // c\n", Mode(2)},
-        Case{"OpeningInIncludedNameAfterALongComment", "#include /* a\nb */ <a/*b.h>\nx; /* c */\n",
-             "#include /* a\nb */ <a/*b.h>\nx; // c\n", Mode(2)},
+        CodeAfter("OpeningInIncludedNameAfterACr", "x;\r#include <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterACrInAComment", "x; /* a\r */ #include <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterALongComment", "#include /* a\nb */ <a/*b.h>\n"),
         Stays("FullWidthSpaceInIncludedNameAfterTwoLongComments",
               "/* a\nb */ # /* c\nd */ include <a\x81\x40"
               "b.h>\n",
