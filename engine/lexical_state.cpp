@@ -423,17 +423,19 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     // The next CR in the line, where the compiler's line ends.
     size_t nextCr = lex.holdsCr ? text.find('\r') : std::string_view::npos;
     const auto findInclude = [&] {
-        // Most lines begin with something no directive begins with: one look tells.
+        // Most lines begin with something no directive begins with: one look tells. A splice
+        // at the end is no part of the line's text.
+        const size_t cut = std::min(n, spliceAt);
         if (include == IncludeStep::Start && next_.includeWord.empty()) {
             size_t at = i;
-            while (at < n && (text[at] == ' ' || text[at] == '\t'))
+            while (at < cut && (text[at] == ' ' || text[at] == '\t'))
                 ++at;
-            char c = at < n ? text[at] : '#';
+            char c = at < cut ? text[at] : '#';
             if (c == '#') { // a directive: only a word in "i" may be an include
                 do
                     ++at;
-                while (at < n && (text[at] == ' ' || text[at] == '\t'));
-                c = at < n && text[at] >= 'a' && text[at] <= 'z' && text[at] != 'i' ? 'a' : '#';
+                while (at < cut && (text[at] == ' ' || text[at] == '\t'));
+                c = at < cut && text[at] >= 'a' && text[at] <= 'z' && text[at] != 'i' ? 'a' : '#';
             }
             if (c != '#' && c != '%' && c != '/' && c != space[0] &&
                 !IsBlank(static_cast<unsigned char>(c)) && c != '\r') {
@@ -442,8 +444,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 return;
             }
         }
-        const IncludeScan scan = ScanInclude(text.substr(0, std::min(n, spliceAt)), i, include,
-                                             space, lex.endsInSplice, next_.includeWord);
+        const IncludeScan scan = ScanInclude(text.substr(0, cut), i, include, space,
+                                             lex.endsInSplice, next_.includeWord);
         looked = scan.looked;
         include = scan.step;
         if (include == IncludeStep::Name) {

@@ -266,6 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("OpeningAfterANameACrEnds", "#include <a \\\n/* b\r c\n// d\n*/\n", Mode(2)),
         CodeAfter("OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\n"),
         CodeAfter("OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterASpliceAlone", "\\\n#include <a/*b.h>\n"),
         CodeAfter("OpeningInIncludedNameAfterACutWord", "#inc\\\nlu\\\nde <a/*b.h>\n"),
         Stays("OpeningAfterAWordCutByABlank", "#inc\\\n lude <a/*b.h>\nx; // c\n", Mode(2)),
         // A splice may cut the "/*" of a comment before the name, or the digraph "%:".
