@@ -164,11 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string output =
         ConvertText(input, run.options, run.settings, run.file, prompter, &report);
     // The stages change nothing the compiler sees: the token check is only the net. A
-    // replacement that brings in quotes, comment marks, backslashes or (digraph) directive
-    // marks edits what the stages
-    // before it decided on; there the check alone stands, and refusing is its answer.
+    // replacement that brings in or takes away quotes, comment marks, backslashes, (digraph)
+    // directive marks, CRs (line ends to the compiler) or NULs (blanks before a splice) edits
+    // what the stages before it decided on; there the check alone stands, and refusing is
+    // its answer.
     const auto marks = [](std::string_view text) {
-        return text.find_first_of("'\"/*\\\n#%<>:") != std::string_view::npos;
+        static constexpr std::string_view kMarks("'\"/*\\\n#%<>:\r\0", 13);
+        return text.find_first_of(kMarks) != std::string_view::npos;
     };
     const bool lexicalEdit =
         run.options.replaceOrDelete &&
