@@ -52,6 +52,17 @@ bool HoldsCr(std::string_view text) {
     return std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
+// Whether the first CR from span k's start on lies inside span k or a comment after it.
+bool CrInsideComment(std::string_view text, const LineLex& lex, size_t k) {
+    const size_t cr = text.find('\r', lex.spans[k].begin);
+    if (cr == std::string_view::npos)
+        return false;
+    for (size_t j = k; j < lex.spans.size(); ++j)
+        if (lex.spans[j].isComment() && lex.spans[j].begin < cr && cr < lex.spans[j].end)
+            return true;
+    return false;
+}
+
 bool EndsInAnySplice(std::string_view text, TextEncoding encoding) {
     return EndsInSplice(text, encoding, true) || EndsInSplice(text, encoding, false);
 }
@@ -153,11 +164,11 @@ bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& l
         if (k == closingSpan && !whole && !closingConverted)
             continue;
         // A mark split by a splice ("*\\" then "/") has a byte on another line, and a CR in
-        // the comment ends the compiler's line inside it: left as is.
-        const bool marksHere =
-            span.end >= 2 && line.compare(span.end - 2, 2, "*/") == 0 &&
-            (!whole || line.compare(span.begin, 2, "/*") == 0) &&
-            !HoldsCr(std::string_view(line).substr(span.begin, span.end - span.begin));
+        // the comment, or in one after it, ends the compiler's line inside what the line
+        // comment would take: left as is.
+        const bool marksHere = span.end >= 2 && line.compare(span.end - 2, 2, "*/") == 0 &&
+                               (!whole || line.compare(span.begin, 2, "/*") == 0) &&
+                               !CrInsideComment(line, lex, k);
         if (!marksHere || !OnlyCommentsAfter(line, lex, k)) {
             if (whole || !marksHere)
                 ++state.commentsLeft;

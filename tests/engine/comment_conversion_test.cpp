@@ -219,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A backslash before a CR splices there: the splice after it joins the "*" before
         // that backslash with the next line's "/".
         Stays("SplicedLineCommentEndsAtACr", "x = a /\\\n/ c\ry; /* d\n// e\n*/\n", Mode(2)),
+        Stays("CommentBeforeOneACrRunsThrough", "/**//*\r*/\n", Mode(1)),
         Stays("CloseSplicedOverACr", "/* a *\\\r\\\n/ x;\ns = \"\x81\x40\";\n", Mode(0)),
         Stays("SecondByteBackslashBeforeACr", "x; // \x95\x5C\ry; /* a\n// b\n*/\n", Mode(2)),
         // gcc takes a NUL for a blank: a backslash before one splices all the same.
