@@ -37,9 +37,9 @@ bool CrInLeadingBlanks(std::string_view raw) {
 // Whether raw ends in a backslash (a byte 0x5C, for the byte reading too) and blanks that hold
 // a CR.
 bool BackslashBeforeCrInTrailingBlanks(std::string_view raw) {
-    size_t end = TrimmedEnd(raw, 0);
     // NULs are blanks to the compiler, though trimming keeps them.
-    while (end > 0 && raw[end - 1] == '\0')
+    size_t end = raw.size();
+    while (end > 0 && (IsTrimBlank(raw[end - 1]) || raw[end - 1] == '\0'))
         --end;
     return end > 0 && raw[end - 1] == '\\' &&
            std::memchr(raw.data() + end, '\r', raw.size() - end) != nullptr;

@@ -44,6 +44,8 @@ TEST(LineEnds, WritesTheChosenLineEnds) {
          "#define A 1 \\\r\r\ny;\n"},
         {"lf after nuls and a spliced cr", LineEnds::Lf, std::string("x \\\0\r\r\ny\n", 9),
          std::string("x \\\0\r\r\ny\n", 9)},
+        {"lf after a tab, a nul and a spliced cr", LineEnds::Lf,
+         std::string("x \\\t\0\r\r\ny\n", 10), std::string("x \\\t\0\r\r\ny\n", 10)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Convert(c.input, plain, c.ends)) << c.name;
