@@ -112,14 +112,6 @@ size_t LineCommentEnd(std::string_view text, size_t from, TextEncoding encoding)
     return text.size();
 }
 
-// Whether a CR in text[from, to) ends a compiler line: no backslash before it splices it.
-bool UnsplicedCr(std::string_view text, size_t from, size_t to, TextEncoding encoding) {
-    for (size_t at = from; (at = text.find('\r', at)) < to; ++at)
-        if (!EndsInSplice(text.substr(0, at), encoding, false))
-            return true;
-    return false;
-}
-
 // Where the first "*/" at from or after begins, or npos. It looks for the "/", which is rarer
 // in a comment than the "*" (rulers of stars).
 size_t CommentEnd(std::string_view text, size_t from) {
@@ -556,11 +548,6 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         case LexKind::BlockComment: {
             // "*" and "/" are never second bytes: a byte search is safe in both encodings.
             size_t close = CommentEnd(text, i);
-            // A CR in the comment begins a compiler line: a directive may follow the comment.
-            if (lex.holdsCr && UnsplicedCr(text, i, std::min(close, n), encoding)) {
-                include = IncludeStep::Start;
-                next_.includeWord.clear();
-            }
             if (close == std::string_view::npos) {
                 i = n;
             } else {

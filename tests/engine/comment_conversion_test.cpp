@@ -278,7 +278,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"FullWidthSpaceInIncludedNameAfterACr", "#include <a.\x81\x40h>\n",
              "\r#include <a.\x81\x40h>\n", Mode(0)},
         CodeAfter("OpeningInIncludedNameAfterACr", "x;\r#include <a/*b.h>\n"),
-        CodeAfter("OpeningInIncludedNameAfterACrInAComment", "x; /* a\r */ #include <a/*b.h>\n"),
+        // A line end inside a comment starts no directive: after code, "#" is no directive
+        // there; after "#", the directive goes on.
+        Stays("OpeningAfterAHashThatACommentWithACrFollows",
+              "x; /* a\r */ #include <a/*b.h>\ny; // c\n*/\n", Mode(2)),
+        CodeAfter("OpeningInIncludedNameAfterACommentWithACr", "#/* a\r b\n*/include <a/*b.h>\n"),
         CodeAfter("OpeningInIncludedNameAfterALongComment", "#include /* a\nb */ <a/*b.h>\n"),
         Stays("FullWidthSpaceInIncludedNameAfterTwoLongComments",
               "/* a\nb */ # /* c\nd */ include <a\x81\x40"
