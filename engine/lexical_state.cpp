@@ -137,36 +137,58 @@ size_t HighCharacter(std::string_view text, size_t i, TextEncoding encoding, boo
     return width;
 }
 
-// In C++, a quote inside a pp-number (1'000) separates digits.
-// floor: where the code the quote stands in begins (after the last comment or literal).
-bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEncoding encoding) {
-    // What follows must be a letter, a digit or "_": a double-byte character after the quote
-    // makes it a character literal, as a compiler reading code page 932 takes it.
-    const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
-    if (after >= 0x80 || !IsWordByte(after))
-        return false;
-    // The run of identifier and number characters the quote ends, found from floor on: a
-    // double-byte character belongs to it, so only a forward walk can tell where it begins.
-    size_t begin = quote;
-    for (size_t i = floor; i < quote;) {
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The identifier or number that ends at end, walked from floor (where the code it stands in
+// begins): a double-byte character belongs to it, so only a forward walk can tell where it
+// begins. At the line's start it goes on the token a splice cut (carried).
+struct WordRun {
+    bool found = false;
+    size_t begin = 0;
+    bool number = false;  // a pp-number: "." and a digit separator go on in it
+    bool carried = false; // it began before the splice
+};
+WordRun WordRunAt(std::string_view text, size_t end, size_t floor, TextEncoding encoding,
+                  SplicedWord::Kind carried) {
+    WordRun run;
+    if (floor == 0 && carried != SplicedWord::None)
+        run = {true, 0, carried == SplicedWord::Number, true};
+    for (size_t i = floor; i < end;) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         bool word = true;
         size_t width = 1;
         if (c >= 0x80)
             width = HighCharacter(text, i, encoding, &word);
         else
-            word = IsWordByte(c) || c == '$' || c == '.' || c == '\'';
-        if (!word)
-            begin = quote;
-        else if (begin == quote)
-            begin = i;
+            word = IsWordByte(c) || c == '$';
+        if (word) {
+            if (!run.found)
+                run = {true, i, IsDigit(static_cast<char>(c)), false};
+        } else if (run.found && run.number && (c == '.' || c == '\'')) {
+            // goes on in the number
+        } else if (c == '.' && i + 1 < end && IsDigit(text[i + 1])) {
+            run = {true, i, true, false};
+        } else {
+            run = {};
+        }
         i += width;
     }
-    if (begin == quote)
+    return run;
+}
+
+// In C++, a quote inside a pp-number (1'000) separates digits. floor: where the code the
+// quote stands in begins (after the last comment or literal); word: the token a splice cut
+// before the line.
+bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
+                      const SplicedWord& word) {
+    // What follows must be a letter, a digit or "_": a double-byte character after the quote
+    // makes it a character literal, as a compiler reading code page 932 takes it.
+    const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
+    if (after >= 0x80 || !IsWordByte(after))
         return false;
-    const char first = text[begin];
-    return (first >= '0' && first <= '9') ||
-           (first == '.' && begin + 1 < quote && text[begin + 1] >= '0' && text[begin + 1] <= '9');
+    return WordRunAt(text, quote, floor, encoding, word.kind).number;
 }
 
 // In C++, R"delim( opens a raw string when R (after L, u, U or u8) starts a token. Returns
@@ -189,17 +211,28 @@ bool StartsToken(std::string_view text, size_t at, size_t floor, TextEncoding en
 }
 
 size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
-                       std::string& closing) {
-    if (quote == 0 || text[quote - 1] != 'R')
-        return std::string_view::npos;
-    size_t begin = quote - 1;
-    if (begin >= 2 && text[begin - 2] == 'u' && text[begin - 1] == '8')
-        begin -= 2;
-    else if (begin >= 1 &&
-             (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
-        begin -= 1;
-    if (begin < floor || !StartsToken(text, begin, floor, encoding))
-        return std::string_view::npos;
+                       const SplicedWord& word, std::string& closing) {
+    size_t begin = 0;
+    if (WordRunAt(text, quote, floor, encoding, word.kind).carried) {
+        // The prefix began before a splice: the whole of it must be one.
+        if (word.kind == SplicedWord::Number)
+            return std::string_view::npos;
+        std::string prefix(word.text);
+        prefix.append(text.substr(0, quote));
+        if (prefix != "R" && prefix != "LR" && prefix != "uR" && prefix != "UR" && prefix != "u8R")
+            return std::string_view::npos;
+    } else {
+        if (quote == 0 || text[quote - 1] != 'R')
+            return std::string_view::npos;
+        begin = quote - 1;
+        if (begin >= 2 && text[begin - 2] == 'u' && text[begin - 1] == '8')
+            begin -= 2;
+        else if (begin >= 1 &&
+                 (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
+            begin -= 1;
+        if (begin < floor || !StartsToken(text, begin, floor, encoding))
+            return std::string_view::npos;
+    }
     size_t paren = quote + 1;
     while (paren < text.size() && paren - quote - 1 <= 16) {
         const char c = text[paren];
@@ -519,9 +552,9 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 }
             } else if (c == '"') {
                 const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
-                size_t begin = options_.cpp
-                                   ? RawStringPrefix(text, i, floor, encoding, next_.rawDelimiter)
-                                   : std::string_view::npos;
+                size_t begin = options_.cpp ? RawStringPrefix(text, i, floor, encoding, carry_.word,
+                                                              next_.rawDelimiter)
+                                            : std::string_view::npos;
                 if (begin != std::string_view::npos) {
                     lex.spans.push_back(
                         {static_cast<uint32_t>(begin), 0, LexKind::RawString, true, false});
@@ -535,7 +568,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 }
             } else { // a single quote
                 const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
-                if (options_.cpp && IsDigitSeparator(text, i, floor, encoding)) {
+                if (options_.cpp && IsDigitSeparator(text, i, floor, encoding, carry_.word)) {
                     ++i;
                 } else {
                     lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::Char, true, false});
@@ -656,6 +689,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         next_.includeStep = include;
     next_.gapBeforeSplice = false;
     next_.beforeSplice = 0;
+    next_.word.kind = SplicedWord::None;
     if (lex.endsInSplice) {
         // What the splice joins on ends before its backslash, or before the backslash of a
         // CR right before it: the compiler splices at that CR too. A CR it does not splice
@@ -680,14 +714,36 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             const bool closer = c == '/' && last && last->closesHere && last->end == end;
             next_.beforeSplice = opener || closer ? 0 : c;
             next_.gapBeforeSplice = IsBlank(static_cast<unsigned char>(c));
+            if (options_.cpp && kind == LexKind::Code)
+                spliceWord(text, end, lex.spans.empty() ? 0 : lex.spans.back().end);
         } else {
             // A line that is only a splice joins what stood before the one above.
-            if (carry_.continued)
+            if (carry_.continued) {
                 next_.beforeSplice = carry_.beforeSplice;
+                if (carry_.word.kind != SplicedWord::None)
+                    next_.word = carry_.word;
+            }
             next_.gapBeforeSplice = carry_.gapBeforeSplice || !carry_.continued;
         }
     }
     return lex;
+}
+
+void LexicalTracker::spliceWord(std::string_view text, size_t end, size_t floor) {
+    const WordRun run = WordRunAt(text, end, floor, options_.encoding, carry_.word.kind);
+    if (!run.found)
+        return;
+    SplicedWord& word = next_.word;
+    word.kind = run.number ? SplicedWord::Number : SplicedWord::Identifier;
+    if (run.number)
+        return;
+    if (run.carried)
+        word.text = carry_.word.text;
+    else
+        word.text.clear();
+    word.text.append(text.substr(run.begin, std::min(end - run.begin, SplicedWord::kLongest)));
+    if (word.text.size() > SplicedWord::kLongest)
+        word.text.resize(SplicedWord::kLongest);
 }
 
 const LineLex& LexicalTracker::rereadAsCode(std::string_view text) {
@@ -774,6 +830,8 @@ void LexicalTracker::accept() {
         carry_.includeWord = next_.includeWord;
     if (!next_.rawDelimiter.empty() || !carry_.rawDelimiter.empty())
         carry_.rawDelimiter = next_.rawDelimiter;
+    if (next_.word.kind != SplicedWord::None || carry_.word.kind != SplicedWord::None)
+        carry_.word = next_.word;
 }
 
 } // namespace srctdy

@@ -47,6 +47,17 @@ struct LineLex {
 // directive goes on over splices and over comments that span lines, the name over splices.
 enum class IncludeStep : uint8_t { None, Start, Hash, Keyword, Name };
 
+// The identifier or number a splice cuts at a line's end: in C++ it decides, on the line
+// after, whether a quote separates digits and whether a string is raw.
+struct SplicedWord {
+    enum Kind : uint8_t { None, Identifier, Number };
+    Kind kind = None;
+    std::string text; // an identifier's first bytes, kLongest at most
+
+    // Longer than any raw-string prefix ("u8R" is the longest).
+    static constexpr size_t kLongest = 4;
+};
+
 struct LexOptions {
     TextEncoding encoding = TextEncoding::Cp932;
     bool cpp = false; // raw strings and digit separators
@@ -107,11 +118,14 @@ private:
         std::string heldName;     // of a <name> over splices: its text so far, without them
         std::string includeWord;  // the start of a directive's word that a splice cut
         std::string rawDelimiter; // of an open raw string: ")delim\""
+        SplicedWord word;         // C++: the token the splice cuts
     };
 
     // The longest <name> text held over splices: past it, the name is taken for none.
     static constexpr size_t kLongestHeldName = 64 * 1024;
 
+    // Notes the identifier or number that ends at text[end], a splice's backslash.
+    void spliceWord(std::string_view text, size_t end, size_t floor);
     // For a line that shows a <name> going on from the lines before to be none.
     const LineLex& rereadAsCode(std::string_view text);
 

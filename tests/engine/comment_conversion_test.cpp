@@ -423,6 +423,18 @@ INSTANTIATE_TEST_SUITE_P(
               Setup{0, false, false, false, false, "f.cpp"}),
         Case{"NoRawStringAfterDollar", "x = $R\"(a\n  y;\n", "x = $R\"(a\n\x81\x40y;\n",
              Setup{0, false, false, false, false, "f.cpp"}},
+        // A splice joins the token before it to the one after: N then 0x1 is a name, 1 then
+        // '000 a number; a "." ends a name, and a number may begin with it.
+        Stays("SplicedNameTakesNoSeparator", "a = N\\\n0x1'F /* \x81\x40 */\n",
+              Setup{0, false, false, false, false, "f.cpp"}),
+        Case{"SplicedNumberTakesASeparator", "b = 1\\\n\\\n'000 /*    */;\n",
+             "b = 1\\\n\\\n'000 /* \x81\x40 */;\n", Setup{0, false, false, false, false, "f.cpp"}},
+        Case{"NumberAfterANameAndADot", "e = x.5'0 /*    */;\n", "e = x.5'0 /* \x81\x40 */;\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
+        Stays("RawPrefixOverASplice", "s = u\\\n8R\"(a\n\x81\x40\n)\";\n",
+              Setup{0, false, false, false, false, "f.cpp"}),
+        Case{"NameOverASpliceIsNoRawPrefix", "s = x\\\nR\"(a\ny  ;\n",
+             "s = x\\\nR\"(a\ny\x81\x40;\n", Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitsAfterUtf8WideSpaceAreANumber", "c =  1'5  ;\n",
              "c =\xE3\x80\x80"
              "1'5\xE3\x80\x80;\n",
