@@ -619,6 +619,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 if (c == '\r') {
                     // The compiler's line ends here: so does the open literal.
                     closed = true;
+                    open->cutByCr = true;
                     break;
                 }
                 if (c == '\\' && !headerName) {

@@ -22,6 +22,7 @@ struct LexSpan {
     LexKind kind = LexKind::Code;
     bool opensHere = false;  // its opening delimiter is on this line
     bool closesHere = false; // its closing delimiter is on this line
+    bool cutByCr = false;    // a literal a CR ended unclosed (the compiler's line ends there)
     bool isComment() const { return kind == LexKind::BlockComment || kind == LexKind::LineComment; }
 };
 

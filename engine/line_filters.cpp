@@ -45,6 +45,17 @@ bool BackslashBeforeCrInTrailingBlanks(std::string_view raw) {
            std::memchr(raw.data() + end, '\r', raw.size() - end) != nullptr;
 }
 
+// Whether the line's last literal is one a CR ended unclosed, with only blanks after it: its
+// trailing blanks are its text, as they are where the line ends it.
+bool LiteralCutByCrBeforeTrailingBlanks(const LineLex& lex, std::string_view raw) {
+    if (!lex.holdsCr || lex.spans.empty() || !lex.spans.back().cutByCr)
+        return false;
+    for (size_t i = lex.spans.back().end; i < raw.size(); ++i)
+        if (!IsTrimBlank(raw[i]))
+            return false;
+    return true;
+}
+
 // Each full-width space (81 40, or U+3000 in UTF-8) becomes two ASCII spaces, except inside a
 // string or character literal, where it is part of the program's text. Most lines hold no byte
 // that can begin one and are passed over by one memchr. shift: where line begins in rawLine.
@@ -173,12 +184,13 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
         inLiteral || (lex.continued && lex.start == LexKind::Code && !lex.gapBeforeSplice) ||
         (lex.continued && lex.start == LexKind::BlockComment && lex.beforeSplice == '*') ||
         ((lex.continued || lex.byteContinued) && CrInLeadingBlanks(state.rawLine));
-    // Trailing blanks of an unclosed literal, or inside a raw string, are its text. After a
-    // splice's backslash a CR is where the compiler splices (it ends a line as an LF does):
-    // taking it away would splice at the LF instead, onto the next line.
+    // Trailing blanks of an unclosed literal (a CR may end it), or inside a raw string, are its
+    // text. After a splice's backslash a CR is where the compiler splices (it ends a line as an
+    // LF does): taking it away would splice at the LF instead, onto the next line.
     const bool keepTrailing = lex.end == LexKind::RawString ||
                               (lex.endsInOpenLiteral && !lex.endsInSplice) ||
-                              BackslashBeforeCrInTrailingBlanks(state.rawLine);
+                              BackslashBeforeCrInTrailingBlanks(state.rawLine) ||
+                              LiteralCutByCrBeforeTrailingBlanks(lex, state.rawLine);
     // An empty line that a splice joins to the line before, or inside a raw string, is part
     // of it: dropping it would pull the next line in.
     const bool droppable = !lex.continued && !lex.byteContinued && !inLiteral;

@@ -457,6 +457,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
              Mode(0)},
         Stays("UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", Mode(0)),
+        // A CR ends an unclosed literal as the line's end does.
+        Stays("UnclosedLiteralsACrEndsKeepTheirBlanks", "s = \"abc  \r\r\nc = 'ab \t\r \nx;\n",
+              Mode(0)),
         // A CR inside a line is the compiler's line end: after a backslash it is where the
         // splice is, so the blanks there stay, and so does the line after it.
         Case{"CarriageReturnAfterBackslashSplices", "s = \"a\\\r \nb\";\n",
