@@ -154,6 +154,32 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"#include", "<a b.h>"}), kC, true, 0},
         GuardCase{"QuotedHeaderNameKnowsNoEscape", Lf({"#include \"a\\\" /* b */"}),
                   Lf({"#include \"a\\\" // b"}), kC, true, 0},
+        // Only an include takes a header name: in a #define "<" is an operator.
+        GuardCase{"NoHeaderNameInADefine", Lf({"#define A <a  b>"}), Lf({"#define A <a b>"}), kC,
+                  true, 0},
+        // An odd run of lead bytes takes the backslash: no splice in the character reading.
+        GuardCase{"BackslashAfterThreeLeadBytesIsNoSplice", Lf({"#define A \x95\x95\x95\\", "x"}),
+                  Lf({"#define A \x95\x95\x95\\", "  x"}), kC, true, 0},
+        // A line comment spliced on, its blanks after the backslash kept in the written text.
+        GuardCase{"LineCommentSplicedOnPastBlanks", Lf({"a;", "// c \\ ", "x;"}),
+                  Lf({"a;", "// c \\ ", "y;"}), kC, true, 0},
+        // Past the quick way's 64 bytes: the CR still opens a comment that takes the next line.
+        GuardCase{"CrOpensACommentAfterALongLine",
+                  Lf({"a;", "x; // " + std::string(64, 'a') + "\r/* open", "b; */"}),
+                  Lf({"a;", "x; // " + std::string(64, 'a') + "\r/* open", "c; */"}), kC, true, 0},
+        // An escape takes a whole character: the quote after the 0x5C of its second byte closes.
+        GuardCase{"EscapedHyoClosesTheString", Lf({"s = \"\\" + kHyo + "\";   t;"}),
+                  Lf({"s = \"\\" + kHyo + "\"; t;"}), kC, true, 0},
+        GuardCase{"WideSpaceBeforeParenIsSpace", Lf({"#define F (x) x"}),
+                  Lf({"#define F" + kWide + "(x) x"}), kC, true, 0},
+        // A blank in the delimiter makes no raw string: the next line is code, trimmed.
+        GuardCase{"BlankInRawDelimiter", Lf({"s = R\" (", "  x"}), Lf({"s = R\" (", "x"}), kCpp,
+                  true, 0},
+        GuardCase{"LeadByteFirstOnTheLineTakesTheBackslash", Lf({"\x95\\", "x"}),
+                  Lf({"\x95\\", "  x"}), kC, true, 0},
+        // A "#" alone ends its directive: "include" on the next line names no header.
+        GuardCase{"HashAloneLeavesNoSteps", Lf({"#", "include <a  b.h>"}),
+                  Lf({"#", "include <a b.h>"}), kC, true, 0},
         GuardCase{"HeaderNameIndented", Lf({"  #  include <a b.h>"}), Lf({"#include <a b.h>"}), kC,
                   true, 0},
         GuardCase{"BlankRunsBetweenTokens", Lf({"#define A  (1 +  2) // x"}),
@@ -165,7 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"#define M(a) \\", "\tf(a); \\", "\t\tg(a)"}), kC, true, 0},
         GuardCase{"ObjectLikeDefineContinued", Lf({"#define F \\", "(x) x"}),
                   Lf({"#define F \\", "  (x) x"}), kC, true, 0},
-        GuardCase{"CrLf", "a;\r\n\r\nb;\r\n", "a;\nb;", kC, true, 0}));
+        GuardCase{"CrLf", "a;\r\n\r\nb;\r\n", "a;\nb;", kC, true, 0},
+        GuardCase{"CrLfAfterSplice", "#define A \\\r\n1\r\n\r\n", Lf({"#define A \\", "1"}), kC,
+                  true, 0}));
 
 // Lead byte edges: "L\" is one character when L is a lead byte, so the quote closes the string
 // and the blanks after it are free; otherwise \" is an escape and the blanks lie in a string.
@@ -183,8 +211,8 @@ std::vector<GuardCase> LeadByteRows() {
     // Second byte edges: a blank put between 0x88 and B splits a character only when they
     // were one.
     static const std::vector<std::pair<unsigned char, const char*>> seconds = {
-        {0x3F, "Second3F"}, {0x40, "Second40"}, {0x7E, "Second7E"},
-        {0x7F, "Second7F"}, {0xFC, "SecondFC"}, {0xFD, "SecondFD"}};
+        {0x3F, "Second3F"}, {0x40, "Second40"}, {0x7E, "Second7E"}, {0x7F, "Second7F"},
+        {0x80, "Second80"}, {0xFC, "SecondFC"}, {0xFD, "SecondFD"}};
     for (auto [b, name] : seconds) {
         std::string ch(1, static_cast<char>(b));
         bool pair = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
@@ -196,6 +224,19 @@ std::vector<GuardCase> LeadByteRows() {
         {"Utf8CharacterSplit", Lf({"a = b\xC3 \xA9;"}), Lf({"a = b\xC3\xA9;"}), kUtf8, false, 1});
     rows.push_back(
         {"Utf8StrayBytesApart", Lf({"a = b\xFF \xA9;"}), Lf({"a = b\xFF\xA9;"}), kUtf8, true, 0});
+    // Bytes at the edges of a valid sequence: the wrong ones are tokens of their own.
+    for (auto [name, bytes] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"Utf8F5IsNoLead", "\xF5\x80\x80\x80"},
+             {"Utf8SurrogateIsNoCharacter", "\xED\xA0\x80"},
+             {"Utf8C0IsNoContinuation", "\xE3\x81\xC0"}})
+        rows.push_back({name, Lf({"a = b" + bytes.substr(0, 1) + " " + bytes.substr(1) + ";"}),
+                        Lf({"a = b" + bytes + ";"}), kUtf8, true, 0});
+    rows.push_back({"Utf8IdeographicCommaIsNoSpace",
+                    Lf({"a = b\xE3\x80\x81"
+                        "c;"}),
+                    Lf({"a = b \xE3\x80\x81 c;"}), kUtf8, false, 1});
+    rows.push_back(
+        {"Utf8C1IsNoLead", Lf({"a = b\xC1 \x80;"}), Lf({"a = b\xC1\x80;"}), kUtf8, true, 0});
     rows.push_back({"Utf8OverlongIsNoCharacter", Lf({"a = b\xE0 \x80\x80;"}),
                     Lf({"a = b\xE0\x80\x80;"}), kUtf8, true, 0});
     // The byte reading: a line ending in a second byte 0x5C splices as gcc reads it, so a
@@ -312,6 +353,22 @@ INSTANTIATE_TEST_SUITE_P(
         // Two lead bytes make one character: the backslash after them splices.
         GuardCase{"BackslashAfterTwoLeadBytesSplices", Lf({"#define A \x95\x95\\", "x"}),
                   Lf({"#define A \x95\x95\\", "  x"}), kC, false, 1},
+        GuardCase{"HeaderNameIsOneTokenAfterImport", Lf({"#import <a  b.h>"}),
+                  Lf({"#import <a b.h>"}), kC, false, 1},
+        GuardCase{"HeaderNameAfterASplicedInclude", Lf({"#include \\", "<a  b.h>"}),
+                  Lf({"#include \\", "<a b.h>"}), kC, false, 2},
+        // On the line after the include the quote opens a string, whose escapes count.
+        GuardCase{"QuotedNameOnlyOnTheIncludeLine", Lf({"#include", "\"a\\\" b  c\";"}),
+                  Lf({"#include", "\"a\\\" b c\";"}), kC, false, 2},
+        GuardCase{"EncodingPrefixU8", Lf({"s = u8 \"a\";"}), Lf({"s = u8\"a\";"}), kC, false, 1},
+        GuardCase{"EmptyLineAfterSpliceAtTheEndDeleted", Lf({"#define A \\"}),
+                  Lf({"#define A \\", ""}), kC, false, 1},
+        GuardCase{"DotDigitIsANumber", Lf({"x = . 5;"}), Lf({"x = .5;"}), kC, false, 1},
+        GuardCase{"SplicedLineDropped", Lf({"#define A \\", "1"}), Lf({"#define A \\", "\\", "1"}),
+                  kC, false, 3},
+        // Spliced lines carry the directive's steps on.
+        GuardCase{"DefineStepsGoOnPastSplices", Lf({"# \\", "define \\", "F (x) x"}),
+                  Lf({"# \\", "define \\", "F(x) x"}), kC, false, 3},
         GuardCase{"HeaderNameIsOneTokenAfterIncludeNext", Lf({"#include_next <a  b.h>"}),
                   Lf({"#include_next <a b.h>"}), kC, false, 1},
         // A directive's first line alike on both sides and ending inside a comment: the
@@ -357,6 +414,32 @@ TEST(TokenGuard, StreamsHeadsAndNamesInputLineBeforeInsertedOnes) {
     EXPECT_TRUE(guard.failed()); // found before the end
     EXPECT_FALSE(guard.finish());
     EXPECT_EQ(7, guard.partingLine());
+}
+
+// Pairs skipped alike after an inserted line leave the input line known before it.
+TEST(TokenGuard, NamesInputLineBeforeInsertedOnesSkippedAlike) {
+    TokenGuard guard(kC);
+    const char* const pairs[][2] = {{"a;", "a;"}, {"/* c */ b;", "b;"}, {"c;", "c;"}, {"d;", "e;"}};
+    for (size_t k = 0; k < std::size(pairs); ++k) {
+        guard.referenceLine(pairs[k][0], k == 0 ? 7 : 0);
+        guard.outputLine({}, pairs[k][1]);
+    }
+    EXPECT_FALSE(guard.finish());
+    EXPECT_EQ(7, guard.partingLine());
+}
+
+// A CR in the head ends the comment "//" opens: the text after it is code.
+TEST(TokenGuard, CrInTheHeadOrAtTheEndEndsALine) {
+    TokenGuard guard(kC);
+    guard.linePair("//\r", "x;", "x;", 1);
+    EXPECT_TRUE(guard.finish());
+    // A CR at the end ends the spliced line: the next one is a line of its own.
+    TokenGuard spliced(kC);
+    spliced.referenceLine("#define A \\\r", 1);
+    spliced.referenceLine("B", 2);
+    for (const char* line : {"#define A \\", "", "B"})
+        spliced.outputLine({}, line);
+    EXPECT_TRUE(spliced.finish());
 }
 
 TEST(TokenGuard, OutputMayLagTheReferenceByAWholeFile) {
