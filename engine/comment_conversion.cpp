@@ -67,6 +67,17 @@ bool EndsInAnySplice(std::string_view text, TextEncoding encoding) {
     return EndsInSplice(text, encoding, true) || EndsInSplice(text, encoding, false);
 }
 
+// Whether converted, an in-place edit of line, splices at a CR inside it where line does not:
+// a line comment that now ends at that CR in a backslash would take the next line in.
+bool SplicesAtACr(std::string_view converted, std::string_view line, TextEncoding encoding) {
+    for (size_t cr = converted.find('\r'); cr != std::string_view::npos;
+         cr = converted.find('\r', cr + 1))
+        if (EndsInAnySplice(converted.substr(0, cr), encoding) &&
+            !EndsInAnySplice(line.substr(0, cr), encoding))
+            return true;
+    return false;
+}
+
 // Line comments to block comments: the comment that runs to the end of the line, when it
 // neither continues onto the next line nor holds a "*/" of its own.
 bool LineToBlockComment(ConversionState& state, const LineLex& lex) {
@@ -183,9 +194,10 @@ bool CommentStage::convertBlockComments(ConversionState& state, const LineLex& l
     if (!any)
         return false;
     // A line comment that ends in a backslash, or in a double-byte character whose second
-    // byte is one, takes the next line in.
-    if (lex.endsInSplice || lex.endsInByteSplice ||
-        EndsInAnySplice(converted, state.lexOptions.encoding)) {
+    // byte is one, takes the next line in: at the line's end, or at a CR inside it.
+    const TextEncoding encoding = state.lexOptions.encoding;
+    if (lex.endsInSplice || lex.endsInByteSplice || EndsInAnySplice(converted, encoding) ||
+        (lex.holdsCr && SplicesAtACr(converted, line, encoding))) {
         ++state.commentsLeft;
         return false;
     }

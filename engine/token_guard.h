@@ -106,7 +106,7 @@ private:
     int aheadSide_ = 0;
     uint64_t matched_ = 0;   // stream bytes found equal on both sides
     size_t markStart_ = 0;   // first mark still needed
-    long lastKnownLine_ = 0; // last nonzero line of the marks dropped
+    long lastKnownLine_ = 1; // last nonzero line of the marks dropped; before any, the first
     bool failed_ = false;
     bool finished_ = false;
     long partingLine_ = 0;

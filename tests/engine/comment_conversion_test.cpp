@@ -477,6 +477,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"LineCommentAfterACr", "a;\rb; /* x */\n", "a;\rb; // x\n", Mode(2)},
         Case{"BlockCommentOverACr", "a; /* x\ry */ // z   \n", "a; /* x\ry */ /* z */\n", Mode(1)},
         Stays("HeldCommentOverACr", "/* a\nb\rc\nd */\n", Mode(1)),
+        // As a line comment it would end at the CR in a backslash, and splice.
+        Stays("LineCommentWouldEndInABackslashAtACr",
+              "/*a*//* x\\*/\r//b\n/*c*//* \x95\x5C*/\r//d\n", Mode(1)),
         Stays("HeldCommentClosingAfterACr", "/* a\nb\rc */\n", Mode(1)),
         Stays("LongLineWithACrNotSplit", WithLength("x = 1;\r", "; /* c */\n", 90), Mode(3)),
         // Old Mac files end lines with a CR alone: which full-width spaces stand in literals is

@@ -298,8 +298,9 @@ INSTANTIATE_TEST_SUITE_P(
                   Lf({"/* C:\\ */", "x;"}), kC, false, 2},
         GuardCase{"LineCommentEndingInHyo", Lf({"// " + kHyo + "   ", "x;"}),
                   Lf({"/* " + kHyo + " */", "x;"}), kC, false, 2},
+        // Where no token comes before the parting, the first line is named, never a line 0.
         GuardCase{"SplicedLineCommentToBlock", Lf({"/* a \\ */", "b"}), Lf({"// a \\", "b"}), kC,
-                  false, 0},
+                  false, 1},
         GuardCase{"BlockCommentToSplicingLineComment", Lf({"c;", "// a \\", "b"}),
                   Lf({"c;", "/* a \\ */", "b"}), kC, false, 3},
         GuardCase{"WideSpaceInString", Lf({"s = \"  \";"}), Lf({"s = \"" + kWide + "\";"}), kC,
