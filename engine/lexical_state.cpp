@@ -20,6 +20,17 @@ namespace {
 bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\0';
 }
+// Where a splice at a CR inside a line ends: text[at] is a backslash that only blanks part
+// from a CR. The compiler splices there before it reads escapes. npos where it is none.
+size_t SpliceAtCrEnd(std::string_view text, size_t at) {
+    if (text[at] != '\\')
+        return std::string_view::npos;
+    size_t k = at + 1;
+    while (k < text.size() && IsBlank(static_cast<unsigned char>(text[k])))
+        ++k;
+    return k < text.size() && text[k] == '\r' ? k + 1 : std::string_view::npos;
+}
+
 // Where text ends without its trailing blanks.
 size_t EndWithoutBlanks(std::string_view text) {
     size_t end = text.size();
@@ -622,13 +633,28 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                     open->cutByCr = true;
                     break;
                 }
+                if (c == '\\' && lex.holdsCr) {
+                    // A splice at a CR goes before escapes: the literal goes on after it.
+                    const size_t after = SpliceAtCrEnd(text, i);
+                    if (after != std::string_view::npos) {
+                        i = after;
+                        continue;
+                    }
+                }
                 if (c == '\\' && !headerName) {
-                    if (i + 1 == spliceAt) {
+                    // What the backslash escapes comes after any splices that follow it.
+                    size_t escaped = i + 1;
+                    for (size_t after;
+                         lex.holdsCr && escaped < n &&
+                         (after = SpliceAtCrEnd(text, escaped)) != std::string_view::npos;)
+                        escaped = after;
+                    if (escaped == spliceAt) {
                         next_.escapePending = true;
                         i = n;
                         break;
                     }
-                    i = std::min(n, i + 1 + (i + 1 < n ? CharWidth(text, i + 1, encoding) : 0));
+                    i = std::min(n,
+                                 escaped + (escaped < n ? CharWidth(text, escaped, encoding) : 0));
                     continue;
                 }
                 i += CharWidth(text, i, encoding);

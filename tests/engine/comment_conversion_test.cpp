@@ -457,6 +457,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
              Mode(0)},
         Stays("UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", Mode(0)),
+        // A splice at a CR comes before escapes: the literal goes on after the CR.
+        Stays("LiteralsGoOnOverASpliceAtACr",
+              "c = U'\\\\\r/* a */a \t \ns = \"a\\  \r  b\t  \nx;\n", Mode(0)),
         // A CR ends an unclosed literal as the line's end does.
         Stays("UnclosedLiteralsACrEndsKeepTheirBlanks", "s = \"abc  \r\r\nc = 'ab \t\r \nx;\n",
               Mode(0)),
