@@ -265,6 +265,32 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("OpeningAfterAnUnclosedNameOverASplice",
               "#include \\\n<a \\\n  /*b.h // c\n// d\n*/\n", Mode(2)),
         Stays("OpeningAfterANameACrEnds", "#include <a \\\n/* b\r c\n// d\n*/\n", Mode(2)),
+        // Its text so far is read again as code from the "<" on; a ">" after a CR closes nothing.
+        Stays("OpeningInAnUnclosedNameOverTwoSplices", "#include <a/*\\\nb\\\nc\nx; // d\n*/\n",
+              Mode(2)),
+        Stays("OpeningAfterAQuoteInAnUnclosedName", "#include <a\"\\\n\" /* c\nx; // d\n*/\n",
+              Mode(2)),
+        Stays("OpeningAfterANameACrEndsBeforeItsCloser", "#include <a \\\n/* b\r> c\n// d\n*/\n",
+              Mode(2)),
+        Stays("OpeningAfterANameACrEndsOverTwoSplices",
+              "#include <a \\\n/* b\r c\\\ne;\n// d\n*/\n", Mode(2)),
+        Stays("OpeningAfterANameACrCuts", "#include <a\r/*b>\nx; // c\n*/\n", Mode(2)),
+        Stays("OpeningAfterANameACrCutsOverASplice", "#include <a\r/* b\\\n> x;\ny; // c\n*/\n",
+              Mode(2)),
+        // A name over a splice ends at its first ">", knows no escapes and ends the directive.
+        CodeAfter("OpeningInIncludedNameOverASpliceAfterAQuote", "#include <a\\\n\"/*b.h>\n"),
+        Stays("OpeningAfterANameOverASpliceEndingInABackslash",
+              "#include <a\\\n\\>/* b\nx; // c\n*/\n", Mode(2)),
+        Stays("OpeningAfterACommentAfterANameOverASplice",
+              "#include <a\\\nb> /* c */ /* d\nx; // e\n*/\n", Mode(2)),
+        // A "name" over a splice is a string: its quote, not a ">", closes it.
+        Stays("OpeningAfterAQuotedNameOverASplice", "#include \"a\\\nb\" /* c >\nx; // d\n*/\n",
+              Mode(2)),
+        // 64 KiB of a name are held over splices at the most: a longer one is read as code.
+        CodeAfter("OpeningInANameHeldAtTheLongest",
+                  "#include <" + std::string(65535, 'a') + "\\\n\\\n/*>\n"),
+        Stays("OpeningInANameHeldPastTheLongest",
+              "#include <" + std::string(65536, 'a') + "\\\n\\\n/*>\nx; // c\n*/\n", Mode(2)),
         CodeAfter("OpeningInIncludedNameAfterASplice", "#include \\\n<a/*b.h>\n"),
         CodeAfter("OpeningInIncludedNameAfterASplicedHash", "%:\\\ninclude <a/*b.h>\n"),
         CodeAfter("OpeningInIncludedNameAfterASpliceAlone", "\\\n#include <a/*b.h>\n"),
@@ -274,10 +300,20 @@ INSTANTIATE_TEST_SUITE_P(
         CodeAfter("OpeningInIncludedNameAfterACutComment", "#include /\\\n* c */ <a/*b.h>\n"),
         Stays("OpeningAfterASlashBeforeTheName", "#include /\\\n<a/*b.h>\nx; // d\n*/\n", Mode(2)),
         CodeAfter("OpeningInIncludedNameAfterACutDigraph", "%\\\n:include <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterADigraphCutTwice", "%\\\n:\\\ninclude <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterACutLongWord", "#include_\\\nnext <a/*b.h>\n"),
+        // gcc takes a NUL for white space before the "#" too.
+        CodeAfter("OpeningInIncludedNameAfterANul", std::string("\0#include <a/*b.h>\n", 19)),
         // A CR ends the compiler's line, in code or in a comment: an include may follow it.
         Case{"FullWidthSpaceInIncludedNameAfterACr", "#include <a.\x81\x40h>\n",
              "\r#include <a.\x81\x40h>\n", Mode(0)},
         CodeAfter("OpeningInIncludedNameAfterACr", "x;\r#include <a/*b.h>\n"),
+        CodeAfter("OpeningInIncludedNameAfterALineCommentACrEnds", "x; // a\r#include <a/*b.h>\n"),
+        CodeAfter("LineCommentSplicedAtACrHidesAnOpening", "x; // a\\\ry; /* b\n"),
+        // As the file reads, a second byte 0x5C splices at no CR: the include after it holds
+        // the "//", and the "/*" on the line its splice joins opens a comment.
+        Stays("OpeningAfterANameASecondByteBackslashAndACr",
+              "x = \x95\x5C\r#include <a//b.h> \\\n/* c\ny; // d\n*/\n", Mode(2)),
         // A line end inside a comment starts no directive: after code, "#" is no directive
         // there; after "#", the directive goes on.
         Stays("OpeningAfterAHashThatACommentWithACrFollows",
@@ -477,6 +513,8 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("CommentOpenedAfterALineCommentAndACr", "a; // x\r/* open\nb // y\nc */ d;\n",
               Mode(2)),
         Stays("CommentOpenedAfterALiteralAndACr", "s = \"a\r/* open\nb // y\nc */ d;\n", Mode(2)),
+        Case{"FullWidthSpaceInACommentOpenedAfterALineCommentAndACr", "a; // x\r/* s\n\"  \" */\n",
+             "a; // x\r/* s\n\"\x81\x40\" */\n", Mode(0)},
         Case{"LineCommentAfterACr", "a;\rb; /* x */\n", "a;\rb; // x\n", Mode(2)},
         Case{"BlockCommentOverACr", "a; /* x\ry */ // z   \n", "a; /* x\ry */ /* z */\n", Mode(1)},
         Stays("HeldCommentOverACr", "/* a\nb\rc\nd */\n", Mode(1)),

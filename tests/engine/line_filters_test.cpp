@@ -124,6 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Blanks after the backslash of a literal's splice are no text of the literal.
         FilterCase{"TrimTakesBlanksAfterSpliceInLiteral", Crlf({"s = \"a\\", "b\";"}),
                    Lf({"s = \"a\\  ", "b\";"}), kTrim},
+        // The lines of a <name> that never closes stay as they were, blanks and all.
+        FilterCase{"TrimKeepsTheBlanksOfANameThatNeverCloses", Crlf({"#include <a \\", "  b  "}),
+                   Lf({"#include <a \\", "  b  "}), kTrim},
         FilterCase{"DeleteEmptyDropsBlankLineOnlyWithTrim", Crlf({"a", "b"}),
                    Lf({"a", "  ", "", "b"}), With({&F::trimBlanks, &F::deleteEmptyLines})},
         FilterCase{"DeleteEmptyWithoutTrimKeepsBlanks", Crlf({"a", "  ", "b"}),
