@@ -261,6 +261,11 @@ size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEn
     return std::string_view::npos;
 }
 
+// What closes a header name that opener opens.
+char NameCloser(char opener) {
+    return opener == '<' ? '>' : '"';
+}
+
 // The start of an #include, #include_next or #import line, from step on at from: text is
 // the line without its splice. The line may begin with the digraph "%:" for "#"; blanks
 // (\v and \f too, as gcc takes them), full-width spaces (space: the file's one) and
@@ -344,14 +349,12 @@ IncludeScan ScanInclude(std::string_view text, size_t from, IncludeStep step,
         }
         if (step == IncludeStep::Keyword && (text[i] == '<' || text[i] == '"')) {
             // A CR ends the compiler's line: a name is what closes before it. A "name" knows
-            // no escapes, so "dir\" ends at its second quote; one that goes on over a splice
-            // is left to the walk, as a string.
-            const bool angled = text[i] == '<';
+            // no escapes, so "dir\" ends at its second quote, also over a splice.
             const size_t cr = text.find('\r', i + 1);
-            const size_t close = text.substr(0, cr).find(angled ? '>' : '"', i + 1);
+            const size_t close = text.substr(0, cr).find(NameCloser(text[i]), i + 1);
             if (close != std::string_view::npos)
                 return {close + 1, IncludeStep::None, i, close + 1};
-            if (angled && cr == std::string_view::npos && spliced)
+            if (cr == std::string_view::npos && spliced)
                 return {n, IncludeStep::Name, i, n};
         }
         return {from, IncludeStep::None, std::string_view::npos, i};
@@ -438,11 +441,15 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             next_.escapePending = true; // this line is the splice alone: the escape goes on
         i = spliceAt == 0 ? n : CharWidth(text, 0, encoding);
     }
-    // A <name> that went on over a splice and ends on this line neither at a ">" nor in
-    // another splice was no name: the compiler read its text as code.
+    // A name that went on over a splice and ends on this line neither at its closer nor in
+    // another splice was no name: the compiler read its text as code. The held text begins
+    // with its opener.
+    const char nameCloser = carry_.includeStep == IncludeStep::Name && !carry_.heldName.empty()
+                                ? NameCloser(carry_.heldName[0])
+                                : '>';
     if (carry_.includeStep == IncludeStep::Name) {
         const size_t cr = text.find('\r');
-        if (text.substr(0, cr).find('>') == std::string_view::npos &&
+        if (text.substr(0, cr).find(nameCloser) == std::string_view::npos &&
             (cr != std::string_view::npos || !lex.endsInSplice ||
              carry_.heldName.size() > kLongestHeldName))
             return rereadAsCode(text);
@@ -618,7 +625,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         case LexKind::String:
         case LexKind::Char: {
             // A header name ends at ">" and knows no escapes.
-            const char quote = kind == LexKind::Char ? '\'' : headerName ? '>' : '"';
+            const char quote = kind == LexKind::Char ? '\'' : headerName ? nameCloser : '"';
             bool closed = false;
             while (i < n) {
                 const char c = text[i];

@@ -286,6 +286,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A "name" over a splice is a string: its quote, not a ">", closes it.
         Stays("OpeningAfterAQuotedNameOverASplice", "#include \"a\\\nb\" /* c >\nx; // d\n*/\n",
               Mode(2)),
+        // A "name" knows no escapes over a splice either.
+        Stays("OpeningAfterAQuotedNameOverASpliceEndingInABackslash",
+              "#include \"a\\\nb\\\" /* c\n// e\n*/\n", Mode(2)),
         // 64 KiB of a name are held over splices at the most: a longer one is read as code.
         CodeAfter("OpeningInANameHeldAtTheLongest",
                   "#include <" + std::string(65535, 'a') + "\\\n\\\n/*>\n"),
