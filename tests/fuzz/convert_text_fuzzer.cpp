@@ -6,6 +6,7 @@
 // changed.
 
 #include "engine/convert_file.h"
+#include "engine/lexical_state.h"
 #include "platform/scripted_prompter.h"
 
 #include <cstdint>
@@ -172,10 +173,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static constexpr std::string_view kMarks("'\"/*\\\n#%<>:\r\0", 13);
         return text.find_first_of(kMarks) != std::string_view::npos;
     };
+    // In C++ any replacement may also join an R or a digit to a quote beside it ("R\" (" less
+    // its blank opens a raw string, past blanks trimming took): there too.
     const bool lexicalEdit =
         run.options.replaceOrDelete &&
         (marks(run.options.searchText) || marks(run.options.replaceText) ||
-         (run.options.replaceText == "%filename%" && marks(run.file.nameOnly)));
+         (run.options.replaceText == "%filename%" && marks(run.file.nameOnly)) ||
+         IsCppFileName(run.file.nameOnly));
     if (report.guardFailed && !lexicalEdit) {
         std::fprintf(stderr, "they part at input line %ld\n", report.partingLine);
         Fail("the conversion changed the tokens", input, {}, output);
