@@ -31,6 +31,15 @@ size_t SpliceAtCrEnd(std::string_view text, size_t at) {
     return k < text.size() && text[k] == '\r' ? k + 1 : std::string_view::npos;
 }
 
+// Where the byte after text[at] stands once the splices at CRs right after it are taken out.
+size_t PastCrSplices(std::string_view text, size_t at) {
+    size_t next = at + 1;
+    for (size_t after;
+         next < text.size() && (after = SpliceAtCrEnd(text, next)) != std::string_view::npos;)
+        next = after;
+    return next;
+}
+
 // Where text ends without its trailing blanks.
 size_t EndWithoutBlanks(std::string_view text) {
     size_t end = text.size();
@@ -130,6 +139,17 @@ size_t CommentEnd(std::string_view text, size_t from) {
          at = text.find('/', at + 1))
         if (text[at - 1] == '*')
             return at - 1;
+    return std::string_view::npos;
+}
+
+// CommentEnd for a line that holds a CR: splices at CRs may stand between the "*" and the "/".
+size_t CommentEndOverCrSplices(std::string_view text, size_t from) {
+    for (size_t at = text.find('*', from); at != std::string_view::npos;
+         at = text.find('*', at + 1)) {
+        const size_t next = PastCrSplices(text, at);
+        if (next < text.size() && text[next] == '/')
+            return at;
+    }
     return std::string_view::npos;
 }
 
@@ -553,14 +573,16 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 break;
             const char c = text[i];
             if (c == '/') {
-                const char next = i + 1 < n ? text[i + 1] : '\0';
+                // A splice at a CR may stand inside the mark.
+                const size_t second = lex.holdsCr ? PastCrSplices(text, i) : i + 1;
+                const char next = second < n ? text[second] : '\0';
                 if (next == '*') {
                     lex.spans.push_back(
                         {static_cast<uint32_t>(i), 0, LexKind::BlockComment, true, false});
                     kind = LexKind::BlockComment;
-                    i += 2;
+                    i = second + 1;
                 } else if (next == '/') {
-                    const size_t end = LineCommentEnd(text, i + 2, encoding);
+                    const size_t end = LineCommentEnd(text, second + 1, encoding);
                     lex.spans.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(end),
                                          LexKind::LineComment, true, true});
                     kind = end < n ? LexKind::Code : LexKind::LineComment;
@@ -598,11 +620,12 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         }
         case LexKind::BlockComment: {
             // "*" and "/" are never second bytes: a byte search is safe in both encodings.
-            size_t close = CommentEnd(text, i);
+            const size_t close =
+                lex.holdsCr ? CommentEndOverCrSplices(text, i) : CommentEnd(text, i);
             if (close == std::string_view::npos) {
                 i = n;
             } else {
-                i = close + 2;
+                i = lex.holdsCr ? PastCrSplices(text, close) + 1 : close + 2;
                 open->end = static_cast<uint32_t>(i);
                 open->closesHere = true;
                 kind = LexKind::Code;

@@ -496,6 +496,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnclosedStringKeepsItsTrailingBlanks", "s = \"abc  \nx;\n", "s = \"abc  \nx;\n",
              Mode(0)},
         Stays("UnclosedCharKeepsItsTrailingBlanks", "c = 'ab  \nx;\n", Mode(0)),
+        // A splice at a CR may stand inside a comment mark: "/", CR splice, "*" opens one.
+        Case{"CommentOpenedOverASpliceAtACr", "a; /\\\r* b\nx \" */ d;\n",
+             "a; /\\\r* b\nx \" */ d;   \n", Mode(0)},
+        Case{"LineCommentOverASpliceAtACr", "a; /\\\r/ b \"\n", "a; /\\\r/ b \"  \n", Mode(0)},
+        Stays("CommentClosedOverASpliceAtACr", "/* a *\\\r/ x \"  \n", Mode(0)),
+        Stays("CommentClosedOverASpliceAtACrThenALineCommentSpliced", "/*{*\\\r//\\\n/\n",
+              Indented(0)),
         // A splice at a CR comes before escapes: the literal goes on after the CR.
         Stays("LiteralsGoOnOverASpliceAtACr",
               "c = U'\\\\\r/* a */a \t \ns = \"a\\  \r  b\t  \nx;\n", Mode(0)),
