@@ -201,8 +201,10 @@ def tokens(path):
             gap = True
             solPending = solPending or sol
             continue
+        # gcc reads CR LF as one line end, inside a raw string too
+        spelling = spelling.replace(b'\r\n', b'\n')
         if kind == b'unknown':  # an unclosed literal: to its line's end, whatever that is
-            spelling = spelling.replace(b'\r\n', b'\n').rstrip(b'\r\n')
+            spelling = spelling.rstrip(b'\r\n')
         sol = sol or solPending
         solPending = False
         # (kind, spelling, first on its line, white space before it)
