@@ -222,48 +222,26 @@ bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEnc
     return WordRunAt(text, quote, floor, encoding, word.kind).number;
 }
 
-// In C++, R"delim( opens a raw string when R (after L, u, U or u8) starts a token. Returns
-// the offset of the prefix and fills the closing sequence, or npos.
-// Whether a token starts at text[at] in the code that begins at floor: at is the start of a
-// character there, and the character before it (if any) cannot stand in an identifier.
-bool StartsToken(std::string_view text, size_t at, size_t floor, TextEncoding encoding) {
-    bool wordBefore = false;
-    size_t i = floor;
-    while (i < at) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t width = 1;
-        if (c >= 0x80)
-            width = HighCharacter(text, i, encoding, &wordBefore);
-        else
-            wordBefore = IsWordByte(c) || c == '$';
-        i += width;
-    }
-    return i == at && !wordBefore;
+bool IsRawStringPrefix(std::string_view prefix) {
+    return prefix == "R" || prefix == "LR" || prefix == "uR" || prefix == "UR" || prefix == "u8R";
 }
 
+// In C++, R"delim( opens a raw string when the name before the quote is R, LR, uR, UR or u8R,
+// all of it: one a splice cut (word) too. Returns the offset of the prefix and fills the
+// closing sequence, or npos.
 size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
                        const SplicedWord& word, std::string& closing) {
-    size_t begin = 0;
-    if (WordRunAt(text, quote, floor, encoding, word.kind).carried) {
-        // The prefix began before a splice: the whole of it must be one.
-        if (word.kind == SplicedWord::Number)
-            return std::string_view::npos;
-        std::string prefix(word.text);
-        prefix.append(text.substr(0, quote));
-        if (prefix != "R" && prefix != "LR" && prefix != "uR" && prefix != "UR" && prefix != "u8R")
-            return std::string_view::npos;
-    } else {
-        if (quote == 0 || text[quote - 1] != 'R')
-            return std::string_view::npos;
-        begin = quote - 1;
-        if (begin >= 2 && text[begin - 2] == 'u' && text[begin - 1] == '8')
-            begin -= 2;
-        else if (begin >= 1 &&
-                 (text[begin - 1] == 'L' || text[begin - 1] == 'u' || text[begin - 1] == 'U'))
-            begin -= 1;
-        if (begin < floor || !StartsToken(text, begin, floor, encoding))
-            return std::string_view::npos;
-    }
+    // Most quotes stand after no R: one look tells.
+    const bool afterR = quote > floor && text[quote - 1] == 'R';
+    if (!afterR && !(quote == 0 && word.kind == SplicedWord::Identifier))
+        return std::string_view::npos;
+    const WordRun run = WordRunAt(text, quote, floor, encoding, word.kind);
+    if (!run.found || run.number)
+        return std::string_view::npos;
+    const std::string_view here = text.substr(run.begin, quote - run.begin);
+    if (run.carried ? !IsRawStringPrefix(word.text + std::string(here)) : !IsRawStringPrefix(here))
+        return std::string_view::npos;
+    const size_t begin = run.begin;
     size_t paren = quote + 1;
     while (paren < text.size() && paren - quote - 1 <= 16) {
         const char c = text[paren];
@@ -673,11 +651,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 }
                 if (c == '\\' && !headerName) {
                     // What the backslash escapes comes after any splices that follow it.
-                    size_t escaped = i + 1;
-                    for (size_t after;
-                         lex.holdsCr && escaped < n &&
-                         (after = SpliceAtCrEnd(text, escaped)) != std::string_view::npos;)
-                        escaped = after;
+                    const size_t escaped = lex.holdsCr ? PastCrSplices(text, i) : i + 1;
                     if (escaped == spliceAt) {
                         next_.escapePending = true;
                         i = n;

@@ -472,6 +472,8 @@ INSTANTIATE_TEST_SUITE_P(
              Setup{0, false, false, false, false, "f.cpp"}},
         Stays("RawPrefixOverASplice", "s = u\\\n8R\"(a\n\x81\x40\n)\";\n",
               Setup{0, false, false, false, false, "f.cpp"}),
+        Case{"NumberBeforeRIsNoRawPrefix", "s = 1.R\"(a\n  ;\n", "s = 1.R\"(a\n\x81\x40;\n",
+             Setup{0, false, false, false, false, "f.cpp"}},
         Case{"NameOverASpliceIsNoRawPrefix", "s = x\\\nR\"(a\ny  ;\n",
              "s = x\\\nR\"(a\ny\x81\x40;\n", Setup{0, false, false, false, false, "f.cpp"}},
         Case{"DigitsAfterUtf8WideSpaceAreANumber", "c =  1'5  ;\n",
