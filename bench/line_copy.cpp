@@ -120,10 +120,11 @@ private:
 // the cheapest way a tidy has to see its lines.
 //
 // With Track, the tidy knows where each line begins, lexically: in code, in a block comment,
-// or in a literal or line comment that a splice continued. Each line with a marked byte is
-// walked from mark to mark, mostly on bits the same pass finds. Braces then move the level as
-// the engine's indentation has them (every line but a directive, which stands at the margin),
-// and a line that goes on a literal is written as it stands.
+// or in a literal or line comment that a splice continued. The walk goes from mark to mark
+// on bits the same pass finds, over the window and not line by line: a line without a mark,
+// begun in code, costs it one test. Braces then move the level as the engine's indentation
+// has them (every line but a directive, which stands at the margin), and a line that goes on
+// a literal is written as it stands.
 template <bool Track> class TidyCopier {
 public:
     TidyCopier() : in_(kReadSize + kSlack), out_(new char[kWriteAt + kLongest + kSlack]) {}
@@ -134,7 +135,7 @@ public:
         size_ = 0;
         depth_ = 0;
         state_ = kCode;
-        cur_ = prev_ = Marks{};
+        startState_ = kCode;
         size_t have = 0;
         for (bool end = false; !end;) {
             if (have + kSlack >= in_.size())
@@ -161,6 +162,10 @@ private:
     static constexpr size_t kLongest = 4096; // longer output lines go to the file directly
     static constexpr int kMostLevels = 1024; // a level count gone astray writes no megabytes
 
+    struct Marks {
+        uint64_t slash = 0, quote = 0, apostrophe = 0, backslash = 0;
+    };
+
     // Writes the lines of p[0, size) that end in an LF; returns the bytes they take.
     size_t lines(const char* p, size_t size) {
         const void* last = ::memrchr(p, '\n', size);
@@ -172,6 +177,7 @@ private:
         size_t textEnd = 0;     // one past its last
         bool look = false, open = false, close = false;
         size_t from = 0; // where the open line starts in the window
+        at_ = closeFrom_ = 0;
         for (size_t w = 0; w < limit; w += 64, from = 0) {
             uint64_t lf = 0, blank = 0, opens = 0, closes = 0, looks = 0;
             Marks marks; // in locals while they are gathered: the buffer may alias the members
@@ -186,29 +192,22 @@ private:
                 opens |= bits(is('{'));
                 closes |= bits(is('}'));
                 if constexpr (Track) {
-                    // The marks one by one too, for the walk from mark to mark.
+                    // The marks one by one, for the walk from mark to mark.
                     const __m128i slash = is('/'), quote = is('"'), apostrophe = is('\''),
                                   backslash = is('\\');
                     marks.slash |= bits(slash);
-                    marks.star |= bits(is('*'));
                     marks.quote |= bits(quote);
                     marks.apostrophe |= bits(apostrophe);
                     marks.backslash |= bits(backslash);
-                    looks |= bits(_mm_or_si128(_mm_or_si128(_mm_or_si128(slash, quote),
-                                                            _mm_or_si128(apostrophe, backslash)),
-                                               _mm_or_si128(is('#'), x)));
                 } else {
                     looks |= bits(_mm_or_si128(_mm_or_si128(_mm_or_si128(is('/'), is('"')),
                                                             _mm_or_si128(is('\''), is('\\'))),
                                                _mm_or_si128(is('#'), x)));
                 }
             }
-            if constexpr (Track) {
-                prev_ = cur_;
-                cur_ = marks;
-            }
             if (limit - w < 64)
                 lf &= (uint64_t{1} << (limit - w)) - 1;
+            [[maybe_unused]] const uint64_t any = marks.slash | marks.quote | marks.apostrophe;
             const uint64_t nonBlank = ~blank & ~lf;
             auto gather = [&](uint64_t range) {
                 if (const uint64_t t = nonBlank & range) {
@@ -228,15 +227,13 @@ private:
                     // directive, at the margin; a line that goes on a literal stands as it is.
                     const size_t end = w + at;
                     const size_t n = end - start - (end > start && p[end - 1] == '\r');
-                    const bool continued = state_ == kLiteral;
-                    if (look) {
-                        // From the marks' bits where the line lies in this window and the one
-                        // before and holds no backslash; else byte by byte.
-                        if (start + 64 < w || !walk(p + start, start + 64 - w, n))
-                            track(p + start, n);
-                    } else if (state_ != kBlock) {
-                        state_ = kCode; // a literal or line comment a splice continued ends
-                    }
+                    const bool continued = startState_ == kLiteral;
+                    if (state_ != kCode || (any & ((uint64_t{1} << at) - 1)) >> from != 0)
+                        walkMarks(p, w, marks, start + n);
+                    // A literal or a line comment ends with its line unless a splice goes on.
+                    if (!(n > 0 && p[start + n - 1] == '\\') &&
+                        (state_ == kLiteral || state_ == kLineComment))
+                        state_ = kCode;
                     const bool directive = text != SIZE_MAX && p[text] == '#';
                     look = continued || directive;
                     if (continued) {
@@ -244,6 +241,8 @@ private:
                         textEnd = start + n;
                     }
                     line(p, text, textEnd, look, open, close, !look);
+                    startState_ = state_;
+                    at_ = closeFrom_ = end + 1;
                 } else {
                     line(p, text, textEnd, look, open, close);
                 }
@@ -252,142 +251,73 @@ private:
                 look = open = close = false;
                 from = at + 1;
             }
-            if (from < 64)
+            if (from < 64) {
                 gather(~uint64_t{0} << from);
+                if constexpr (Track)
+                    if (state_ != kCode || any >> from != 0)
+                        walkMarks(p, w, marks, std::min(w + 64, limit));
+            }
         }
         return limit;
     }
 
-    // With Track: the least lexical look at a line with a marked byte, from the state the line
-    // before left, walked from stop to stop (comment marks and quotes). Backslash escapes in
-    // literals, "*/" and splices are seen; raw strings and double-byte characters are not.
-    void track(const char* p, size_t n) {
-        int s = state_;
-        size_t i = 0;
-        size_t closeFrom = 0; // where a "*/" may end the open comment: not in its own "/*"
-        while (i < n) {
-            if (s == kBlock) {
-                const void* slash = std::memchr(p + i, '/', n - i);
-                if (!slash)
-                    break;
-                const size_t at = static_cast<size_t>(static_cast<const char*>(slash) - p);
-                i = at + 1;
-                if (at > 0 && p[at - 1] == '*' && at >= closeFrom)
-                    s = kCode;
-            } else if (s == kLiteral) {
-                for (; i < n; ++i) {
-                    if (p[i] == '\\') {
-                        ++i;
-                    } else if (p[i] == quote_) {
-                        ++i;
-                        s = kCode;
-                        break;
-                    }
-                }
-            } else if (s == kLineComment) {
-                break;
-            } else if ((i = NextStop(p, n, i)) < n) {
-                const char b = p[i];
-                const char next = i + 1 < n ? p[i + 1] : '\0';
-                if (b == '/' && next == '*') {
-                    s = kBlock;
-                    i += 2;
-                    closeFrom = i + 1; // the "*" of "/*/" closes nothing
-                } else if (b == '/' && next == '/') {
-                    s = kLineComment;
-                } else if (b == '/') {
-                    ++i;
-                } else {
-                    s = kLiteral;
-                    quote_ = b;
-                    ++i;
-                }
-            }
-        }
-        const bool splice = n > 0 && p[n - 1] == '\\';
-        if (!splice && (s == kLiteral || s == kLineComment))
-            s = kCode;
-        state_ = s;
-    }
-
-    using Bits = unsigned __int128; // the window before and this one, from the one before's start
-    static size_t First(Bits b) {
-        const auto low = static_cast<uint64_t>(b);
-        return low ? static_cast<size_t>(std::countr_zero(low))
-                   : 64 + static_cast<size_t>(std::countr_zero(static_cast<uint64_t>(b >> 64)));
-    }
-    static Bits From(Bits b, size_t k) { return k >= 128 ? 0 : b & (~Bits{0} << k); }
-
-    // track() from the marks' bits: the line is p[0, n), at offset at of the two windows.
-    // False (nothing changed) where a backslash asks for the walk byte by byte.
-    bool walk(const char* p, size_t at, size_t n) {
-        const auto join = [](uint64_t before, uint64_t now) { return Bits{now} << 64 | before; };
-        const size_t end = at + n;
-        const Bits range = (end >= 128 ? ~Bits{0} : (Bits{1} << end) - 1) & (~Bits{0} << at);
-        if (join(prev_.backslash, cur_.backslash) & range)
-            return false;
-        const Bits slash = join(prev_.slash, cur_.slash) & range;
-        const Bits quote = join(prev_.quote, cur_.quote) & range;
-        const Bits apostrophe = join(prev_.apostrophe, cur_.apostrophe) & range;
-        const Bits stops = slash | quote | apostrophe;
-        const Bits commentEnds = slash & (join(prev_.star, cur_.star) << 1);
-        int s = state_;
-        size_t i = at;
+    // With Track: walks the marks of the open line from at_ up to end (end <= the window's
+    // end), from the state the bytes before left: comment marks, quotes, and in a literal the
+    // escapes. Each mark is met once, whatever line it stands in; a line without one costs
+    // nothing here. Raw strings and double-byte characters are not seen.
+    void walkMarks(const char* p, size_t w, const Marks& m, size_t end) {
+        if (end <= w)
+            return;
+        const size_t hi = end - w;
+        auto in = [&](uint64_t bits) {
+            const size_t lo = at_ > w ? at_ - w : 0;
+            if (lo >= hi)
+                return uint64_t{0};
+            bits = bits >> lo << lo;
+            return hi < 64 ? bits & ((uint64_t{1} << hi) - 1) : bits;
+        };
+        auto first = [w](uint64_t bits) { return w + static_cast<size_t>(std::countr_zero(bits)); };
         for (;;) {
-            if (s == kBlock) {
-                const Bits close = From(commentEnds, i);
-                if (!close)
+            if (state_ == kBlock) {
+                uint64_t slashes = in(m.slash);
+                // The "/" of a "*/", not the "/" of "/*/".
+                while (slashes != 0 && !(first(slashes) >= closeFrom_ && first(slashes) > 0 &&
+                                         p[first(slashes) - 1] == '*'))
+                    slashes &= slashes - 1;
+                if (slashes == 0)
                     break;
-                i = First(close) + 1;
-                s = kCode;
-            } else if (s == kLiteral) {
-                const Bits close = From(quote_ == '"' ? quote : apostrophe, i);
-                if (!close)
+                at_ = first(slashes) + 1;
+                state_ = kCode;
+            } else if (state_ == kLiteral) {
+                const uint64_t stops = in((quote_ == '"' ? m.quote : m.apostrophe) | m.backslash);
+                if (stops == 0)
                     break;
-                i = First(close) + 1;
-                s = kCode;
-            } else if (s == kLineComment) {
+                const size_t j = first(stops);
+                at_ = j + (p[j] == '\\' ? 2 : 1); // an escape takes the byte after it
+                if (p[j] != '\\')
+                    state_ = kCode;
+            } else if (state_ == kLineComment) {
                 break;
             } else {
-                const Bits stop = From(stops, i);
-                if (!stop)
+                const uint64_t stops = in(m.slash | m.quote | m.apostrophe);
+                if (stops == 0)
                     break;
-                const size_t j = First(stop);
-                const char b = p[j - at];
-                const char next = j + 1 < end ? p[j + 1 - at] : '\0';
-                if (b == '/' && next == '*') {
-                    s = kBlock;
-                    i = j + 3; // the "*" of "/*/" closes nothing
-                } else if (b == '/' && next == '/') {
-                    s = kLineComment;
-                } else if (b == '/') {
-                    i = j + 1;
-                } else {
-                    s = kLiteral;
+                const size_t j = first(stops);
+                const char b = p[j];
+                at_ = j + 1;
+                if (b == '/' && p[j + 1] == '*') {
+                    state_ = kBlock;
+                    at_ = j + 2;
+                    closeFrom_ = j + 3; // the "*" of "/*/" closes nothing
+                } else if (b == '/' && p[j + 1] == '/') {
+                    state_ = kLineComment;
+                } else if (b != '/') {
+                    state_ = kLiteral;
                     quote_ = b;
-                    i = j + 1;
                 }
             }
         }
-        // No backslash: no splice, and a literal or line comment ends with the line.
-        state_ = s == kBlock ? kBlock : kCode;
-        return true;
-    }
-
-    // The first of / " ' at i or after, or n: sixteen bytes at a time.
-    static size_t NextStop(const char* p, size_t n, size_t i) {
-        for (; i + 16 <= n; i += 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
-            const unsigned hits = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(is('/'), is('"')), is('\''))));
-            if (hits)
-                return i + static_cast<size_t>(std::countr_zero(hits));
-        }
-        for (; i < n; ++i)
-            if (p[i] == '/' || p[i] == '"' || p[i] == '\'')
-                return i;
-        return n;
+        at_ = std::max(at_, end);
     }
 
     void line(const char* p, size_t text, size_t textEnd, bool look, bool open, bool close,
@@ -427,10 +357,9 @@ private:
     enum { kCode, kBlock, kLiteral, kLineComment };
     int state_ = kCode;
     char quote_ = '"';
-    struct Marks {
-        uint64_t slash = 0, star = 0, quote = 0, apostrophe = 0, backslash = 0;
-    };
-    Marks cur_, prev_; // the marks of the window the lines are in, and of the one before
+    int startState_ = kCode; // the state the open line began in
+    size_t at_ = 0;          // the walk has seen the marks before this byte
+    size_t closeFrom_ = 0;   // where a "*/" may end the open comment: not in its own "/*"
 };
 #else
 template <bool Track> using TidyCopier = LineCopier;
