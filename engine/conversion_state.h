@@ -2,6 +2,7 @@
 
 #include "engine/lexical_state.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ struct ConversionState {
     int blankRun = 0;     // empty lines let through since the last written non-empty rawLine
     bool definitionsInserted = false;
     bool inIfBlock = false;
+    // While inIfBlock: the lexical state of the input through the block's dropped lines, which
+    // the file's tracker never sees (it goes on as if they were not there).
+    std::optional<LexicalTracker> ifBlockLexer;
     int commentsLeft = 0; // comments not converted because that would change the tokens
 };
 

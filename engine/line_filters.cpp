@@ -129,20 +129,28 @@ Texts TextsOf(const FormatOptions& options, const FileContext& file) {
     return {options.searchText, options.replaceText, options.conditionText};
 }
 
-// Conditional-block deletion: true when the line is dropped.
-bool DropsConditionalBlock(std::string_view conditionText, ConversionState& state) {
-    if (StartsWith(state.rawLine, "#endif")) {
-        if (state.inIfBlock) {
+// Conditional-block deletion: true when the line is dropped. Only a line that begins a
+// directive opens or closes a block: one that starts in plain code, not inside a comment or a
+// literal and not joined to the line before by a splice. Inside the block that is known from
+// the block's own lexer, fed every line the block drops.
+bool DropsConditionalBlock(std::string_view conditionText, ConversionState& state,
+                           const LexicalTracker& tracker) {
+    if (state.inIfBlock) {
+        LexicalTracker& block = *state.ifBlockLexer;
+        if (StartsWith(state.rawLine, "#endif") && block.atCodeLineStart()) {
             state.inIfBlock = false;
-            return true;
+            state.ifBlockLexer.reset();
+        } else {
+            block.skip(state.rawLine);
         }
-    } else if (state.inIfBlock) {
         return true;
     }
     // A plain byte search: the condition may stand anywhere, even inside "#if" itself.
-    if (StartsWith(state.rawLine, "#if") &&
+    if (StartsWith(state.rawLine, "#if") && tracker.atCodeLineStart() &&
         state.rawLine.find(conditionText) != std::string::npos) {
         state.inIfBlock = true;
+        state.ifBlockLexer.emplace(tracker);
+        state.ifBlockLexer->skip(state.rawLine);
         return true;
     }
     return false;
@@ -167,7 +175,7 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
                           ConversionState& state, LineWriter& out, LexicalTracker& tracker,
                           const LineLex* known) {
     const Texts texts = TextsOf(options, file);
-    if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state))
+    if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state, tracker))
         return LineFate::Drop;
     if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
         return LineFate::Drop;

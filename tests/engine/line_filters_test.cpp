@@ -153,6 +153,25 @@ INSTANTIATE_TEST_SUITE_P(
                    Texts(kIf, "", "", "fd")},
         FilterCase{"IncludeIsNoIf", Crlf({"#include <a.h>", "b"}), Lf({"#include <a.h>", "b"}),
                    kIf},
+        // Only a line that begins a directive opens or closes a block: not one inside a
+        // comment or a literal, nor one a splice joins to the line before (in the byte reading
+        // too: a line comment ending in a second byte 0x5C goes on).
+        FilterCase{"IfInsideCommentOpensNoBlock", Crlf({"/*", "#if DEBUG", "*/", "a", "b"}),
+                   Lf({"/*", "#if DEBUG", "*/", "a", "#if DEBUG", "x", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"IfAfterSpliceOpensNoBlock", Crlf({"#define X \\", "#if DEBUG", "a"}),
+                   Lf({"#define X \\", "#if DEBUG", "a"}), Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"IfAfterByteSpliceOpensNoBlock", Crlf({"// \x95\x5c", "#if DEBUG", "a"}),
+                   Lf({"// \x95\x5c", "#if DEBUG", "a"}), Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"EndifInsideCommentDoesNotClose", Crlf({"b"}),
+                   Lf({"#if DEBUG", "/*", "#endif", "*/", "x", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"EndifInContinuedStringDoesNotClose", Crlf({"b"}),
+                   Lf({"#if DEBUG", "s = \"a\\", "#endif", "\";", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
+        FilterCase{"CommentOpenedOnIfLineHidesEndif", Crlf({"b"}),
+                   Lf({"#if DEBUG /* a", "#endif", "*/", "#endif", "b"}),
+                   Texts(kIf, "", "", "DEBUG")},
         FilterCase{"EmptyConditionOpensEveryIf", Crlf({"a", "b"}),
                    Lf({"a", "#ifndef X", "q", "#endif", "b"}), kIf},
         FilterCase{
