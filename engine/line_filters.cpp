@@ -177,8 +177,15 @@ LineFate ApplyLineFilters(const FormatOptions& options, const FileContext& file,
     const Texts texts = TextsOf(options, file);
     if (options.deleteConditionalBlocks && DropsConditionalBlock(texts.condition, state, tracker))
         return LineFate::Drop;
-    if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search))
-        return LineFate::Drop;
+    if (options.deleteMatchingLines && StartsWith(state.rawLine, texts.search)) {
+        // Only a line that stands apart goes: one that ends in the state it began in, with no
+        // splice into or out of it and no literal running on. Dropping any other would join
+        // the lines around it otherwise (a splice would take the next line, a comment's body
+        // would turn into code).
+        known = known ? known : &tracker.analyse(state.rawLine);
+        if (OnlyTrimmed(*known) && known->start == known->end)
+            return LineFate::Drop;
+    }
 
     const LineLex& lex = known ? *known : tracker.analyse(state.rawLine);
     state.startKind = lex.start;
