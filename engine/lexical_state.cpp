@@ -504,22 +504,28 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
         }
     };
     // A splice may join the two bytes of a comment mark: "*" then "/" closes the comment,
-    // "/" then "*" or "/" opens one, at this line's first byte.
-    if (n > 0 && kind == LexKind::BlockComment && carry_.beforeSplice == '*' && text[0] == '/') {
-        lex.spans.back().end = 1;
+    // "/" then "*" or "/" opens one, at this line's first byte past any splices at CRs.
+    size_t first = 0;
+    if (lex.holdsCr && carry_.beforeSplice != 0)
+        for (size_t after;
+             first < n && (after = SpliceAtCrEnd(text, first)) != std::string_view::npos;)
+            first = after;
+    if (first < n && kind == LexKind::BlockComment && carry_.beforeSplice == '*' &&
+        text[first] == '/') {
+        lex.spans.back().end = static_cast<uint32_t>(first + 1);
         lex.spans.back().closesHere = true;
         kind = LexKind::Code;
-        i = 1;
-    } else if (n > 0 && kind == LexKind::Code && carry_.beforeSplice == '/' &&
-               (text[0] == '*' || text[0] == '/')) {
+        i = first + 1;
+    } else if (first < n && kind == LexKind::Code && carry_.beforeSplice == '/' &&
+               (text[first] == '*' || text[first] == '/')) {
         next_.includeWord.clear(); // a "/" the look above held, now part of the comment
-        if (text[0] == '*') {
+        if (text[first] == '*') {
             lex.spans.push_back({0, 0, LexKind::BlockComment, true, false});
             kind = LexKind::BlockComment;
-            i = 1;
+            i = first + 1;
         } else { // a line comment, to a CR inside the line as in code: it ends the directive
             include = IncludeStep::None;
-            const size_t end = LineCommentEnd(text, 1, encoding);
+            const size_t end = LineCommentEnd(text, first + 1, encoding);
             lex.spans.push_back({0, static_cast<uint32_t>(end), LexKind::LineComment, true, true});
             kind = end < n ? LexKind::Code : LexKind::LineComment;
             i = end;

@@ -505,6 +505,10 @@ INSTANTIATE_TEST_SUITE_P(
         Stays("CommentClosedOverASpliceAtACr", "/* a *\\\r/ x \"  \n", Mode(0)),
         Stays("CommentClosedOverASpliceAtACrThenALineCommentSpliced", "/*{*\\\r//\\\n/\n",
               Indented(0)),
+        // A mark a line-end splice cuts may go on past splices at CRs on the next line.
+        Stays("CommentClosedOverASpliceAndASpliceAtACr", "{/**\\\n\\\r//\\\n/ y;\n", Indented(0)),
+        Case{"LineCommentOpenedOverASpliceAndASpliceAtACr", "{ x /\\\n\\ \r/ y\\\n    z;\n",
+             "{ x /\\\n\\ \r/ y\\\n z;\n", Indented(0)},
         // A splice at a CR comes before escapes: the literal goes on after the CR.
         Stays("LiteralsGoOnOverASpliceAtACr",
               "c = U'\\\\\r/* a */a \t \ns = \"a\\  \r  b\t  \nx;\n", Mode(0)),
