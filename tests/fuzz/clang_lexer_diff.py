@@ -86,12 +86,16 @@ def line(u8, cpp):
         elif r < 0.96: parts.append(b'x' * rng.randint(20, 90))
         elif cpp: parts.append(rng.choice([b"1'000", b"0x1'F", b"'a'"]))
     text = indent + b''.join(parts)
+    if rng.random() < 0.05:
+        # splices at CRs first: a mark cut at the line before goes on past them
+        text = rng.choice([b'\\\r', b'\\ \r', b'\\\r\\\r']) + text
     r = rng.random()
     if r < 0.10: text += b'\\'
     elif r < 0.14: text += b'\\ \t'
     elif r < 0.17: text += rng.choice(CP[:2] if not u8 else U8)
     elif r < 0.22: text += b'   '
     elif r < 0.24: text += b'\\\r'
+    elif r < 0.27: text += rng.choice([b'*\\', b'/\\'])
     return text
 
 def make_file(u8, cpp):
@@ -106,6 +110,13 @@ def make_file(u8, cpp):
                      rng.choice([b'int main(void)', b'static int f(int a) /* c */', b'void g(void) // d', b'int h(int a,\\', b'x'])]
             for t in block:
                 out += t + (b'\r\n' if crlf else b'\n')
+            continue
+        if rng.random() < 0.04:
+            # a comment mark cut by a splice at a line's end, going on past splices at CRs
+            head = rng.choice([b'{ /* a *', b'x = 1 /', b'/* b *', b'y /'])
+            cont = rng.choice([b'\\\r', b'\\ \r', b'\\\r\\\r', b''])
+            out += head + b'\\' + (b'\r\n' if crlf else b'\n')
+            out += cont + rng.choice([b'/', b'*', b'/ z', b'* c */ w']) + line(u8, cpp) + (b'\r\n' if crlf else b'\n')
             continue
         t = b'' if rng.random() < 0.1 else line(u8, cpp)
         out += t + (b'\r\n' if (crlf if rng.random() < 0.9 else not crlf) else b'\n')
