@@ -182,12 +182,20 @@ struct WordRun {
     bool carried = false; // it began before the splice
 };
 WordRun WordRunAt(std::string_view text, size_t end, size_t floor, TextEncoding encoding,
-                  SplicedWord::Kind carried) {
+                  SplicedWord::Kind carried, bool crSplices) {
     WordRun run;
     if (floor == 0 && carried != SplicedWord::None)
         run = {true, 0, carried == SplicedWord::Number, true};
     for (size_t i = floor; i < end;) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
+        // A splice at a CR inside the line cuts no token: the word goes on after it.
+        if (crSplices && c == '\\') {
+            const size_t after = SpliceAtCrEnd(text, i);
+            if (after != std::string_view::npos && after <= end) {
+                i = after;
+                continue;
+            }
+        }
         bool word = true;
         size_t width = 1;
         if (c >= 0x80)
@@ -213,13 +221,28 @@ WordRun WordRunAt(std::string_view text, size_t end, size_t floor, TextEncoding 
 // quote stands in begins (after the last comment or literal); word: the token a splice cut
 // before the line.
 bool IsDigitSeparator(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
-                      const SplicedWord& word) {
+                      const SplicedWord& word, bool crSplices) {
     // What follows must be a letter, a digit or "_": a double-byte character after the quote
     // makes it a character literal, as a compiler reading code page 932 takes it.
-    const unsigned char after = quote + 1 < text.size() ? text[quote + 1] : 0;
+    const size_t next = crSplices ? PastCrSplices(text, quote) : quote + 1;
+    const unsigned char after = next < text.size() ? text[next] : 0;
     if (after >= 0x80 || !IsWordByte(after))
         return false;
-    return WordRunAt(text, quote, floor, encoding, word.kind).number;
+    return WordRunAt(text, quote, floor, encoding, word.kind, crSplices).number;
+}
+
+// text without its splices at CRs.
+std::string WithoutCrSplices(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const size_t after = text[i] == '\\' ? SpliceAtCrEnd(text, i) : std::string_view::npos;
+        if (after != std::string_view::npos) {
+            i = after;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 bool IsRawStringPrefix(std::string_view prefix) {
@@ -230,15 +253,21 @@ bool IsRawStringPrefix(std::string_view prefix) {
 // all of it: one a splice cut (word) too. Returns the offset of the prefix and fills the
 // closing sequence, or npos.
 size_t RawStringPrefix(std::string_view text, size_t quote, size_t floor, TextEncoding encoding,
-                       const SplicedWord& word, std::string& closing) {
-    // Most quotes stand after no R: one look tells.
-    const bool afterR = quote > floor && text[quote - 1] == 'R';
+                       const SplicedWord& word, bool crSplices, std::string& closing) {
+    // Most quotes stand after no R (or a splice at a CR): one look tells.
+    const bool afterR =
+        quote > floor && (text[quote - 1] == 'R' || (crSplices && text[quote - 1] == '\r'));
     if (!afterR && !(quote == 0 && word.kind == SplicedWord::Identifier))
         return std::string_view::npos;
-    const WordRun run = WordRunAt(text, quote, floor, encoding, word.kind);
+    const WordRun run = WordRunAt(text, quote, floor, encoding, word.kind, crSplices);
     if (!run.found || run.number)
         return std::string_view::npos;
-    const std::string_view here = text.substr(run.begin, quote - run.begin);
+    std::string_view here = text.substr(run.begin, quote - run.begin);
+    std::string joined;
+    if (crSplices) {
+        joined = WithoutCrSplices(here);
+        here = joined;
+    }
     if (run.carried ? !IsRawStringPrefix(word.text + std::string(here)) : !IsRawStringPrefix(here))
         return std::string_view::npos;
     const size_t begin = run.begin;
@@ -577,7 +606,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
             } else if (c == '"') {
                 const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
                 size_t begin = options_.cpp ? RawStringPrefix(text, i, floor, encoding, carry_.word,
-                                                              next_.rawDelimiter)
+                                                              lex.holdsCr, next_.rawDelimiter)
                                             : std::string_view::npos;
                 if (begin != std::string_view::npos) {
                     lex.spans.push_back(
@@ -592,7 +621,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
                 }
             } else { // a single quote
                 const size_t floor = lex.spans.empty() ? 0 : lex.spans.back().end;
-                if (options_.cpp && IsDigitSeparator(text, i, floor, encoding, carry_.word)) {
+                if (options_.cpp &&
+                    IsDigitSeparator(text, i, floor, encoding, carry_.word, lex.holdsCr)) {
                     ++i;
                 } else {
                     lex.spans.push_back({static_cast<uint32_t>(i), 0, LexKind::Char, true, false});
@@ -767,7 +797,8 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
 }
 
 void LexicalTracker::spliceWord(std::string_view text, size_t end, size_t floor) {
-    const WordRun run = WordRunAt(text, end, floor, options_.encoding, carry_.word.kind);
+    const bool crSplices = lex_.holdsCr;
+    const WordRun run = WordRunAt(text, end, floor, options_.encoding, carry_.word.kind, crSplices);
     if (!run.found)
         return;
     SplicedWord& word = next_.word;
@@ -778,7 +809,9 @@ void LexicalTracker::spliceWord(std::string_view text, size_t end, size_t floor)
         word.text = carry_.word.text;
     else
         word.text.clear();
-    word.text.append(text.substr(run.begin, std::min(end - run.begin, SplicedWord::kLongest)));
+    const std::string_view cut = text.substr(run.begin, end - run.begin);
+    word.text.append(crSplices ? WithoutCrSplices(cut) : std::string(cut), 0,
+                     SplicedWord::kLongest);
     if (word.text.size() > SplicedWord::kLongest)
         word.text.resize(SplicedWord::kLongest);
 }

@@ -476,6 +476,15 @@ INSTANTIATE_TEST_SUITE_P(
              Setup{0, false, false, false, false, "f.cpp"}},
         Case{"NameOverASpliceIsNoRawPrefix", "s = x\\\nR\"(a\ny  ;\n",
              "s = x\\\nR\"(a\ny\x81\x40;\n", Setup{0, false, false, false, false, "f.cpp"}},
+        // A splice at a CR inside a line joins tokens the same way.
+        Stays("SplicedAtACrNameTakesNoSeparator", "a = L\\ \r0x1'F b  \nx;\n",
+              Setup{0, false, false, false, false, "f.cpp"}),
+        Case{"SplicedAtACrNumberTakesASeparator", "b = 1\\\r'0;\n", "b = 1\\\r'0;  \n",
+             Setup{0, false, false, false, false, "f.cpp"}},
+        Stays("RawPrefixOverSplicesAtCrs", "s = u\\\r8R\\\r\"(a\n   b)\";\n",
+              Setup{0, false, false, false, false, "f.cpp"}),
+        Stays("RawPrefixOverASpliceAtACrAndOneAtTheEnd", "s = u\\\r8\\\nR\"(a\n   b)\";\n",
+              Setup{0, false, false, false, false, "f.cpp"}),
         Case{"DigitsAfterUtf8WideSpaceAreANumber", "c =  1'5  ;\n",
              "c =\xE3\x80\x80"
              "1'5\xE3\x80\x80;\n",
