@@ -8,17 +8,21 @@
 # a line, and a last line gets its LF. NULs and include names holding comment marks are left
 # out: there clang's raw lexer and gcc part.
 #
-#   tests/fuzz/clang_lexer_diff.py SEED COUNT [SRCTDY_CLI]
+#   tests/fuzz/clang_lexer_diff.py SEED COUNT [SRCTDY_CLI] [plain|cr|cpp|crcpp]
+#
+# cr: more CRs, and splices at them, inside lines; cpp: mostly C++ files, with tokens that
+# splices cut (names, numbers, raw-string prefixes); crcpp: both.
 #
 # Prints a line per output whose tokens differ (MISMATCH) and per file the token check refused
-# although its --fast output keeps the tokens (REFUSED). Work files go to $TMPDIR/srctdy-cld-SEED.
+# although its --fast output keeps the tokens (REFUSED). Work files go to $TMPDIR/srctdy-cld-PROFILE-SEED.
 import os, random, re, subprocess, sys, shutil, hashlib
 
 seed = int(sys.argv[1]); count = int(sys.argv[2])
 cli = sys.argv[3] if len(sys.argv) > 3 else os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../build/release/cli/srctdy-cli')
+profile = sys.argv[4] if len(sys.argv) > 4 else 'plain'
 rng = random.Random(seed)
 import tempfile
-work = os.path.join(tempfile.gettempdir(), f'srctdy-cld-{seed}')
+work = os.path.join(tempfile.gettempdir(), f'srctdy-cld-{profile}-{seed}')
 shutil.rmtree(work, ignore_errors=True); os.makedirs(work)
 
 CP = [b'\x95\x5c', b'\x83\x5c', b'\x82\xa0', b'\x8a\xbf', b'\x81\x5b', b'\x98\x5c', b'\xe0\x5c', b'\xfc\x5c', b'\x9f\x7c']
@@ -75,6 +79,8 @@ def line(u8, cpp):
     elif r < 0.2:
         parts.append(rng.choice([b'case 1:', b'default:', b'public:', b'lbl:', b'{', b'}', b'} else {', b'int main(void)', b'return 0;']))
     indent = rng.choice([b'', b'', b'    ', b'\t', b'  \t', b' ' * 9, FW if not u8 else U8FW])
+    if 'cpp' in profile and cpp and rng.random() < 0.4:
+        indent = rng.choice([b"'000", b'R"(', b'8R"(', b'.5\'0', b"'a'", b'x', b'"(', b'R"x(', b"0'1"])
     for _ in range(rng.randint(0, 12)):
         r = rng.random()
         if r < 0.55: parts.append(word(u8))
@@ -82,13 +88,17 @@ def line(u8, cpp):
         elif r < 0.80: parts.append(b'/*' + comment_text(u8) + (b'*/' if rng.random() < 0.6 else b''))
         elif r < 0.84: parts.append(b'*/')
         elif r < 0.90: parts.append(b'//' + comment_text(u8)); break
-        elif r < 0.93: parts.append(b'\r')
+        elif r < 0.93:
+            parts.append(rng.choice([b'\r', b'\\\r', b'\\ \r', b'*\\\r', b'/\\\r', b'\\\\\r', b'\r\r', b'"\\\r'])
+                         if 'cr' in profile else b'\r')
         elif r < 0.96: parts.append(b'x' * rng.randint(20, 90))
         elif cpp: parts.append(rng.choice([b"1'000", b"0x1'F", b"'a'"]))
     text = indent + b''.join(parts)
     if rng.random() < 0.05:
         # splices at CRs first: a mark cut at the line before goes on past them
         text = rng.choice([b'\\\r', b'\\ \r', b'\\\r\\\r']) + text
+    if 'cpp' in profile and cpp and rng.random() < 0.3:
+        return text + rng.choice([b'1', b'u', b'x', b'N', b'0x1', b'u8', b'L', b'.', b'1.', b'R']) + b'\\'
     r = rng.random()
     if r < 0.10: text += b'\\'
     elif r < 0.14: text += b'\\ \t'
@@ -128,7 +138,7 @@ srcdir = os.path.join(work, 'src'); os.makedirs(srcdir)
 names = []
 for i in range(count):
     u8 = rng.random() < 0.25
-    cpp = rng.random() < 0.25
+    cpp = rng.random() < (0.8 if 'cpp' in profile else 0.25)
     name = f'f{i:04d}.' + ('cpp' if cpp else 'c')
     data = make_file(u8, cpp)
     if u8 and rng.random() < 0.3:
