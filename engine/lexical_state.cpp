@@ -810,8 +810,10 @@ void LexicalTracker::spliceWord(std::string_view text, size_t end, size_t floor)
     else
         word.text.clear();
     const std::string_view cut = text.substr(run.begin, end - run.begin);
-    word.text.append(crSplices ? WithoutCrSplices(cut) : std::string(cut), 0,
-                     SplicedWord::kLongest);
+    if (crSplices)
+        word.text.append(WithoutCrSplices(cut), 0, SplicedWord::kLongest);
+    else
+        word.text.append(cut.substr(0, std::min(cut.size(), SplicedWord::kLongest)));
     if (word.text.size() > SplicedWord::kLongest)
         word.text.resize(SplicedWord::kLongest);
 }
