@@ -31,13 +31,17 @@ size_t SpliceAtCrEnd(std::string_view text, size_t at) {
     return k < text.size() && text[k] == '\r' ? k + 1 : std::string_view::npos;
 }
 
+// The first byte at from or after that begins no splice at a CR.
+size_t SkipCrSplices(std::string_view text, size_t from) {
+    for (size_t after;
+         from < text.size() && (after = SpliceAtCrEnd(text, from)) != std::string_view::npos;)
+        from = after;
+    return from;
+}
+
 // Where the byte after text[at] stands once the splices at CRs right after it are taken out.
 size_t PastCrSplices(std::string_view text, size_t at) {
-    size_t next = at + 1;
-    for (size_t after;
-         next < text.size() && (after = SpliceAtCrEnd(text, next)) != std::string_view::npos;)
-        next = after;
-    return next;
+    return SkipCrSplices(text, at + 1);
 }
 
 // Where text ends without its trailing blanks.
@@ -534,11 +538,7 @@ const LineLex& LexicalTracker::analyse(std::string_view text) {
     };
     // A splice may join the two bytes of a comment mark: "*" then "/" closes the comment,
     // "/" then "*" or "/" opens one, at this line's first byte past any splices at CRs.
-    size_t first = 0;
-    if (lex.holdsCr && carry_.beforeSplice != 0)
-        for (size_t after;
-             first < n && (after = SpliceAtCrEnd(text, first)) != std::string_view::npos;)
-            first = after;
+    const size_t first = lex.holdsCr && carry_.beforeSplice != 0 ? SkipCrSplices(text, 0) : 0;
     if (first < n && kind == LexKind::BlockComment && carry_.beforeSplice == '*' &&
         text[first] == '/') {
         lex.spans.back().end = static_cast<uint32_t>(first + 1);
